@@ -1,0 +1,237 @@
+// Instance guard, scratch files and browser responses of a page program.
+#include "page_frame.h"
+
+#include "unique_fd.h"
+#include "web_state.h"
+
+#include <ClearSilver.h>
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t PID_LINE_SIZE = 32;    // a pid file's first line, 31 characters
+constexpr std::size_t RDR_PAGE_SIZE = 512;   // the formatted return page
+constexpr std::size_t USERNAME_MAX = 31;
+// Used when neither /proc/self/exe nor argv[0] names the program.
+constexpr char DEFAULT_PROGRAM_NAME[] = "web_mac_static_add.cgi";
+// Deeper trees than this under a scratch path are left alone: the removal
+// runs in a signal handler and must stay within a bounded stack.
+constexpr int REMOVE_DEPTH_MAX = 32;
+
+void copy_basename(std::string_view path, char *out)
+{
+    std::size_t slash = path.rfind('/');
+    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    std::snprintf(out, PATH_BUF_SIZE, "%.*s", static_cast<int>(name.size()), name.data());
+}
+
+// Empties and removes the directory open at dir. Async-signal-safe: it reads
+// entries with getdents64 into a stack buffer and allocates nothing.
+void remove_tree_at(int dir, int depth)
+{
+    alignas(8) char buf[1024];
+    // Entries removed under the reader may shift the rest: read the
+    // directory again until a pass finds nothing more to remove.
+    for (bool removed = true; removed;) {
+        removed = false;
+        lseek(dir, 0, SEEK_SET);
+        ssize_t n;
+        while ((n = getdents64(dir, buf, sizeof buf)) > 0) {
+            for (ssize_t off = 0; off < n;) {
+                auto *ent = reinterpret_cast<struct dirent64 *>(buf + off);
+                off += ent->d_reclen;
+                const char *name = ent->d_name;
+                if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+                    continue;
+                if (unlinkat(dir, name, 0) != 0 && errno == EISDIR && depth < REMOVE_DEPTH_MAX) {
+                    int sub = openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                    if (sub >= 0) {
+                        remove_tree_at(sub, depth + 1);
+                        close(sub);
+                    }
+                    unlinkat(dir, name, AT_REMOVEDIR);
+                }
+                removed = removed || faccessat(dir, name, F_OK, AT_SYMLINK_NOFOLLOW) != 0;
+            }
+        }
+    }
+}
+
+// Removes path as "rm -fr" does: a file or link, a directory with everything
+// in it, and no error for a path that is gone. Async-signal-safe.
+void remove_path(const char *path)
+{
+    if (unlink(path) == 0 || errno != EISDIR)
+        return;
+    int dir = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir >= 0) {
+        remove_tree_at(dir, 0);
+        close(dir);
+    }
+    rmdir(path);
+}
+
+bool is_c_alpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool is_c_digit(char c) { return c >= '0' && c <= '9'; }
+
+// A malloc'd escaped copy, freed at scope exit.
+struct escaped {
+    char *text = nullptr;
+    ~escaped() { std::free(text); }
+    bool make(const char *raw)
+    {
+        NEOERR *err = cgi_url_escape(raw, &text);
+        if (err != STATUS_OK) {
+            nerr_ignore(&err);
+            text = nullptr;
+        }
+        return text != nullptr;
+    }
+};
+
+} // namespace
+
+char *self_exe_name(char *out)
+{
+    out[0] = '\0';
+    char link[PATH_BUF_SIZE];
+    ssize_t n = readlink("/proc/self/exe", link, sizeof link - 1);
+    if (n > 0) {
+        link[n] = '\0';
+        copy_basename(std::string_view(link, static_cast<std::size_t>(n)), out);
+    } else {
+        // No /proc: fall back on the name the program was started under.
+        copy_basename(program_invocation_name ? program_invocation_name : "", out);
+    }
+    if (out[0] == '\0')
+        std::snprintf(out, PATH_BUF_SIZE, "%s", DEFAULT_PROGRAM_NAME);
+    return out;
+}
+
+int pid_path_build(const char *session_id, char *out)
+{
+    char exe[PATH_BUF_SIZE];
+    std::snprintf(out, PATH_BUF_SIZE, "/var/run/%s_%s.pid", self_exe_name(exe),
+                  session_id ? session_id : "");
+    return 0;
+}
+
+int pid_busy(const char *path)
+{
+    if (!path || !*path)
+        return 0;
+    unique_file f = open_stream(path, O_RDONLY, "r");
+    if (!f.ok())
+        return 0;
+    char line[PID_LINE_SIZE];
+    if (!std::fgets(line, sizeof line, f.get()))
+        return 0;
+    int pid = std::atoi(line);
+    if (pid <= 0)
+        return 0;
+    return kill(pid, 0) == 0 ? 1 : 0;
+}
+
+int pid_write(const char *path)
+{
+    unique_fd fd(open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (!fd.ok())
+        return -1;
+    char text[16];
+    int len = std::snprintf(text, sizeof text, "%d", static_cast<int>(getpid()));
+    return write(fd.get(), text, static_cast<std::size_t>(len)) == len ? 0 : -1;
+}
+
+int scratch_create(const char *session_id)
+{
+    if (!session_id)
+        return -1;
+    char cmd[] = "/tmp/webcmd_XXXXXX";
+    char res[] = "/tmp/webres_XXXXXX";
+    unique_fd cmd_fd(mkostemp(cmd, O_CLOEXEC));
+    if (!cmd_fd.ok())
+        return -1;
+    unique_fd res_fd(mkostemp(res, O_CLOEXEC));
+    if (!res_fd.ok()) {
+        unlink(cmd);
+        return -1;
+    }
+    std::snprintf(cmd_file_path, PATH_BUF_SIZE, "%s", cmd);
+    std::snprintf(res_file_path, PATH_BUF_SIZE, "%s", res);
+    return 0;
+}
+
+void scratch_cleanup()
+{
+    for (const char *path : {cmd_file_path, res_file_path, pid_file_path})
+        if (path[0] != '\0')
+            remove_path(path);
+}
+
+void exit_on_signal(int)
+{
+    // Only async-signal-safe calls here: the signal may have interrupted
+    // malloc or stdio. _exit skips the exit handler, which would find
+    // nothing left to remove.
+    int saved = errno;
+    scratch_cleanup();
+    errno = saved;
+    _exit(0);
+}
+
+void redirect_error(const char *session_id, const char *lang, const char *err_id,
+                    const char *page_fmt, ...)
+{
+    char page[RDR_PAGE_SIZE] = {};
+    if (!session_id || !lang || !err_id || !page_fmt)
+        return;
+    va_list ap;
+    va_start(ap, page_fmt);
+    std::vsnprintf(page, sizeof page, page_fmt, ap);
+    va_end(ap);
+
+    // The session id is escaped too: it has not always been accepted by IMI
+    // yet, and no request byte may end the header line.
+    escaped sid, eid, rdr;
+    if (!sid.make(session_id) || !eid.make(err_id) || !rdr.make(page))
+        return;
+    std::printf("Location: web_error.cgi?sessionId=%s&lang=%s&errid=%s&rdrpage=%s\r\n\r\n",
+                sid.text, lang, eid.text, rdr.text);
+}
+
+void page_login_timeout(const char *lang, const char *username)
+{
+    std::string_view l = lang ? lang : "";
+    const char *use_lang = (l == "en" || l == "cn") ? lang : "en";
+    const char *use_user = check_username(username) == 0 ? username : "";
+    std::puts("Content-Type:text/html\r\n\r");
+    std::printf("<html><head><script language=\"JavaScript\">function time_out(){  "
+                "window.parent.location.href='web_login.cgi?lang=%s&username=%s';}"
+                "setTimeout(\"time_out()\", 0);</script></head><body></body></html>",
+                use_lang, use_user);
+}
+
+int check_username(const char *name)
+{
+    if (!name || !is_c_alpha(name[0]))
+        return -1;
+    std::string_view n(name);
+    if (n.size() > USERNAME_MAX)
+        return -1;
+    for (char c : n)
+        if (!is_c_alpha(c) && !is_c_digit(c) && c != '.' && c != '-' && c != '_')
+            return -1;
+    return 0;
+}

@@ -1,0 +1,40 @@
+// Page frame: the per-session instance guard, the scratch files with their
+// removal on every way out, and the answers that send the browser elsewhere.
+#pragma once
+
+#include <cstddef>
+
+// Writes the running program's file name (the part after the last "/" of
+// /proc/self/exe, else of argv[0]) into out, which holds PATH_BUF_SIZE bytes.
+// Returns out.
+char *self_exe_name(char *out);
+
+// "/var/run/<program>_<session>.pid" into out (PATH_BUF_SIZE bytes). Returns 0.
+int pid_path_build(const char *session_id, char *out);
+
+// 1 when path names a pid file of a live process, else 0.
+int pid_busy(const char *path);
+
+// Writes this process's id into path. 0, or -1 when it cannot be opened.
+int pid_write(const char *path);
+
+// Makes the command and result scratch files and records their paths.
+// 0, or -1 (nothing recorded, nothing left behind).
+int scratch_create(const char *session_id);
+
+// Exit handler: removes the command, result and pid files that are recorded.
+void scratch_cleanup();
+
+// Handler of SIGTERM, SIGINT and SIGABRT: clean up and end with status 0.
+void exit_on_signal(int sig);
+
+// Writes the redirect to web_error.cgi. The return page is formatted from
+// page_fmt and its arguments. Writes nothing when a fixed argument is absent.
+void redirect_error(const char *session_id, const char *lang, const char *err_id,
+                    const char *page_fmt, ...) __attribute__((format(printf, 4, 5)));
+
+// Writes the page that sends the parent window to web_login.cgi.
+void page_login_timeout(const char *lang, const char *username);
+
+// 0 when name is an acceptable user name, -1 otherwise.
+int check_username(const char *name);

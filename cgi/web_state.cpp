@@ -1,0 +1,12 @@
+// Definitions of the process-wide state; nothing else is global.
+#include "web_state.h"
+
+struct _cgi *web_cgi = nullptr;
+
+char cmd_file_path[PATH_BUF_SIZE];
+char res_file_path[PATH_BUF_SIZE];
+char pid_file_path[PATH_BUF_SIZE];
+
+char err_text[ERR_TEXT_SIZE];
+
+int imi_sock_fd = -1;

@@ -1,0 +1,25 @@
+// Process-wide state shared by the page and the helper library, with its sizes.
+#pragma once
+
+#include <cstddef>
+
+struct _cgi;
+
+// Sizes of the process-wide buffers.
+inline constexpr std::size_t PATH_BUF_SIZE = 4096;
+inline constexpr std::size_t ERR_TEXT_SIZE = 500;
+
+// The request's ClearSilver context, made by cgi_init in main.
+extern struct _cgi *web_cgi;
+
+// Scratch and pid file paths; empty text means this process owns no such file.
+// The exit handler removes every path that is set.
+extern char cmd_file_path[PATH_BUF_SIZE];
+extern char res_file_path[PATH_BUF_SIZE];
+extern char pid_file_path[PATH_BUF_SIZE];
+
+// The CLI error text for the error page, empty until a CLI run reports one.
+extern char err_text[ERR_TEXT_SIZE];
+
+// The cached IMI connection; -1 until the first successful connect.
+extern int imi_sock_fd;

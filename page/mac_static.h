@@ -1,0 +1,28 @@
+// The static MAC address pages' own work: the add form's interface names,
+// the add command, and the listing of static entries.
+#pragma once
+
+// Asks the CLI for its switch ports and stores their names for the form.
+void intf_names_load();
+
+// Line handler of "show interface switchport": a name line (" Interface...:
+// <name>") sets "ifname" and one "eth.%d.name" or "agg.%d.name". Returns 0.
+int intf_line_parse(int *counter, const char *line);
+
+// Stores name under "eth.<num>.name" or "agg.<num>.name" by its first
+// letter; other names are not stored. Returns 0.
+int intf_name_store(int num, const char *name);
+
+// Adds the posted static entry through the CLI. 0 when it was accepted or
+// not attempted (a field is missing); -1 with the reason in err (at least
+// 256 bytes): the CLI's error text, or "invalid_parameter" for a field that
+// holds a control character.
+int mac_static_add(char *err);
+
+// Lists the static entries that pass the query's filters as "entry.%d.*".
+// Returns 0.
+int mac_static_list();
+
+// Sets "entry.<num>.mac", ".vlan", ".type" and ".intf". Returns 0.
+int mac_entry_store(int num, const char *mac, const char *vlan, const char *type,
+                    const char *intf);

@@ -1,0 +1,26 @@
+// Shared test helpers: running a program as a web server would, and files.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct proc_result {
+    int status = -1;      // exit status, or 128 + signal number
+    std::string out;      // standard output, byte for byte
+    std::string err;      // standard error
+};
+
+// Runs argv[0] (a path) with exactly env as its environment and stdin_data on
+// its standard input; waits for it.
+proc_result run_process(const std::vector<std::string> &argv, const std::vector<std::string> &env,
+                        const std::string &stdin_data = "");
+
+std::string read_file(const std::string &path);
+void write_file(const std::string &path, const std::string &text, int mode = 0644);
+bool path_exists(const std::string &path);
+// Names in dir that begin with prefix.
+std::vector<std::string> dir_entries(const std::string &dir, const std::string &prefix = "");
+
+// What fn writes to standard output (stdio flushed), byte for byte.
+std::string capture_stdout(const std::function<void()> &fn);

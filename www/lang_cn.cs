@@ -1,0 +1,16 @@
+<?cs set:L.html_lang = "zh-CN" ?>
+<?cs set:L.add_title = "添加静态MAC地址表项" ?>
+<?cs set:L.list_title = "静态MAC地址表" ?>
+<?cs set:L.mac = "MAC地址" ?>
+<?cs set:L.mac_hint = "三组四位十六进制数，例如 00e0.fc0a.b1c2" ?>
+<?cs set:L.intf = "接口" ?>
+<?cs set:L.vlan = "VLAN" ?>
+<?cs set:L.type = "类型" ?>
+<?cs set:L.add = "添加" ?>
+<?cs set:L.back = "返回地址表" ?>
+<?cs set:L.no_ports = "交换机没有报告任何端口。" ?>
+<?cs set:L.no_privilege = "您的账户只能查看地址表，不能添加表项。" ?>
+<?cs set:L.ethernet = "以太网端口" ?>
+<?cs set:L.aggregation = "链路聚合端口" ?>
+<?cs set:L.other_lang = "English" ?>
+<?cs set:L.other_lang_code = "en" ?>

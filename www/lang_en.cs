@@ -1,0 +1,16 @@
+<?cs set:L.html_lang = "en" ?>
+<?cs set:L.add_title = "Add static MAC address entry" ?>
+<?cs set:L.list_title = "Static MAC address table" ?>
+<?cs set:L.mac = "MAC address" ?>
+<?cs set:L.mac_hint = "three groups of four hex digits, e.g. 00e0.fc0a.b1c2" ?>
+<?cs set:L.intf = "Interface" ?>
+<?cs set:L.vlan = "VLAN" ?>
+<?cs set:L.type = "Type" ?>
+<?cs set:L.add = "Add" ?>
+<?cs set:L.back = "Back to the table" ?>
+<?cs set:L.no_ports = "The switch reported no ports." ?>
+<?cs set:L.no_privilege = "Your account may view the table but not add entries." ?>
+<?cs set:L.ethernet = "Ethernet ports" ?>
+<?cs set:L.aggregation = "Link aggregation ports" ?>
+<?cs set:L.other_lang = "中文" ?>
+<?cs set:L.other_lang_code = "cn" ?>
