@@ -1,0 +1,344 @@
+// The page program run as the web server runs it, against the IMI and imish
+// stand-ins: every way out of a request, byte for byte, and what it leaves.
+#include "imi_client.h"
+#include "imi_daemon.h"
+#include "test_util.h"
+#include "web_state.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+const std::string kClient = "127.0.0.1";
+const std::string kPidPrefix = "web_mac_static_add.cgi_";
+const std::string kPath = std::string(SIM_BIN_DIR) + ":/usr/bin:/bin";
+
+std::string login(const char *user, const char *password)
+{
+    char session[32] = {};
+    char err[500] = {};
+    EXPECT_EQ(imi_login(user, password, kClient.c_str(), session, err), 0) << err;
+    return session;
+}
+
+std::string login_timeout_page(const std::string &lang)
+{
+    return "Content-Type:text/html\r\n\r\n"
+           "<html><head><script language=\"JavaScript\">function time_out(){  "
+           "window.parent.location.href='web_login.cgi?lang=" +
+           lang + "&username=';}setTimeout(\"time_out()\", 0);</script></head><body></body></html>";
+}
+
+std::string error_redirect(const std::string &sid, const std::string &lang, const std::string &errid,
+                           const std::string &page)
+{
+    return "Location: web_error.cgi?sessionId=" + sid + "&lang=" + lang + "&errid=" + errid +
+           "&rdrpage=" + page + "\r\n\r\n";
+}
+
+class PageTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(imi.ok());
+        for (const char *f : {"web_mac_static_add.cs", "lang_en.cs", "lang_cn.cs"})
+            write_file(std::string("/var/www/") + f, read_file(std::string(WWW_SRC_DIR "/") + f));
+        admin = login("admin", "admin");
+        guest = login("guest", "guest");
+    }
+    void TearDown() override
+    {
+        // Whatever the outcome, the request leaves no file of its own.
+        EXPECT_TRUE(dir_entries("/tmp", "webcmd_").empty());
+        EXPECT_TRUE(dir_entries("/tmp", "webres_").empty());
+        for (const std::string &name : dir_entries("/var/run", kPidPrefix))
+            EXPECT_TRUE(planted_pid_file == name) << "left behind: " << name;
+    }
+
+    std::vector<std::string> cgi_env(const std::string &method, const std::string &query,
+                                     const std::string &body) const
+    {
+        std::vector<std::string> env = {
+            "PATH=" + path,
+            "GATEWAY_INTERFACE=CGI/1.1",
+            "REQUEST_METHOD=" + method,
+            "QUERY_STRING=" + query,
+            "REQUEST_URI=/web_mac_static_add.cgi" + (query.empty() ? "" : "?" + query),
+            "SCRIPT_NAME=/web_mac_static_add.cgi",
+            "REMOTE_ADDR=" + kClient,
+        };
+        if (method == "POST") {
+            env.push_back("CONTENT_TYPE=application/x-www-form-urlencoded");
+            env.push_back("CONTENT_LENGTH=" + std::to_string(body.size() + extra_length));
+        }
+        return env;
+    }
+
+    proc_result request(const std::string &method, const std::string &query,
+                        const std::string &body = "")
+    {
+        return run_process({PAGE_BIN}, cgi_env(method, query, body), body);
+    }
+
+    proc_result add(const std::string &sid, const std::string &body, const std::string &lang = "en")
+    {
+        return request("POST", "sessionId=" + sid + "&lang=" + lang, body);
+    }
+
+    std::string show_static()
+    {
+        write_file("/tmp/show.cmd", "show mac address-table static\n");
+        return run_process({SIM_BIN_DIR "/imish", "-g", "-y", "-w", "-f", "/tmp/show.cmd"},
+                           {"PATH=" + path})
+            .out;
+    }
+
+    imi_daemon imi;
+    std::string admin, guest;
+    std::string path = kPath;
+    std::string planted_pid_file;
+    std::size_t extra_length = 0;
+};
+
+TEST_F(PageTest, MissingSessionGivesLoginPageInEnglish)
+{
+    for (const char *query : {"", "lang=cn"}) {
+        proc_result r = request("GET", query);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, login_timeout_page("en")) << query;
+    }
+}
+
+TEST_F(PageTest, BadLanguageIsRefusedBeforeImiIsAsked)
+{
+    // An unknown session would print IMI's refusal if it were asked.
+    for (const char *lang : {"CN", "eng", "", "e"}) {
+        proc_result r = request("GET", std::string("sessionId=77&lang=") + lang);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, error_redirect("77", "en", "invalid_parameter", "web_mac_static_add.cgi"))
+            << lang;
+    }
+}
+
+TEST_F(PageTest, RefusedSessionGivesImiLineThenLoginPage)
+{
+    proc_result r = request("GET", "sessionId=12345&lang=cn");
+    EXPECT_EQ(r.status, 0);
+    ASSERT_EQ(r.out.rfind("Not okay: ", 0), 0u) << r.out;
+    std::size_t eol = r.out.find("\r\n");
+    EXPECT_GT(eol, 10u);
+    EXPECT_EQ(r.out.substr(eol + 2), login_timeout_page("cn"));
+
+    // A session from another address is no session.
+    std::vector<std::string> env = cgi_env("GET", "sessionId=" + admin + "&lang=en", "");
+    env.push_back("REMOTE_ADDR=10.9.9.9");
+    env.erase(env.begin() + 6);
+    r = run_process({PAGE_BIN}, env);
+    EXPECT_NE(r.out.find(login_timeout_page("en")), std::string::npos) << r.out;
+}
+
+TEST_F(PageTest, SessionIdThatCouldLeaveRunDirIsNoSession)
+{
+    for (const char *sid : {"..%2F..%2Ftmp%2Fx", "4%0D%0ALocation:%20x"}) {
+        proc_result r = request("GET", std::string("sessionId=") + sid + "&lang=en");
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, login_timeout_page("en")) << sid;
+    }
+    EXPECT_TRUE(dir_entries("/tmp", "x").empty());
+}
+
+TEST_F(PageTest, GetRendersFormWithSwitchPorts)
+{
+    proc_result r = request("GET", "sessionId=" + admin);   // no lang: cn
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("Content-Type: text/html", 0), 0u) << r.out.substr(0, 200);
+    for (const char *port : {"eth-0-1", "eth-0-24", "agg1", "agg8"})
+        EXPECT_NE(r.out.find(std::string("value=\"") + port + "\""), std::string::npos) << port;
+    EXPECT_NE(r.out.find("lang=cn"), std::string::npos);
+    EXPECT_NE(r.out.find("添加"), std::string::npos);
+    EXPECT_NE(r.out.find("name=\"add_bn\""), std::string::npos);
+}
+
+TEST_F(PageTest, LimitedSessionSeesNoAddButton)
+{
+    ASSERT_EQ(std::stoul(guest) % 2, 1u);
+    proc_result r = request("GET", "sessionId=" + guest + "&lang=en");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.find("name=\"add_bn\""), std::string::npos);
+    EXPECT_NE(r.out.find("id=\"no_privilege\""), std::string::npos);
+}
+
+TEST_F(PageTest, FailedRenderGivesClearSilverErrorPage)
+{
+    unlink("/var/www/web_mac_static_add.cs");
+    proc_result r = request("GET", "sessionId=" + admin + "&lang=en");
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out.rfind("Status: 500", 0), 0u) << r.out;
+}
+
+TEST_F(PageTest, OtherMethodsGetTheErrorPageAfterTheirFilesAreGone)
+{
+    proc_result r = request("HEAD", "sessionId=" + admin + "&lang=en");
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out.rfind("Status: 500", 0), 0u) << r.out;
+}
+
+TEST_F(PageTest, AddLandsOnTheListing)
+{
+    proc_result r = add(admin, "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10&add_bn=add");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Location: web_mac_static.cgi?sessionId=" + admin + "&lang=en\r\n\r\n");
+    EXPECT_NE(show_static().find("00e0.fc0a.b1c2"), std::string::npos);
+
+    // The button's field is not needed; a missing field adds nothing.
+    r = add(admin, "addr0=00e0&addr1=fc0a&addr2=0001&intf_name=eth-0-2&vlan=10", "cn");
+    EXPECT_EQ(r.out, "Location: web_mac_static.cgi?sessionId=" + admin + "&lang=cn\r\n\r\n");
+    r = add(admin, "addr0=00e0&addr1=fc0a&addr2=0002&intf_name=eth-0-2&add_bn=add");
+    EXPECT_EQ(r.out, "Location: web_mac_static.cgi?sessionId=" + admin + "&lang=en\r\n\r\n");
+    std::string table = show_static();
+    EXPECT_NE(table.find("00e0.fc0a.0001"), std::string::npos) << table;
+    EXPECT_EQ(table.find("00e0.fc0a.0002"), std::string::npos) << table;
+}
+
+TEST_F(PageTest, CliErrorGoesToErrorPageWithItsText)
+{
+    proc_result r = add(admin, "addr0=00e0&addr1=fc0a&addr2=b1cz&intf_name=eth-0-1&vlan=10");
+    EXPECT_EQ(r.status, 0);
+    ASSERT_EQ(r.out.rfind("Location: web_error.cgi?sessionId=" + admin + "&lang=en&errid=+", 0), 0u)
+        << r.out;
+    EXPECT_NE(r.out.find("b1cz%0A&rdrpage=web_mac_static_add.cgi%3F\r\n\r\n"), std::string::npos)
+        << r.out;
+}
+
+TEST_F(PageTest, RefusedAddsRunNoCommand)
+{
+    const struct {
+        std::string sid_of, body, errid;
+    } cases[] = {
+        {"guest", "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10&add_bn=add",
+         "error_no_privilege"},
+        {"admin", "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10%0Ano%20vlan%2010",
+         "invalid_parameter"},
+        {"admin", "addr0=00e0%0D&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10",
+         "invalid_parameter"},
+    };
+    for (const auto &c : cases) {
+        const std::string &sid = c.sid_of == "guest" ? guest : admin;
+        proc_result r = add(sid, c.body);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, error_redirect(sid, "en", c.errid, "web_mac_static_add.cgi%3F")) << c.body;
+    }
+    EXPECT_EQ(show_static().find("00e0"), std::string::npos);
+}
+
+TEST_F(PageTest, HeldConfigurationModeIsReported)
+{
+    write_file("/tmp/config_mode", "");
+    proc_result r = add(admin, "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10");
+    EXPECT_EQ(r.out, error_redirect(admin, "en", "%25configure_mode_inuse", "web_mac_static_add.cgi%3F"));
+    EXPECT_EQ(show_static().find("00e0"), std::string::npos);
+}
+
+TEST_F(PageTest, MissingCliIsAnErrorNotASuccess)
+{
+    path = "/usr/bin:/bin";
+    proc_result r = add(admin, "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10");
+    EXPECT_EQ(r.out, error_redirect(admin, "en", "%25cli_unavailable", "web_mac_static_add.cgi%3F"));
+}
+
+TEST_F(PageTest, ShortBodyGivesClearSilverErrorPage)
+{
+    extra_length = 50;
+    proc_result r = add(admin, "addr0=00e0");
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out.rfind("Status: 500", 0), 0u) << r.out;
+}
+
+TEST_F(PageTest, ConfigOperationAnswersWithTheForm)
+{
+    proc_result r = add(admin, "operate=CONFIG&addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("value=\"eth-0-1\""), std::string::npos);
+    EXPECT_EQ(show_static().find("00e0"), std::string::npos);
+}
+
+TEST_F(PageTest, BusySessionReturnsToTheRequestedPage)
+{
+    planted_pid_file = kPidPrefix + admin + ".pid";
+    write_file("/var/run/" + planted_pid_file, std::to_string(getpid()));
+
+    proc_result r = request("GET", "sessionId=" + admin + "&lang=en");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, error_redirect(admin, "en", "error_prog_busy",
+                                    "web_mac_static_add.cgi%3FsessionId%3D" + admin + "%26lang%3Den"));
+    EXPECT_EQ(read_file("/var/run/" + planted_pid_file), std::to_string(getpid()));
+
+    // A rewritten URI that does not name the program returns to the page.
+    std::vector<std::string> env = cgi_env("GET", "sessionId=" + admin + "&lang=en", "");
+    env[4] = "REQUEST_URI=/mac/add";
+    r = run_process({PAGE_BIN}, env);
+    EXPECT_EQ(r.out, error_redirect(admin, "en", "error_prog_busy", "web_mac_static_add.cgi"));
+
+    // A stale pid file does not block the session.
+    pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    waitpid(gone, nullptr, 0);
+    write_file("/var/run/" + planted_pid_file, std::to_string(gone));
+    planted_pid_file.clear();
+    r = request("GET", "sessionId=" + admin + "&lang=en");
+    EXPECT_EQ(r.out.rfind("Content-Type: text/html", 0), 0u);
+}
+
+TEST_F(PageTest, TerminatedMidRunLeavesNothingAndExitsZero)
+{
+    // An imish that hangs, so the page is caught in the middle of its run.
+    ASSERT_EQ(mkdir("/tmp/slowbin", 0755), 0);
+    write_file("/tmp/slowbin/imish",
+               "#!/bin/sh\necho $$ > /tmp/imish_started\nexec sleep 30 >/dev/null 2>&1\n", 0755);
+    path = "/tmp/slowbin:/usr/bin:/bin";
+    for (int sig : {SIGTERM, SIGINT}) {
+        unlink("/tmp/imish_started");
+        std::vector<std::string> env = cgi_env("GET", "sessionId=" + admin + "&lang=en", "");
+        std::vector<char *> envp;
+        for (std::string &e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        pid_t pid = fork();
+        if (pid == 0) {
+            char *argv[] = {const_cast<char *>(PAGE_BIN), nullptr};
+            execve(PAGE_BIN, argv, envp.data());
+            _exit(127);
+        }
+        for (int i = 0; i < 500 && !path_exists("/tmp/imish_started"); ++i)
+            usleep(10000);
+        ASSERT_TRUE(path_exists("/tmp/imish_started"));
+        EXPECT_FALSE(dir_entries("/var/run", kPidPrefix).empty());
+        kill(pid, sig);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "signal " << sig;
+        kill(std::atoi(read_file("/tmp/imish_started").c_str()), SIGKILL);
+        EXPECT_TRUE(dir_entries("/tmp", "webcmd_").empty());
+        EXPECT_TRUE(dir_entries("/tmp", "webres_").empty());
+        EXPECT_TRUE(dir_entries("/var/run", kPidPrefix).empty());
+    }
+}
+
+TEST(PageBinary, LoadsNeitherLibstdcxxNorLibcrypto)
+{
+    proc_result r = run_process({"/usr/bin/readelf", "-d", PAGE_BIN}, {});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_NE(r.out.find("(NEEDED)"), std::string::npos);
+    for (const char *lib : {"libstdc++", "libgcc_s", "libcrypto", "libssl"})
+        EXPECT_EQ(r.out.find(lib), std::string::npos) << lib << " in\n" << r.out;
+}
+
+} // namespace
