@@ -14,3 +14,9 @@
 <?cs set:L.aggregation = "链路聚合端口" ?>
 <?cs set:L.other_lang = "English" ?>
 <?cs set:L.other_lang_code = "en" ?>
+<?cs set:L.filter = "筛选" ?>
+<?cs set:L.all = "全部" ?>
+<?cs set:L.add_link = "添加静态表项" ?>
+<?cs set:L.logout = "退出登录" ?>
+<?cs set:L.no_entries = "没有符合条件的静态表项。" ?>
+<?cs set:L.count = "显示的表项数" ?>

@@ -14,3 +14,9 @@
 <?cs set:L.aggregation = "Link aggregation ports" ?>
 <?cs set:L.other_lang = "中文" ?>
 <?cs set:L.other_lang_code = "cn" ?>
+<?cs set:L.filter = "Filter" ?>
+<?cs set:L.all = "all" ?>
+<?cs set:L.add_link = "Add a static entry" ?>
+<?cs set:L.logout = "Log out" ?>
+<?cs set:L.no_entries = "No static entries match." ?>
+<?cs set:L.count = "Entries shown" ?>

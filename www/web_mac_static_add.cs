@@ -14,7 +14,7 @@
 <div class="row">
  <label for="addr0"><?cs var:L.mac ?></label>
  <span class="mac">
-  <input id="addr0" name="addr0" maxlength="4" size="4" required pattern="[0-9A-Fa-f]{4}">.<input id="addr1" name="addr1" maxlength="4" size="4" required pattern="[0-9A-Fa-f]{4}">.<input id="addr2" name="addr2" maxlength="4" size="4" required pattern="[0-9A-Fa-f]{4}">
+  <input id="addr0" name="addr0" maxlength="4" size="4">.<input id="addr1" name="addr1" maxlength="4" size="4">.<input id="addr2" name="addr2" maxlength="4" size="4">
  </span>
  <small><?cs var:L.mac_hint ?></small>
 </div>

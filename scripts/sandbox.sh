@@ -2,14 +2,19 @@
 # Runs a command in a private mount and IPC namespace with fresh tmpfs on the
 # paths the CGI programs use, so the real binaries keep their production paths
 # and the host's files are never touched.
-#   sandbox.sh COMMAND [ARG...]
+#   sandbox.sh [--pid] COMMAND [ARG...]
+# With --pid the command also gets its own process namespace, so that every
+# process it starts ends with it (the demo's servers).
 set -eu
 if [ "${WEBSIM_SANDBOXED:-}" != 1 ]; then
     export WEBSIM_SANDBOXED=1
-    if [ "$(id -u)" -eq 0 ]; then
-        exec unshare --mount --ipc --propagation private --kill-child -- "$0" "$@"
+    ns="--mount --ipc --propagation private --kill-child"
+    if [ "${1:-}" = --pid ]; then
+        shift
+        ns="$ns --pid --mount-proc"
     fi
-    exec unshare --user --map-root-user --mount --ipc --propagation private --kill-child -- "$0" "$@"
+    [ "$(id -u)" -eq 0 ] || ns="--user --map-root-user $ns"
+    exec unshare $ns -- "$0" "$@"
 fi
 
 # Inside the namespace. Keep the directories the test needs (its own

@@ -1,0 +1,36 @@
+// The steps every page program of the static MAC pages takes before its own
+// work: clean-up and signals, ClearSilver, language, session, instance guard.
+#pragma once
+
+#include <cstddef>
+
+struct _neo_err;
+
+inline constexpr std::size_t DEFQUERY_SIZE = 512;
+
+// What a request that was let in carries on to the page's own work.
+struct page_request {
+    const char *lang = nullptr;         // "cn" or "en"
+    const char *session_id = nullptr;   // accepted by IMI
+    char defquery[DEFQUERY_SIZE] = {};  // "sessionId=%s&lang=%s"
+};
+
+// 1 when the session id's leading decimal digits are even (normal
+// privilege), 0 when odd (limited privilege).
+int session_is_normal(const char *session_id);
+
+// Empties the path buffers, registers the clean-up, installs the signal
+// handler, enters the web root and makes web_cgi. The cgi_init error, if any.
+struct _neo_err *page_setup(int argc, char **argv, char **envp);
+
+// Checks language and session, sets "lang", "sessionId", "defquerystr" and
+// "privilege", takes the session's instance guard and makes the scratch
+// files. true when the page goes on with req filled in; false when the
+// request has been answered (login page or error redirect), exit status 0.
+bool page_admit(const char *page_name, page_request *req);
+
+// The ClearSilver error page for err, logged. Returns the exit status -1.
+int page_fail(struct _neo_err *err);
+
+// Renders the template for the browser. Exit status 0, or page_fail's.
+int page_render(const char *template_name);

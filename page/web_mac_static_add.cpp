@@ -1,0 +1,61 @@
+// web_mac_static_add.cgi: the page on which an operator adds a static entry
+// to the switch's MAC address table. One process serves one request.
+#include "mac_static.h"
+#include "page_driver.h"
+#include "page_frame.h"
+#include "web_state.h"
+
+#include <ClearSilver.h>
+
+#include <cstdio>
+#include <strings.h>
+
+namespace {
+
+constexpr char PAGE_NAME[] = "web_mac_static_add.cgi";
+constexpr char TEMPLATE_NAME[] = "web_mac_static_add.cs";
+// Where the error page sends the browser back to after a refused add.
+constexpr char RETURN_PAGE[] = "web_mac_static_add.cgi?";
+
+int serve_post(const page_request &req)
+{
+    if (NEOERR *err = cgi_parse(web_cgi); err != STATUS_OK)
+        return page_fail(err);
+    if (strcasecmp(hdf_get_value(web_cgi->hdf, "Query.operate", ""), "config") == 0) {
+        // A refresh of the form's data: answer with the form itself.
+        intf_names_load();
+        return page_render(TEMPLATE_NAME);
+    }
+    // The add button is no authorisation: a limited session may not add.
+    if (!session_is_normal(req.session_id)) {
+        redirect_error(req.session_id, req.lang, "error_no_privilege", RETURN_PAGE);
+        return 0;
+    }
+    // The add button's field is not required: every other POST adds.
+    if (mac_static_add(err_text) == 0) {
+        std::printf("Location: web_mac_static.cgi?%s\r\n\r\n", req.defquery);
+        return 0;
+    }
+    redirect_error(req.session_id, req.lang, err_text, RETURN_PAGE);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv, char **envp)
+{
+    if (NEOERR *err = page_setup(argc, argv, envp); err != STATUS_OK)
+        return page_fail(err);
+    page_request req;
+    if (!page_admit(PAGE_NAME, &req))
+        return 0;
+
+    const char *method = hdf_get_value(web_cgi->hdf, "CGI.RequestMethod", "GET");
+    if (strcasecmp(method, "POST") == 0)
+        return serve_post(req);
+    if (strcasecmp(method, "GET") == 0) {
+        intf_names_load();
+        return page_render(TEMPLATE_NAME);
+    }
+    return page_fail(STATUS_OK);
+}

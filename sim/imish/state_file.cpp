@@ -1,0 +1,268 @@
+// Loading, saving and locking the simulated switch's state file.
+#include "state_file.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <utility>
+
+#include "line_reader.h"
+
+namespace {
+
+constexpr const char *STATE_MAGIC = "imish-state";
+constexpr const char *STATE_VERSION = "1";
+constexpr std::size_t STATE_LINE_SIZE = 256;
+constexpr int STATE_MAX_WORDS = 16;
+constexpr const char *LOCK_SUFFIX = ".lock";
+constexpr const char *TEMP_SUFFIX = ".XXXXXX";
+
+// Per-port settings as "key=value" words of a port record. A new setting is
+// one row here and one member of sw_port.
+struct port_key {
+    const char *key;
+    int (*parse)(sw_port &p, const char *value); // 0, or -1 for a bad value
+    void (*format)(const sw_port &p, char *out, std::size_t cap);
+};
+
+const port_key PORT_KEYS[] = {
+    {"mode",
+     [](sw_port &p, const char *v) {
+         if (std::strcmp(v, "access") == 0)
+             p.mode = port_mode::access;
+         else if (std::strcmp(v, "trunk") == 0)
+             p.mode = port_mode::trunk;
+         else
+             return -1;
+         return 0;
+     },
+     [](const sw_port &p, char *out, std::size_t cap) {
+         std::snprintf(out, cap, "%s", p.mode == port_mode::trunk ? "trunk" : "access");
+     }},
+    {"pvid",
+     [](sw_port &p, const char *v) {
+         int vid;
+         if (sw_parse_vlan(v, vid) != 0)
+             return -1;
+         p.pvid = static_cast<std::uint16_t>(vid);
+         return 0;
+     },
+     [](const sw_port &p, char *out, std::size_t cap) { std::snprintf(out, cap, "%u", p.pvid); }},
+};
+
+void set_err(char *err, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
+void set_err(char *err, const char *fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(err, STATE_ERR_SIZE, fmt, ap);
+    va_end(ap);
+}
+
+// mkdir -p: each missing component of dir is created in turn.
+int make_dirs(const char *dir)
+{
+    char path[STATE_PATH_SIZE];
+    std::snprintf(path, sizeof path, "%s", dir);
+    for (char *p = path + 1;; ++p) {
+        if (*p != '/' && *p != '\0')
+            continue;
+        char saved = *p;
+        *p = '\0';
+        if (mkdir(path, 0755) != 0 && errno != EEXIST)
+            return -1;
+        if (saved == '\0')
+            return 0;
+        *p = saved;
+    }
+}
+
+int parse_port(switch_state &st, char **w, int n)
+{
+    if (n < 2 || sw_add_port(st, w[1]) != 0)
+        return -1;
+    sw_port &p = st.ports[st.port_count - 1];
+    for (int i = 2; i < n; ++i) {
+        char *eq = std::strchr(w[i], '=');
+        if (!eq)
+            return -1;
+        *eq = '\0';
+        const port_key *k = nullptr;
+        for (const port_key &row : PORT_KEYS)
+            if (std::strcmp(row.key, w[i]) == 0)
+                k = &row;
+        if (!k || k->parse(p, eq + 1) != 0)
+            return -1;
+    }
+    return 0;
+}
+
+int parse_vlan(switch_state &st, char **w, int n)
+{
+    int vid;
+    if (n != 2 || sw_parse_vlan(w[1], vid) != 0 || sw_has_vlan(st, vid))
+        return -1;
+    return sw_add_vlan(st, vid);
+}
+
+int parse_mac(switch_state &st, char **w, int n)
+{
+    int vid, port;
+    std::uint8_t addr[6];
+    if (n != 4 || sw_parse_vlan(w[1], vid) != 0 || !sw_has_vlan(st, vid) ||
+        sw_parse_mac(w[2], addr) != 0 || (port = sw_find_port(st, w[3])) < 0 ||
+        sw_mac_find(st, vid, addr) >= 0)
+        return -1;
+    return sw_mac_set(st, vid, addr, port) == mac_set_result::added ? 0 : -1;
+}
+
+int write_state(FILE *f, const switch_state &st)
+{
+    std::fprintf(f, "# simulated switch state, rewritten by every imish run that changes it\n");
+    std::fprintf(f, "%s %s\n", STATE_MAGIC, STATE_VERSION);
+    for (int i = 0; i < st.port_count; ++i) {
+        const sw_port &p = st.ports[i];
+        std::fprintf(f, "port %s", p.name);
+        for (const port_key &k : PORT_KEYS) {
+            char value[64];
+            k.format(p, value, sizeof value);
+            std::fprintf(f, " %s=%s", k.key, value);
+        }
+        std::fputc('\n', f);
+    }
+    for (int i = 0; i < st.vlan_count; ++i)
+        std::fprintf(f, "vlan %u\n", st.vlans[i]);
+    for (int i = 0; i < st.mac_count; ++i) {
+        const sw_mac_entry &e = st.macs[i];
+        char mac[SW_MAC_TEXT_SIZE];
+        sw_format_mac(e.addr, mac);
+        std::fprintf(f, "mac %u %s %s\n", e.vlan, mac, st.ports[e.port].name);
+    }
+    if (std::fflush(f) != 0 || std::ferror(f))
+        return -1;
+    return fsync(fileno(f));
+}
+
+} // namespace
+
+int state_paths_init(state_paths &p)
+{
+    const char *env = std::getenv("SIM_SWITCH_STATE");
+    const char *path = env && *env ? env : STATE_DEFAULT_PATH;
+    std::size_t n = std::strlen(path);
+    std::size_t room = STATE_PATH_SIZE - 1 - std::strlen(LOCK_SUFFIX);
+    if (n == 0 || n > room || path[n - 1] == '/')
+        return -1;
+    std::snprintf(p.state, sizeof p.state, "%s", path);
+    std::snprintf(p.lock, sizeof p.lock, "%s%s", path, LOCK_SUFFIX);
+    const char *slash = std::strrchr(path, '/');
+    if (!slash)
+        std::snprintf(p.dir, sizeof p.dir, ".");
+    else if (slash == path)
+        std::snprintf(p.dir, sizeof p.dir, "/");
+    else
+        std::snprintf(p.dir, sizeof p.dir, "%.*s", static_cast<int>(slash - path), path);
+    return 0;
+}
+
+int state_lock(const state_paths &p, bool exclusive, unique_fd &fd)
+{
+    if (make_dirs(p.dir) != 0)
+        return -1;
+    unique_fd f(open(p.lock, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
+    // A reader may lack write permission on a lock file made by someone else.
+    if (!f.ok() && !exclusive)
+        f.reset(open(p.lock, O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!f.ok())
+        return -1;
+    int rc;
+    while ((rc = flock(f.get(), exclusive ? LOCK_EX : LOCK_SH)) != 0 && errno == EINTR) {
+    }
+    if (rc != 0)
+        return -1;
+    fd = std::move(f);
+    return 0;
+}
+
+int state_load(const state_paths &p, switch_state &st, char *err)
+{
+    unique_file f = open_stream(p.state, O_RDONLY, "r");
+    if (!f.ok()) {
+        if (errno == ENOENT) {
+            sw_fresh(st);
+            return 0;
+        }
+        set_err(err, "cannot read %s: %s", p.state, std::strerror(errno));
+        return -1;
+    }
+    sw_clear(st);
+    char line[STATE_LINE_SIZE];
+    std::size_t len;
+    line_status ls;
+    bool versioned = false;
+    for (int lineno = 1; (ls = read_line(f.get(), line, sizeof line, len)) != line_status::end; ++lineno) {
+        char *w[STATE_MAX_WORDS];
+        int n = ls == line_status::ok && std::strlen(line) == len ? split_words(line, w, STATE_MAX_WORDS) : -1;
+        if (n == 0 || (n > 0 && w[0][0] == '#'))
+            continue;
+        int rc = -1;
+        if (n < 0)
+            rc = -1;
+        else if (!versioned)
+            rc = n == 2 && std::strcmp(w[0], STATE_MAGIC) == 0 && std::strcmp(w[1], STATE_VERSION) == 0 ? 0 : -1;
+        else if (std::strcmp(w[0], "port") == 0)
+            rc = parse_port(st, w, n);
+        else if (std::strcmp(w[0], "vlan") == 0)
+            rc = parse_vlan(st, w, n);
+        else if (std::strcmp(w[0], "mac") == 0)
+            rc = parse_mac(st, w, n);
+        if (rc != 0) {
+            set_err(err, "%s is damaged at line %d", p.state, lineno);
+            return -1;
+        }
+        versioned = true;
+    }
+    if (std::ferror(f.get())) {
+        set_err(err, "cannot read %s", p.state);
+        return -1;
+    }
+    if (!versioned) {
+        set_err(err, "%s is empty", p.state);
+        return -1;
+    }
+    st.dirty = false;
+    return 0;
+}
+
+int state_save(const state_paths &p, const switch_state &st, char *err)
+{
+    char tmp[STATE_PATH_SIZE + 8];
+    std::snprintf(tmp, sizeof tmp, "%s%s", p.state, TEMP_SUFFIX);
+    unique_fd fd(mkostemp(tmp, O_CLOEXEC));
+    if (!fd.ok()) {
+        set_err(err, "cannot create a file in %s: %s", p.dir, std::strerror(errno));
+        return -1;
+    }
+    fchmod(fd.get(), 0644);
+    unique_file f(fdopen(fd.get(), "w"));
+    if (f.ok())
+        fd.release();
+    if (!f.ok() || write_state(f.get(), st) != 0 || std::fclose(f.release()) != 0 ||
+        std::rename(tmp, p.state) != 0) {
+        set_err(err, "cannot write %s: %s", p.state, std::strerror(errno));
+        unlink(tmp);
+        return -1;
+    }
+    return 0;
+}
+
+int state_remove(const state_paths &p)
+{
+    if (unlink(p.state) != 0 && errno != ENOENT)
+        return -1;
+    return 0;
+}

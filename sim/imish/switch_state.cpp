@@ -1,0 +1,212 @@
+// The simulated switch's configuration tables and the rules for changing them.
+#include "switch_state.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr int FRESH_ETH_PORTS = 24;
+constexpr int FRESH_AGG_PORTS = 8;
+constexpr int FRESH_VLANS[] = {1, 10, 20, 30};
+
+int hex_value(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Order of the entry table: VLAN, then address bytes (the same order as the
+// lower-case text form).
+int mac_key_cmp(int vlan_a, const std::uint8_t *a, int vlan_b, const std::uint8_t *b)
+{
+    if (vlan_a != vlan_b)
+        return vlan_a < vlan_b ? -1 : 1;
+    return std::memcmp(a, b, 6);
+}
+
+// Position of (vlan, addr) in the sorted table, or where it would go.
+int mac_lower_bound(const switch_state &st, int vlan, const std::uint8_t addr[6])
+{
+    int lo = 0, hi = st.mac_count;
+    while (lo < hi) {
+        int mid = lo + (hi - lo) / 2;
+        const sw_mac_entry &e = st.macs[mid];
+        if (mac_key_cmp(e.vlan, e.addr, vlan, addr) < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+} // namespace
+
+void sw_clear(switch_state &st)
+{
+    std::memset(&st, 0, sizeof st);
+}
+
+void sw_fresh(switch_state &st)
+{
+    sw_clear(st);
+    char name[SW_PORT_NAME_SIZE];
+    for (int i = 1; i <= FRESH_ETH_PORTS; ++i) {
+        std::snprintf(name, sizeof name, "eth-0-%d", i);
+        sw_add_port(st, name);
+    }
+    for (int i = 1; i <= FRESH_AGG_PORTS; ++i) {
+        std::snprintf(name, sizeof name, "agg%d", i);
+        sw_add_port(st, name);
+    }
+    for (int vid : FRESH_VLANS)
+        sw_add_vlan(st, vid);
+}
+
+bool sw_valid_port_name(const char *name)
+{
+    std::size_t n = std::strlen(name);
+    if (n == 0 || n >= SW_PORT_NAME_SIZE || name[0] < 'a' || name[0] > 'z')
+        return false;
+    for (std::size_t i = 0; i < n; ++i) {
+        char c = name[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-'))
+            return false;
+    }
+    return true;
+}
+
+int sw_find_port(const switch_state &st, const char *name)
+{
+    for (int i = 0; i < st.port_count; ++i)
+        if (std::strcmp(st.ports[i].name, name) == 0)
+            return i;
+    return -1;
+}
+
+int sw_add_port(switch_state &st, const char *name)
+{
+    if (!sw_valid_port_name(name) || sw_find_port(st, name) >= 0 || st.port_count >= SW_MAX_PORTS)
+        return -1;
+    sw_port &p = st.ports[st.port_count++];
+    std::snprintf(p.name, sizeof p.name, "%s", name);
+    p.mode = port_mode::access;
+    p.pvid = 1;
+    return 0;
+}
+
+bool sw_has_vlan(const switch_state &st, int vid)
+{
+    for (int i = 0; i < st.vlan_count; ++i)
+        if (st.vlans[i] == vid)
+            return true;
+    return false;
+}
+
+int sw_add_vlan(switch_state &st, int vid)
+{
+    if (vid < SW_VLAN_MIN || vid > SW_VLAN_MAX)
+        return -1;
+    if (sw_has_vlan(st, vid))
+        return 0;
+    if (st.vlan_count >= SW_MAX_VLANS)
+        return -1;
+    int i = st.vlan_count;
+    for (; i > 0 && st.vlans[i - 1] > vid; --i)
+        st.vlans[i] = st.vlans[i - 1];
+    st.vlans[i] = static_cast<std::uint16_t>(vid);
+    ++st.vlan_count;
+    return 0;
+}
+
+int sw_parse_mac(const char *text, std::uint8_t addr[6])
+{
+    std::uint8_t out[6];
+    const char *p = text;
+    for (int group = 0; group < 3; ++group) {
+        if (group > 0 && *p++ != '.')
+            return -1;
+        int v[4];
+        for (int &d : v) {
+            d = hex_value(*p);
+            if (d < 0)
+                return -1;
+            ++p;
+        }
+        out[2 * group] = static_cast<std::uint8_t>(v[0] << 4 | v[1]);
+        out[2 * group + 1] = static_cast<std::uint8_t>(v[2] << 4 | v[3]);
+    }
+    if (*p != '\0')
+        return -1;
+    std::memcpy(addr, out, sizeof out);
+    return 0;
+}
+
+void sw_format_mac(const std::uint8_t addr[6], char out[SW_MAC_TEXT_SIZE])
+{
+    std::snprintf(out, SW_MAC_TEXT_SIZE, "%02x%02x.%02x%02x.%02x%02x", addr[0], addr[1], addr[2],
+                  addr[3], addr[4], addr[5]);
+}
+
+int sw_parse_vlan(const char *text, int &vid)
+{
+    int v = 0;
+    std::size_t n = 0;
+    for (; text[n] != '\0'; ++n) {
+        // Five digits already exceed the range; stop before v can overflow.
+        if (text[n] < '0' || text[n] > '9' || n >= 5)
+            return -1;
+        v = v * 10 + (text[n] - '0');
+    }
+    if (n == 0 || v < SW_VLAN_MIN || v > SW_VLAN_MAX)
+        return -1;
+    vid = v;
+    return 0;
+}
+
+int sw_mac_find(const switch_state &st, int vlan, const std::uint8_t addr[6])
+{
+    int i = mac_lower_bound(st, vlan, addr);
+    if (i < st.mac_count && mac_key_cmp(st.macs[i].vlan, st.macs[i].addr, vlan, addr) == 0)
+        return i;
+    return -1;
+}
+
+mac_set_result sw_mac_set(switch_state &st, int vlan, const std::uint8_t addr[6], int port)
+{
+    int i = mac_lower_bound(st, vlan, addr);
+    if (i < st.mac_count && mac_key_cmp(st.macs[i].vlan, st.macs[i].addr, vlan, addr) == 0) {
+        st.macs[i].port = static_cast<std::uint16_t>(port);
+        st.dirty = true;
+        return mac_set_result::replaced;
+    }
+    if (st.mac_count >= SW_MAX_MACS)
+        return mac_set_result::full;
+    std::memmove(&st.macs[i + 1], &st.macs[i], sizeof st.macs[0] * static_cast<std::size_t>(st.mac_count - i));
+    sw_mac_entry &e = st.macs[i];
+    e.vlan = static_cast<std::uint16_t>(vlan);
+    std::memcpy(e.addr, addr, sizeof e.addr);
+    e.port = static_cast<std::uint16_t>(port);
+    ++st.mac_count;
+    st.dirty = true;
+    return mac_set_result::added;
+}
+
+int sw_mac_remove(switch_state &st, int vlan, const std::uint8_t addr[6], int port)
+{
+    int i = sw_mac_find(st, vlan, addr);
+    if (i < 0)
+        return -1;
+    if (port >= 0 && st.macs[i].port != port)
+        return -2;
+    std::memmove(&st.macs[i], &st.macs[i + 1],
+                 sizeof st.macs[0] * static_cast<std::size_t>(st.mac_count - i - 1));
+    --st.mac_count;
+    st.dirty = true;
+    return 0;
+}

@@ -1,0 +1,14 @@
+// Small helpers shared by the stand-ins of the switch's sibling pages.
+#pragma once
+
+#include <ClearSilver.h>
+
+// The value of key in web_cgi's data set, or def.
+const char *sib_value(const char *key, const char *def);
+void sib_set(const char *key, const char *value);
+// "cn" or "en" from Query.lang (anything else is "en"), also set as "lang".
+const char *sib_lang();
+// Renders the template with the page headers; the exit status.
+int sib_render(const char *template_name);
+// cgi_init after the common set-up; false when the error page was written.
+bool sib_start(int argc, char **argv, char **envp);

@@ -1,0 +1,30 @@
+<?cs escape:"html" ?><!DOCTYPE html>
+<html lang="<?cs if:lang == "cn" ?>zh-CN<?cs else ?>en<?cs /if ?>">
+<head>
+<meta charset="utf-8">
+<meta name="referrer" content="no-referrer">
+<title><?cs if:lang == "cn" ?>错误<?cs else ?>Error<?cs /if ?></title>
+<link rel="stylesheet" href="style.css">
+</head>
+<body>
+<main class="panel">
+<h1><?cs if:lang == "cn" ?>操作失败<?cs else ?>The operation failed<?cs /if ?></h1>
+<p class="warn" id="error_message"><?cs if:?errtext ?><?cs var:errtext ?><?cs
+ elif:lang == "cn" ?><?cs
+  if:errid == "invalid_parameter" ?>参数无效。<?cs
+  elif:errid == "error_prog_busy" ?>该页面正在为本会话处理另一个请求，请稍后再试。<?cs
+  elif:errid == "error_no_privilege" ?>您的账户没有执行此操作的权限。<?cs
+  elif:errid == "configure_mode_inuse" ?>另一个用户正在使用配置模式，请稍后再试。<?cs
+  elif:errid == "cli_unavailable" ?>交换机命令行暂时不可用。<?cs /if ?><?cs
+ else ?><?cs
+  if:errid == "invalid_parameter" ?>A value of the request is not valid.<?cs
+  elif:errid == "error_prog_busy" ?>This page is busy with another request of your session; try again in a moment.<?cs
+  elif:errid == "error_no_privilege" ?>Your account is not allowed to do this.<?cs
+  elif:errid == "configure_mode_inuse" ?>Another user holds configuration mode; try again later.<?cs
+  elif:errid == "cli_unavailable" ?>The switch's command line is not available.<?cs /if ?><?cs
+ /if ?></p>
+<p class="links"><a id="back_link" href="<?cs var:rdrpage ?>"><?cs if:lang == "cn" ?>返回<?cs else ?>Back<?cs /if ?></a></p>
+</main>
+</body>
+</html>
+<?cs /escape ?>

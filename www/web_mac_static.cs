@@ -1,0 +1,43 @@
+<?cs include:"lang_" + lang + ".cs" ?><?cs escape:"html" ?><!DOCTYPE html>
+<html lang="<?cs var:L.html_lang ?>">
+<head>
+<meta charset="utf-8">
+<meta name="referrer" content="no-referrer">
+<title><?cs var:L.list_title ?></title>
+<link rel="stylesheet" href="style.css">
+</head>
+<body>
+<main class="panel">
+<h1><?cs var:L.list_title ?></h1>
+<form id="filter_form" method="get" action="web_mac_static.cgi" class="filter">
+ <input type="hidden" name="sessionId" value="<?cs var:sessionId ?>">
+ <input type="hidden" name="lang" value="<?cs var:lang ?>">
+ <label><?cs var:L.mac ?>
+  <input id="addr0" name="addr0" maxlength="4" size="4" value="<?cs var:Query.addr0 ?>">.<input id="addr1" name="addr1" maxlength="4" size="4" value="<?cs var:Query.addr1 ?>">.<input id="addr2" name="addr2" maxlength="4" size="4" value="<?cs var:Query.addr2 ?>">
+ </label>
+ <label><?cs var:L.intf ?>
+  <select id="intf_name" name="intf_name">
+   <option value="all"><?cs var:L.all ?></option><?cs each:p = eth ?>
+   <option value="<?cs var:p.name ?>"<?cs if:Query.intf_name == p.name ?> selected<?cs /if ?>><?cs var:p.name ?></option><?cs /each ?><?cs each:p = agg ?>
+   <option value="<?cs var:p.name ?>"<?cs if:Query.intf_name == p.name ?> selected<?cs /if ?>><?cs var:p.name ?></option><?cs /each ?>
+  </select>
+ </label>
+ <label><?cs var:L.vlan ?> <input id="vlan" name="vlan" size="5" maxlength="4" value="<?cs var:Query.vlan ?>"></label>
+ <button type="submit" id="filter_bn"><?cs var:L.filter ?></button>
+</form>
+<table id="entries">
+<thead><tr><th>#</th><th><?cs var:L.mac ?></th><th><?cs var:L.vlan ?></th><th><?cs var:L.type ?></th><th><?cs var:L.intf ?></th></tr></thead>
+<tbody><?cs each:e = entry ?>
+<tr><td><?cs name:e ?></td><td class="mac"><?cs var:e.mac ?></td><td class="vlan"><?cs var:e.vlan ?></td><td><?cs var:e.type ?></td><td class="intf"><?cs var:e.intf ?></td></tr><?cs /each ?>
+</tbody>
+</table>
+<?cs if:!?entry.1.mac ?><p id="no_entries"><?cs var:L.no_entries ?></p><?cs /if ?>
+<p class="links">
+ <a id="add_link" href="web_mac_static_add.cgi?<?cs var:defquerystr ?>"><?cs var:L.add_link ?></a>
+ <a id="lang_link" href="web_mac_static.cgi?sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:L.other_lang_code ?>"><?cs var:L.other_lang ?></a>
+ <a id="logout_link" href="web_login.cgi?operate=logout&sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:lang ?>"><?cs var:L.logout ?></a>
+</p>
+</main>
+</body>
+</html>
+<?cs /escape ?>
