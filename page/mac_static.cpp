@@ -124,8 +124,9 @@ int mac_static_list()
     int len = vlan && *vlan
                   ? std::snprintf(cmd, sizeof cmd, "show mac address-table static vlan %s", vlan)
                   : std::snprintf(cmd, sizeof cmd, "show mac address-table static");
-    // A cut VLAN would ask for another VLAN's entries: list nothing instead.
-    if (len < 0 || static_cast<std::size_t>(len) >= sizeof cmd)
+    // A cut VLAN would ask for another VLAN's entries, and a line end would
+    // add a command: list nothing instead.
+    if (len < 0 || static_cast<std::size_t>(len) >= sizeof cmd || has_control_char(cmd))
         return 0;
     cli_append_cmd(cmd);
     cli_exec_show();
