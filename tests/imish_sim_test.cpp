@@ -198,6 +198,12 @@ TEST_F(ImishSim, EachRefusalIsOneLineAndTheRunGoesOn)
         {"show mac address-table static vlan", "% Incomplete command"},
         {"show mac address-table static port 1", "% Expected vlan instead of port"},
         {"show interface switchport brief", "% Unexpected word: brief"},
+        {"show interface status eth-0-1", "% Unexpected word: eth-0-1"},
+        {"show qos all", "% Unexpected word: all"},
+        {"show web qos interface", "% Incomplete command"},
+        {"show web qos interface eth-0-25", "% Interface eth-0-25 does not exist"},
+        {"show web qos policer interface eth-0-1 eth-0-2", "% Unexpected word: eth-0-2"},
+        {"show web qos", "% Unknown command: show web qos"},
         {"show mac", "% Unknown command: show mac"},
         {"  frobnicate\t the  switch", "% Unknown command: frobnicate the switch"},
         {"show interface switchport | grep eth",
@@ -318,10 +324,16 @@ TEST_F(ImishSim, StateFileIsReadWrittenAndReset)
                      "   Static MAC entries: 1\n\n");
 
     EXPECT_EQ(run("mac-address-table 0000.0000.0001 forward eth-0-7 vlan 1\n").out, "");
+    // Settings the hand-made file left out are written with the name's defaults.
+    const std::string qos = " shape=none qshape=none,none,none,none,none,none,none,none"
+                            " qclass=0/1,1/2,2/3,3/4,4/5,5/6,6/7,7/8 police-in=none police-out=none\n";
     EXPECT_EQ(read_file(state_), "# simulated switch state, rewritten by every imish run that changes it\n"
                                  "imish-state 1\n"
-                                 "port eth-0-7 mode=trunk pvid=10\n"
-                                 "port agg2 mode=access pvid=1\n"
+                                 "qos enable\n"
+                                 "port eth-0-7 mode=trunk pvid=10 admin=down link=down duplex=auto"
+                                 " speed=auto media=1000BASE_T desc=" + qos +
+                                 "port agg2 mode=access pvid=1 admin=up link=down duplex=auto"
+                                 " speed=auto media=Unknown desc=" + qos +
                                  "vlan 1\nvlan 10\n"
                                  "mac 1 0000.0000.0001 eth-0-7\n"
                                  "mac 10 00e0.fc0a.b1c2 agg2\n");
@@ -345,6 +357,23 @@ TEST_F(ImishSim, DamagedStateIsReportedAndKept)
         "imish-state 1\nport eth-0-1\nmac 10 00e0.fc0a.b1c2 eth-0-1\n",
         "imish-state 1\nport Eth%1\n",
         "imish-state 1\nvlan 1\n" + std::string(300, 'x') + "\n",
+        "imish-state 1\nqos on\n",
+        "imish-state 1\nqos enable disable\n",
+        "imish-state 1\nport eth-0-1 admin=off\n",
+        "imish-state 1\nport eth-0-1 media=100BASE_FX\n",
+        "imish-state 1\nport eth-0-1 desc=a%b\n",
+        "imish-state 1\nport eth-0-1 desc=" + std::string(32, 'd') + "\n",
+        "imish-state 1\nport eth-0-1 shape=0\n",
+        "imish-state 1\nport eth-0-1 shape=100000001\n",
+        "imish-state 1\nport eth-0-1 qshape=none,none,none,none,none,none,none\n",
+        "imish-state 1\nport eth-0-1 qshape=none,none,none,none,none,none,none,none,none\n",
+        "imish-state 1\nport eth-0-1 qshape=1000,none,none,none,none,none,none,none\n",
+        "imish-state 1\nport eth-0-1 qshape=99999999999999999999/1,none,none,none,none,none,none,none\n",
+        "imish-state 1\nport eth-0-1 qclass=0/1,1/2,2/3,3/4,4/5,5/6,6/7,8/8\n",
+        "imish-state 1\nport eth-0-1 qclass=0/1,1/2,2/3,3/4,4/5,5/6,6/7,7/101\n",
+        "imish-state 1\nport eth-0-1 police-in=color-blind/1/2/3/4/red/NO\n",
+        "imish-state 1\nport eth-0-1 police-out=color-blind/1/2/3/4/5/green/NO\n",
+        "imish-state 1\nport eth-0-1 police-out=none/\n",
     };
     ASSERT_TRUE(std::filesystem::create_directories(dir_ + "/switch"));
     for (const std::string &text : damaged) {
@@ -394,6 +423,94 @@ TEST_F(ImishSim, ConcurrentRunsLoseNoUpdate)
     for (const std::string &out : outs)
         EXPECT_EQ(read_file(out).find('%'), std::string::npos);
     EXPECT_EQ(entries().size(), 2u * procs);
+}
+
+TEST_F(ImishSim, FreshInterfaceStatusHasTheStatusPageColumns)
+{
+    proc_result r = run("show interface status | include eth-\n", true);
+    EXPECT_EQ(r.status, 0);
+    std::vector<std::string> lines = split_lines(r.out);
+    ASSERT_EQ(lines.size(), 24u);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::vector<std::string> w = words_of(lines[i]);
+        ASSERT_GE(w.size(), 6u) << lines[i];
+        EXPECT_EQ(w[0], "eth-0-" + std::to_string(i + 1));
+    }
+    const struct {
+        int port;
+        std::vector<std::string> words;
+    } rows[] = {
+        {1, {"eth-0-1", "up", "a-full", "a-1000", "access", "1000BASE_T", "uplink"}},
+        {4, {"eth-0-4", "up", "full", "100", "access", "1000BASE_T"}},
+        {5, {"eth-0-5", "down", "auto", "auto", "access", "1000BASE_T"}},
+        {7, {"eth-0-7", "admin", "down", "auto", "auto", "access", "1000BASE_T"}},
+        {21, {"eth-0-21", "up", "a-full", "a-1000", "access", "1000BASE_SX"}},
+        {23, {"eth-0-23", "down", "auto", "auto", "access", "Unknown"}},
+        {24, {"eth-0-24", "up", "a-full", "a-10G", "access", "10GBASE_SR", "core-link"}},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(words_of(lines[row.port - 1]), row.words);
+    EXPECT_EQ(r.out.find('%'), std::string::npos);
+
+    // Unfiltered, a header comes first and the aggregation ports follow.
+    lines = split_lines(run("show interface status\n", true).out);
+    ASSERT_EQ(lines.size(), 2u + 32u);
+    EXPECT_EQ(words_of(lines[0])[0], "Port");
+    EXPECT_EQ(words_of(lines.back())[0], "agg8");
+}
+
+TEST_F(ImishSim, QosShowsFollowTheStateAndSurviveASave)
+{
+    const std::string fresh_qos = run("show qos\n", true).out;
+    EXPECT_NE(fresh_qos.find("Enabled"), std::string::npos);
+    EXPECT_EQ(run("show web qos interface eth-0-1\n", true).out,
+              "Interface eth-0-1 queue settings\n"
+              "shape average rate 500000 kbps\n"
+              "Queue 0 shape with CIR 1000 kbps PIR 2000 kbps\n"
+              "Queue 1 none\nQueue 2 none\nQueue 3 none\nQueue 4 none\n"
+              "Queue 5 shape with CIR 20000 kbps PIR 40000 kbps\n"
+              "Queue 6 none\nQueue 7 none\n"
+              "Queue 0 class 0 DRR weight 1\nQueue 1 class 1 DRR weight 2\n"
+              "Queue 2 class 2 DRR weight 3\nQueue 3 class 3 DRR weight 4\n"
+              "Queue 4 class 4 DRR weight 5\nQueue 5 class 5 DRR weight 6\n"
+              "Queue 6 class 6 DRR weight 7\nQueue 7 class 7 DRR weight 8\n");
+
+    // The shows above made the state directory for their lock.
+    write_file(state_, "imish-state 1\nqos disable\nvlan 1\n"
+                       "port eth-1-3 admin=up link=up duplex=half speed=10 media=1000BASE_LX desc=lab"
+                       " shape=none qshape=none,none,7/9,none,none,none,none,100000000/100000000"
+                       " qclass=7/100,6/1,5/1,4/1,3/1,2/1,1/1,0/1"
+                       " police-in=color-aware/1/2/3/4/5/yellow/YES police-out=none\n");
+    const std::string commands = "show qos\n"
+                                 "show interface status | include eth-\n"
+                                 "show web qos interface eth-1-3\n"
+                                 "show web qos policer interface eth-1-3\n";
+    const std::string expected =
+        "QoS global settings\n"
+        "  Status           : Disabled\n"
+        "  Queues per port  : 8\n"
+        "  Scheduler        : DRR\n"
+        "eth-1-3         up         half    10      access  1000BASE_LX  lab\n"
+        "Interface eth-1-3 queue settings\n"
+        "Port shaping not configured\n"
+        "Queue 0 none\nQueue 1 none\n"
+        "Queue 2 shape with CIR 7 kbps PIR 9 kbps\n"
+        "Queue 3 none\nQueue 4 none\nQueue 5 none\nQueue 6 none\n"
+        "Queue 7 shape with CIR 100000000 kbps PIR 100000000 kbps\n"
+        "Queue 0 class 7 DRR weight 100\nQueue 1 class 6 DRR weight 1\n"
+        "Queue 2 class 5 DRR weight 1\nQueue 3 class 4 DRR weight 1\n"
+        "Queue 4 class 3 DRR weight 1\nQueue 5 class 2 DRR weight 1\n"
+        "Queue 6 class 1 DRR weight 1\nQueue 7 class 0 DRR weight 1\n"
+        "Interface eth-1-3 policer\n"
+        "Input color-aware cir 1 cbs 2 ebs 3 pir 4 pbs 5 drop-color yellow YES\n"
+        "Output not configured\n";
+    EXPECT_EQ(run(commands, true).out, expected);
+    EXPECT_EQ(expected.find("Enable"), std::string::npos);
+
+    // A configuration run saves the state; every setting reads back the same.
+    EXPECT_EQ(run("mac-address-table 0000.0000.0001 forward eth-1-3 vlan 1\n").out, "");
+    EXPECT_NE(read_file(state_).find("qos disable\n"), std::string::npos);
+    EXPECT_EQ(run(commands, true).out, expected);
 }
 
 TEST_F(ImishSim, DefaultStatePathIsUsedWithoutTheVariable)

@@ -6,6 +6,7 @@
 // arguments "vlan 10". A new command is one handler and one row.
 #include "commands.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "line_reader.h"
@@ -183,8 +184,119 @@ void mac_remove(cli_session &s, const cmd_args &a)
                     s.st.ports[s.st.macs[at].port].name, a.word[2]);
 }
 
+// The status column: "admin down" (two words) for a port shut down.
+const char *port_status_text(const sw_port &p)
+{
+    return !p.admin_up ? "admin down" : p.link_up ? "up" : "down";
+}
+
+// Negotiated values carry "a-"; without a link they are not known yet.
+void port_duplex_text(const sw_port &p, char *out, std::size_t cap)
+{
+    const char *word = SW_DUPLEX_WORDS[p.duplex];
+    if (std::strcmp(word, "auto") != 0)
+        std::snprintf(out, cap, "%s", word);
+    else
+        std::snprintf(out, cap, "%s", p.admin_up && p.link_up ? "a-full" : "auto");
+}
+
+void port_speed_text(const sw_port &p, char *out, std::size_t cap)
+{
+    const char *word = SW_SPEED_WORDS[p.speed];
+    if (std::strcmp(word, "auto") != 0)
+        std::snprintf(out, cap, "%s", word);
+    else if (p.admin_up && p.link_up)
+        std::snprintf(out, cap, "a-%s", sw_media_10g(p.media) ? "10G" : "1000");
+    else
+        std::snprintf(out, cap, "auto");
+}
+
+// show interface status
+void show_intf_status(cli_session &s, const cmd_args &a)
+{
+    if (!need_words(s, a, 0))
+        return;
+    s.out.line("%-15s %-10s %-7s %-7s %-7s %-12s %s", "Port", "Status", "Duplex", "Speed", "Mode",
+               "Type", "Description");
+    s.out.line("%-15s %-10s %-7s %-7s %-7s %-12s %s", "---------------", "----------", "-------",
+               "-------", "-------", "------------", "-----------");
+    for (int i = 0; i < s.st.port_count; ++i) {
+        const sw_port &p = s.st.ports[i];
+        char duplex[16], speed[16];
+        port_duplex_text(p, duplex, sizeof duplex);
+        port_speed_text(p, speed, sizeof speed);
+        const char *mode = p.mode == port_mode::trunk ? "trunk" : "access";
+        if (p.desc[0] == '\0')
+            s.out.line("%-15s %-10s %-7s %-7s %-7s %s", p.name, port_status_text(p), duplex, speed,
+                       mode, SW_MEDIA_WORDS[p.media]);
+        else
+            s.out.line("%-15s %-10s %-7s %-7s %-7s %-12s %s", p.name, port_status_text(p), duplex,
+                       speed, mode, SW_MEDIA_WORDS[p.media], p.desc);
+    }
+}
+
+// show qos
+void show_qos(cli_session &s, const cmd_args &a)
+{
+    if (!need_words(s, a, 0))
+        return;
+    // Readers look for "Enable" anywhere: only the status line may hold it.
+    s.out.line("QoS global settings");
+    s.out.line("  Status           : %s", s.st.qos_enabled ? "Enabled" : "Disabled");
+    s.out.line("  Queues per port  : %d", SW_QUEUES);
+    s.out.line("  Scheduler        : DRR");
+}
+
+// show web qos interface IFNAME: port shaping, then per queue its shaping
+// and its class with DRR weight.
+void show_web_qos(cli_session &s, const cmd_args &a)
+{
+    int port;
+    if (!need_words(s, a, 1) || !existing_port(s, a.word[0], port))
+        return;
+    const sw_port &p = s.st.ports[port];
+    s.out.line("Interface %s queue settings", p.name);
+    if (p.shape_rate != 0)
+        s.out.line("shape average rate %u kbps", p.shape_rate);
+    else
+        s.out.line("Port shaping not configured");
+    for (int q = 0; q < SW_QUEUES; ++q) {
+        const sw_queue &qs = p.queues[q];
+        if (qs.cir == 0 && qs.pir == 0)
+            s.out.line("Queue %d none", q);
+        else
+            s.out.line("Queue %d shape with CIR %u kbps PIR %u kbps", q, qs.cir, qs.pir);
+    }
+    for (int q = 0; q < SW_QUEUES; ++q)
+        s.out.line("Queue %d class %u DRR weight %u", q, p.queues[q].cls, p.queues[q].weight);
+}
+
+// show web qos policer interface IFNAME: one line per direction.
+void show_web_policer(cli_session &s, const cmd_args &a)
+{
+    int port;
+    if (!need_words(s, a, 1) || !existing_port(s, a.word[0], port))
+        return;
+    const sw_port &p = s.st.ports[port];
+    s.out.line("Interface %s policer", p.name);
+    static constexpr const char *DIRECTION[SW_POLICER_DIRS] = {"Input", "Output"};
+    for (int d = 0; d < SW_POLICER_DIRS; ++d) {
+        const sw_policer &pol = p.policer[d];
+        if (!pol.set)
+            s.out.line("%s not configured", DIRECTION[d]);
+        else
+            s.out.line("%s %s cir %u cbs %u ebs %u pir %u pbs %u drop-color %s %s", DIRECTION[d],
+                       SW_COLOR_MODE_WORDS[pol.color_mode], pol.cir, pol.cbs, pol.ebs, pol.pir,
+                       pol.pbs, SW_DROP_COLOR_WORDS[pol.drop_color], SW_L3_WORDS[pol.use_l3]);
+    }
+}
+
 const cli_command COMMANDS[] = {
     {"show interface switchport", cmd_kind::show, show_switchport},
+    {"show interface status", cmd_kind::show, show_intf_status},
+    {"show qos", cmd_kind::show, show_qos},
+    {"show web qos interface", cmd_kind::show, show_web_qos},
+    {"show web qos policer interface", cmd_kind::show, show_web_policer},
     {"show mac address-table static", cmd_kind::show, show_mac_static},
     {"mac-address-table", cmd_kind::config, mac_add},
     {"no mac-address-table", cmd_kind::config, mac_remove},

@@ -1,6 +1,7 @@
 // Loading, saving and locking the simulated switch's state file.
 #include "state_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -16,10 +17,212 @@ namespace {
 
 constexpr const char *STATE_MAGIC = "imish-state";
 constexpr const char *STATE_VERSION = "1";
-constexpr std::size_t STATE_LINE_SIZE = 256;
-constexpr int STATE_MAX_WORDS = 16;
+// A port record with every QoS setting at its widest is about 500 bytes.
+constexpr std::size_t STATE_LINE_SIZE = 1024;
+constexpr int STATE_MAX_WORDS = 32;
+constexpr std::size_t PORT_VALUE_SIZE = 256;
 constexpr const char *LOCK_SUFFIX = ".lock";
 constexpr const char *TEMP_SUFFIX = ".XXXXXX";
+
+// Value readers of the port keys. Each takes the text at p, advances p past
+// what it used and fails on anything else.
+
+// One of the words of a table, ending at a "/", a "," or the end.
+template <std::size_t N>
+bool take_word(const char *&p, const char *const (&words)[N], std::uint8_t &out)
+{
+    std::size_t len = std::strcspn(p, "/,");
+    for (std::size_t i = 0; i < N; ++i) {
+        if (std::strlen(words[i]) == len && std::strncmp(p, words[i], len) == 0) {
+            out = static_cast<std::uint8_t>(i);
+            p += len;
+            return true;
+        }
+    }
+    return false;
+}
+
+// A decimal number from min to max, digits only.
+bool take_num(const char *&p, std::uint32_t min, std::uint32_t max, std::uint32_t &out)
+{
+    std::uint64_t v = 0;
+    const char *q = p;
+    // Ten digits already exceed every max; stop before v can overflow.
+    for (; *q >= '0' && *q <= '9' && q - p < 10; ++q)
+        v = v * 10 + static_cast<std::uint64_t>(*q - '0');
+    if (q == p || (*q >= '0' && *q <= '9') || v < min || v > max)
+        return false;
+    out = static_cast<std::uint32_t>(v);
+    p = q;
+    return true;
+}
+
+bool take_char(const char *&p, char c)
+{
+    if (*p != c)
+        return false;
+    ++p;
+    return true;
+}
+
+bool take_none(const char *&p)
+{
+    if (std::strncmp(p, "none", 4) != 0)
+        return false;
+    p += 4;
+    return true;
+}
+
+template <std::size_t N>
+int parse_word_key(const char *v, const char *const (&words)[N], std::uint8_t &out)
+{
+    std::uint8_t i;
+    if (!take_word(v, words, i) || *v != '\0')
+        return -1;
+    out = i;
+    return 0;
+}
+
+int parse_up_down(const char *v, bool &out)
+{
+    if (std::strcmp(v, "up") != 0 && std::strcmp(v, "down") != 0)
+        return -1;
+    out = v[0] == 'u';
+    return 0;
+}
+
+// Writes one word as a key's value.
+void put(char *out, std::size_t cap, const char *word)
+{
+    std::snprintf(out, cap, "%s", word);
+}
+
+constexpr char DESC_CHARS[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789._-";
+
+int parse_desc(sw_port &p, const char *v)
+{
+    std::size_t n = std::strlen(v);
+    if (n >= sizeof p.desc || std::strspn(v, DESC_CHARS) != n)
+        return -1;
+    std::snprintf(p.desc, sizeof p.desc, "%s", v);
+    return 0;
+}
+
+int parse_shape(sw_port &p, const char *v)
+{
+    std::uint32_t rate = 0;
+    if (!take_none(v) && !take_num(v, 1, SW_QOS_NUM_MAX, rate))
+        return -1;
+    if (*v != '\0')
+        return -1;
+    p.shape_rate = rate;
+    return 0;
+}
+
+// SW_QUEUES items "none" or "CIR/PIR", comma-separated.
+int parse_qshape(sw_port &p, const char *v)
+{
+    sw_queue q[SW_QUEUES];
+    std::memcpy(q, p.queues, sizeof q);
+    for (int i = 0; i < SW_QUEUES; ++i) {
+        if (i > 0 && !take_char(v, ','))
+            return -1;
+        q[i].cir = q[i].pir = 0;
+        if (!take_none(v) && !(take_num(v, 1, SW_QOS_NUM_MAX, q[i].cir) && take_char(v, '/') &&
+                               take_num(v, 1, SW_QOS_NUM_MAX, q[i].pir)))
+            return -1;
+    }
+    if (*v != '\0')
+        return -1;
+    std::memcpy(p.queues, q, sizeof q);
+    return 0;
+}
+
+// SW_QUEUES items "CLASS/WEIGHT", comma-separated.
+int parse_qclass(sw_port &p, const char *v)
+{
+    std::uint32_t cls[SW_QUEUES], weight[SW_QUEUES];
+    for (int i = 0; i < SW_QUEUES; ++i) {
+        if ((i > 0 && !take_char(v, ',')) || !take_num(v, 0, SW_QUEUES - 1, cls[i]) ||
+            !take_char(v, '/') || !take_num(v, 1, SW_DRR_WEIGHT_MAX, weight[i]))
+            return -1;
+    }
+    if (*v != '\0')
+        return -1;
+    for (int i = 0; i < SW_QUEUES; ++i) {
+        p.queues[i].cls = static_cast<std::uint8_t>(cls[i]);
+        p.queues[i].weight = static_cast<std::uint8_t>(weight[i]);
+    }
+    return 0;
+}
+
+// "none" or "MODE/CIR/CBS/EBS/PIR/PBS/DROP-COLOR/L3".
+int parse_policer(sw_policer &out, const char *v)
+{
+    sw_policer pol{};
+    if (!take_none(v)) {
+        pol.set = true;
+        if (!take_word(v, SW_COLOR_MODE_WORDS, pol.color_mode))
+            return -1;
+        for (std::uint32_t *n : {&pol.cir, &pol.cbs, &pol.ebs, &pol.pir, &pol.pbs})
+            if (!take_char(v, '/') || !take_num(v, 1, SW_QOS_NUM_MAX, *n))
+                return -1;
+        if (!take_char(v, '/') || !take_word(v, SW_DROP_COLOR_WORDS, pol.drop_color) ||
+            !take_char(v, '/') || !take_word(v, SW_L3_WORDS, pol.use_l3))
+            return -1;
+    }
+    if (*v != '\0')
+        return -1;
+    out = pol;
+    return 0;
+}
+
+// Writes text at out + used, keeping used within cap.
+void append(char *out, std::size_t cap, std::size_t &used, const char *fmt, ...)
+    __attribute__((format(printf, 4, 5)));
+void append(char *out, std::size_t cap, std::size_t &used, const char *fmt, ...)
+{
+    if (used >= cap)
+        return;
+    va_list ap;
+    va_start(ap, fmt);
+    int n = std::vsnprintf(out + used, cap - used, fmt, ap);
+    va_end(ap);
+    if (n > 0)
+        used = std::min(cap - 1, used + static_cast<std::size_t>(n));
+}
+
+void format_qshape(const sw_port &p, char *out, std::size_t cap)
+{
+    std::size_t used = 0;
+    out[0] = '\0';
+    for (int i = 0; i < SW_QUEUES; ++i) {
+        const sw_queue &q = p.queues[i];
+        if (q.cir == 0 && q.pir == 0)
+            append(out, cap, used, "%snone", i ? "," : "");
+        else
+            append(out, cap, used, "%s%u/%u", i ? "," : "", q.cir, q.pir);
+    }
+}
+
+void format_qclass(const sw_port &p, char *out, std::size_t cap)
+{
+    std::size_t used = 0;
+    out[0] = '\0';
+    for (int i = 0; i < SW_QUEUES; ++i)
+        append(out, cap, used, "%s%u/%u", i ? "," : "", p.queues[i].cls, p.queues[i].weight);
+}
+
+void format_policer(const sw_policer &pol, char *out, std::size_t cap)
+{
+    if (!pol.set) {
+        std::snprintf(out, cap, "none");
+        return;
+    }
+    std::snprintf(out, cap, "%s/%u/%u/%u/%u/%u/%s/%s", SW_COLOR_MODE_WORDS[pol.color_mode], pol.cir,
+                  pol.cbs, pol.ebs, pol.pir, pol.pbs, SW_DROP_COLOR_WORDS[pol.drop_color],
+                  SW_L3_WORDS[pol.use_l3]);
+}
 
 // Per-port settings as "key=value" words of a port record. A new setting is
 // one row here and one member of sw_port.
@@ -52,6 +255,35 @@ const port_key PORT_KEYS[] = {
          return 0;
      },
      [](const sw_port &p, char *out, std::size_t cap) { std::snprintf(out, cap, "%u", p.pvid); }},
+    {"admin", [](sw_port &p, const char *v) { return parse_up_down(v, p.admin_up); },
+     [](const sw_port &p, char *out, std::size_t cap) { put(out, cap, p.admin_up ? "up" : "down"); }},
+    {"link", [](sw_port &p, const char *v) { return parse_up_down(v, p.link_up); },
+     [](const sw_port &p, char *out, std::size_t cap) { put(out, cap, p.link_up ? "up" : "down"); }},
+    {"duplex", [](sw_port &p, const char *v) { return parse_word_key(v, SW_DUPLEX_WORDS, p.duplex); },
+     [](const sw_port &p, char *out, std::size_t cap) { put(out, cap, SW_DUPLEX_WORDS[p.duplex]); }},
+    {"speed", [](sw_port &p, const char *v) { return parse_word_key(v, SW_SPEED_WORDS, p.speed); },
+     [](const sw_port &p, char *out, std::size_t cap) { put(out, cap, SW_SPEED_WORDS[p.speed]); }},
+    {"media", [](sw_port &p, const char *v) { return parse_word_key(v, SW_MEDIA_WORDS, p.media); },
+     [](const sw_port &p, char *out, std::size_t cap) { put(out, cap, SW_MEDIA_WORDS[p.media]); }},
+    {"desc", parse_desc,
+     [](const sw_port &p, char *out, std::size_t cap) { put(out, cap, p.desc); }},
+    {"shape", parse_shape,
+     [](const sw_port &p, char *out, std::size_t cap) {
+         if (p.shape_rate == 0)
+             std::snprintf(out, cap, "none");
+         else
+             std::snprintf(out, cap, "%u", p.shape_rate);
+     }},
+    {"qshape", parse_qshape, format_qshape},
+    {"qclass", parse_qclass, format_qclass},
+    {"police-in", [](sw_port &p, const char *v) { return parse_policer(p.policer[SW_POLICER_IN], v); },
+     [](const sw_port &p, char *out, std::size_t cap) {
+         format_policer(p.policer[SW_POLICER_IN], out, cap);
+     }},
+    {"police-out", [](sw_port &p, const char *v) { return parse_policer(p.policer[SW_POLICER_OUT], v); },
+     [](const sw_port &p, char *out, std::size_t cap) {
+         format_policer(p.policer[SW_POLICER_OUT], out, cap);
+     }},
 };
 
 void set_err(char *err, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
@@ -109,6 +341,14 @@ int parse_vlan(switch_state &st, char **w, int n)
     return sw_add_vlan(st, vid);
 }
 
+int parse_qos(switch_state &st, char **w, int n)
+{
+    if (n != 2 || (std::strcmp(w[1], "enable") != 0 && std::strcmp(w[1], "disable") != 0))
+        return -1;
+    st.qos_enabled = w[1][0] == 'e';
+    return 0;
+}
+
 int parse_mac(switch_state &st, char **w, int n)
 {
     int vid, port;
@@ -124,11 +364,12 @@ int write_state(FILE *f, const switch_state &st)
 {
     std::fprintf(f, "# simulated switch state, rewritten by every imish run that changes it\n");
     std::fprintf(f, "%s %s\n", STATE_MAGIC, STATE_VERSION);
+    std::fprintf(f, "qos %s\n", st.qos_enabled ? "enable" : "disable");
     for (int i = 0; i < st.port_count; ++i) {
         const sw_port &p = st.ports[i];
         std::fprintf(f, "port %s", p.name);
         for (const port_key &k : PORT_KEYS) {
-            char value[64];
+            char value[PORT_VALUE_SIZE];
             k.format(p, value, sizeof value);
             std::fprintf(f, " %s=%s", k.key, value);
         }
@@ -200,6 +441,7 @@ int state_load(const state_paths &p, switch_state &st, char *err)
         return -1;
     }
     sw_clear(st);
+    st.qos_enabled = true; // the factory setting, for a file without a qos record
     char line[STATE_LINE_SIZE];
     std::size_t len;
     line_status ls;
@@ -218,6 +460,8 @@ int state_load(const state_paths &p, switch_state &st, char *err)
             rc = parse_port(st, w, n);
         else if (std::strcmp(w[0], "vlan") == 0)
             rc = parse_vlan(st, w, n);
+        else if (std::strcmp(w[0], "qos") == 0)
+            rc = parse_qos(st, w, n);
         else if (std::strcmp(w[0], "mac") == 0)
             rc = parse_mac(st, w, n);
         if (rc != 0) {

@@ -6,7 +6,16 @@
 // lines starting with "#" are ignored:
 //
 //   imish-state 1                          first record: format version
-//   port NAME [mode=access|trunk] [pvid=N] one per port, in listing order
+//   qos enable|disable                     QoS on the whole switch (enable
+//                                          when there is no such record)
+//   port NAME [KEY=VALUE...]               one per port, in listing order;
+//                                          a key left out keeps the name's
+//                                          default (sw_port_defaults):
+//        mode=access|trunk pvid=N admin=up|down link=up|down
+//        duplex=auto|full|half speed=auto|10|100|1000|10G media=MEDIA desc=WORD
+//        shape=none|KBPS qshape=Q0,...,Q7 (each none or CIR/PIR, kbps)
+//        qclass=C0/W0,...,C7/W7 (class and DRR weight of each queue)
+//        police-in=, police-out=none|MODE/CIR/CBS/EBS/PIR/PBS/DROP-COLOR/L3
 //   vlan VID                               one per VLAN
 //   mac VID xxxx.xxxx.xxxx PORT            one per static entry; its VLAN
 //                                          and port come earlier in the file

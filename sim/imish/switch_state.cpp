@@ -3,12 +3,42 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
 constexpr int FRESH_ETH_PORTS = 24;
 constexpr int FRESH_AGG_PORTS = 8;
 constexpr int FRESH_VLANS[] = {1, 10, 20, 30};
+
+// Front-panel layout of the factory defaults, by port number.
+constexpr int SHUT_PORTS[] = {7, 8};
+constexpr int LINKED_PORTS[] = {1, 2, 3, 4, 21, 24};
+constexpr int FIXED_SPEED_PORT = 4; // 100 Mbit/s full duplex, not negotiated
+constexpr int SX_PORTS[] = {21, 22};
+constexpr int EMPTY_CAGE_PORT = 23;
+constexpr int SR_10G_PORT = 24;
+constexpr int UPLINK_PORT = 1;         // described, shaped and policed on input
+constexpr int OUTPUT_POLICED_PORT = 2;
+
+constexpr sw_policer INPUT_POLICER = {true, 0, 10000, 64000, 128000, 20000, 128000, 0, 0};
+constexpr sw_policer OUTPUT_POLICER = {true, 1, 5000, 32000, 64000, 8000, 64000, 1, 1};
+
+template <std::size_t N> bool listed(const int (&list)[N], int n)
+{
+    for (int v : list)
+        if (v == n)
+            return true;
+    return false;
+}
+
+template <std::size_t N> std::uint8_t word_at(const char *const (&words)[N], const char *word)
+{
+    for (std::size_t i = 0; i < N; ++i)
+        if (std::strcmp(words[i], word) == 0)
+            return static_cast<std::uint8_t>(i);
+    return 0;
+}
 
 int hex_value(char c)
 {
@@ -66,6 +96,7 @@ void sw_fresh(switch_state &st)
     }
     for (int vid : FRESH_VLANS)
         sw_add_vlan(st, vid);
+    st.qos_enabled = true;
 }
 
 bool sw_valid_port_name(const char *name)
@@ -95,9 +126,59 @@ int sw_add_port(switch_state &st, const char *name)
         return -1;
     sw_port &p = st.ports[st.port_count++];
     std::snprintf(p.name, sizeof p.name, "%s", name);
+    sw_port_defaults(p);
+    return 0;
+}
+
+void sw_port_defaults(sw_port &p)
+{
+    char name[SW_PORT_NAME_SIZE];
+    std::memcpy(name, p.name, sizeof name);
+    p = sw_port{};
+    std::memcpy(p.name, name, sizeof name);
     p.mode = port_mode::access;
     p.pvid = 1;
-    return 0;
+    for (int q = 0; q < SW_QUEUES; ++q) {
+        p.queues[q].cls = static_cast<std::uint8_t>(q);
+        p.queues[q].weight = static_cast<std::uint8_t>(q + 1);
+    }
+    p.admin_up = true;
+    p.media = word_at(SW_MEDIA_WORDS, "Unknown");
+
+    int slot, n, used = 0;
+    if (std::sscanf(name, "eth-%d-%d%n", &slot, &n, &used) != 2 || name[used] != '\0')
+        return;
+    p.admin_up = !listed(SHUT_PORTS, n);
+    p.link_up = p.admin_up && listed(LINKED_PORTS, n);
+    if (n == FIXED_SPEED_PORT) {
+        p.speed = word_at(SW_SPEED_WORDS, "100");
+        p.duplex = word_at(SW_DUPLEX_WORDS, "full");
+    }
+    if (listed(SX_PORTS, n))
+        p.media = word_at(SW_MEDIA_WORDS, "1000BASE_SX");
+    else if (n == SR_10G_PORT)
+        p.media = word_at(SW_MEDIA_WORDS, "10GBASE_SR");
+    else if (n != EMPTY_CAGE_PORT)
+        p.media = word_at(SW_MEDIA_WORDS, "1000BASE_T");
+    if (n == UPLINK_PORT) {
+        std::snprintf(p.desc, sizeof p.desc, "uplink");
+        p.shape_rate = 500000;
+        p.queues[0].cir = 1000;
+        p.queues[0].pir = 2000;
+        p.queues[5].cir = 20000;
+        p.queues[5].pir = 40000;
+        p.policer[SW_POLICER_IN] = INPUT_POLICER;
+    } else if (n == OUTPUT_POLICED_PORT) {
+        p.policer[SW_POLICER_OUT] = OUTPUT_POLICER;
+    } else if (n == SR_10G_PORT) {
+        std::snprintf(p.desc, sizeof p.desc, "core-link");
+    }
+}
+
+bool sw_media_10g(int media)
+{
+    return media >= 0 && media < static_cast<int>(std::size(SW_MEDIA_WORDS)) &&
+           std::strncmp(SW_MEDIA_WORDS[media], "10G", 3) == 0;
 }
 
 bool sw_has_vlan(const switch_state &st, int vid)
