@@ -2,31 +2,42 @@
 # Runs a command in a private mount and IPC namespace with fresh tmpfs on the
 # paths the CGI programs use, so the real binaries keep their production paths
 # and the host's files are never touched.
-#   sandbox.sh [--pid] COMMAND [ARG...]
-# With --pid the command also gets its own process namespace, so that every
-# process it starts ends with it (the demo's servers).
+#   sandbox.sh [--pid] [--keep DIR]... COMMAND [ARG...]
+# --pid   also a private process namespace: whatever the command starts ends
+#         with it (the demo's servers).
+# --keep  a directory that must stay reachable even if it lies under one of
+#         the covered paths (the build tree); the working directory and the
+#         command's own directory always do.
 set -eu
+pid_ns=""
+keep_dirs=""
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --pid) pid_ns="--pid --mount-proc"; shift ;;
+        --keep) keep_dirs="$keep_dirs $2"; shift 2 ;;
+        *) break ;;
+    esac
+done
+
 if [ "${WEBSIM_SANDBOXED:-}" != 1 ]; then
     export WEBSIM_SANDBOXED=1
-    ns="--mount --ipc --propagation private --kill-child"
-    if [ "${1:-}" = --pid ]; then
-        shift
-        ns="$ns --pid --mount-proc"
-    fi
-    [ "$(id -u)" -eq 0 ] || ns="--user --map-root-user $ns"
-    exec unshare $ns -- "$0" "$@"
+    user_ns=""
+    [ "$(id -u)" -eq 0 ] || user_ns="--user --map-root-user"
+    # Options are read again inside; pass them on as they came.
+    set -- $( [ -n "$pid_ns" ] && echo --pid ) $(for d in $keep_dirs; do echo --keep "$d"; done) "$@"
+    exec unshare $user_ns --mount --ipc --propagation private --kill-child $pid_ns -- "$0" "$@"
 fi
 
-# Inside the namespace. Keep the directories the test needs (its own
-# command, the working directory) reachable even when they lie under a
-# path that is about to be covered: hold them open and bind them back.
-keep=""
+# Inside the namespace: hold the directories to keep open, cover the fixed
+# paths with tmpfs, then bind the kept directories back in place.
+held=""
 n=3
-for d in "$(pwd -P)" "$(cd "$(dirname "$1")" && pwd -P)"; do
+for d in $keep_dirs "$(pwd -P)" "$(cd "$(dirname "$1")" && pwd -P)"; do
+    d=$(cd "$d" && pwd -P)
     case "$d" in
         /tmp|/tmp/*|/run|/run/*|/var/run|/var/run/*|/var/www|/var/www/*|/mnt|/mnt/*)
             eval "exec $n<\"\$d\""
-            keep="$keep $n:$d"
+            held="$held $n:$d"
             n=$((n + 1)) ;;
     esac
 done
@@ -36,10 +47,10 @@ for p in /tmp /run /var/www /mnt; do
     mount -t tmpfs -o mode=755 tmpfs "$p"
 done
 chmod 1777 /tmp
-mkdir -p /var/www
 
-for k in $keep; do
-    fd=${k%%:*}; d=${k#*:}
+for h in $held; do
+    fd=${h%%:*}
+    d=${h#*:}
     mkdir -p "$d"
     mount --no-canonicalize --bind "/proc/self/fd/$fd" "$d"
     eval "exec $fd<&-"

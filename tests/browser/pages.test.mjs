@@ -1,0 +1,233 @@
+// The static MAC pages in headless Chromium, served by the demo on a
+// simulated switch, used the way an operator uses them.
+import { after, before, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawn } from 'node:child_process';
+import { mkdirSync } from 'node:fs';
+import net from 'node:net';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+
+const SRC = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
+const BUILD = process.env.BUILD_DIR ?? path.join(SRC, 'build');
+const SHOTS = process.env.ARTIFACT_DIR ?? path.join(BUILD, 'artifacts', 'browser');
+const CHROMIUM_ARGS = ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+  '--disable-background-networking', '--disable-component-update', '--disable-sync'];
+
+function freePort() {
+  return new Promise((resolve, reject) => {
+    const srv = net.createServer();
+    srv.on('error', reject);
+    srv.listen(0, '127.0.0.1', () => {
+      const { port } = srv.address();
+      srv.close(() => resolve(port));
+    });
+  });
+}
+
+// Starts the demo in its own namespaces and waits until it answers. The
+// namespace ends with its first process (unshare passes SIGTERM by, so stop
+// it with SIGKILL: --kill-child then takes the servers with it).
+async function startDemo(env = {}) {
+  const port = await freePort();
+  const proc = spawn(path.join(SRC, 'scripts/sandbox.sh'),
+    ['--pid', path.join(SRC, 'scripts/demo-serve'), BUILD, String(port)],
+    { env: { ...process.env, ...env }, stdio: ['ignore', 'ignore', 'inherit'] });
+  const url = `http://127.0.0.1:${port}/`;
+  for (let i = 0; i < 100; i++) {
+    try {
+      if ((await fetch(url)).ok) return { url, stop: () => proc.kill('SIGKILL') };
+    } catch { /* not up yet */ }
+    await new Promise((r) => setTimeout(r, 100));
+  }
+  proc.kill('SIGKILL');
+  throw new Error('the demo did not start');
+}
+
+let demo;
+let browser;
+
+before(async () => {
+  mkdirSync(SHOTS, { recursive: true });
+  demo = await startDemo();
+  browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: CHROMIUM_ARGS });
+});
+
+after(async () => {
+  await browser?.close();
+  demo?.stop();
+});
+
+async function shot(page, name) {
+  await page.screenshot({ path: path.join(SHOTS, `${name}.png`), fullPage: true });
+}
+
+async function login(user, password, lang = 'en', base = demo.url) {
+  const context = await browser.newContext();
+  const page = await context.newPage();
+  await page.goto(base);
+  await page.waitForSelector('#login_form');
+  await page.fill('#username', user);
+  await page.fill('#password', password);
+  await page.selectOption('#lang', lang);
+  await page.click('#login_bn');
+  return page;
+}
+
+async function openAddForm(page) {
+  await page.click('#add_link');
+  await page.waitForSelector('h1');
+}
+
+async function addEntry(page, [a0, a1, a2], intf, vlan) {
+  await page.fill('#addr0', a0);
+  await page.fill('#addr1', a1);
+  await page.fill('#addr2', a2);
+  await page.selectOption('#intf_name', intf);
+  await page.fill('#vlan', vlan);
+  await Promise.all([page.waitForNavigation(), page.click('#add_bn')]);
+}
+
+async function listedEntries(page) {
+  return page.$$eval('#entries tbody tr', (rows) => rows.map((r) =>
+    [...r.querySelectorAll('td')].slice(1).map((td) => td.textContent.trim()).join(' ')));
+}
+
+test('full-privilege user logs in, sees the ports and adds an entry', async () => {
+  const page = await login('admin', 'admin');
+  assert.match(page.url(), /web_mac_static\.cgi\?sessionId=\d+&lang=en$/);
+  await openAddForm(page);
+  const ports = await page.$$eval('#intf_name option', (o) => o.map((x) => x.value));
+  assert.equal(ports.length, 32);
+  assert.deepEqual([ports[0], ports[23], ports[24], ports[31]], ['eth-0-1', 'eth-0-24', 'agg1', 'agg8']);
+  await shot(page, 'add-form');
+
+  await addEntry(page, ['00e0', 'fc0a', 'b1c2'], 'eth-0-1', '10');
+  assert.match(page.url(), /web_mac_static\.cgi\?/);
+  assert.ok((await listedEntries(page)).includes('00e0.fc0a.b1c2 10 static eth-0-1'));
+  await shot(page, 'listing-after-add');
+  await page.context().close();
+});
+
+test('an invalid MAC address ends on the error page with the CLI reason', async () => {
+  const page = await login('admin', 'admin');
+  await openAddForm(page);
+  await addEntry(page, ['00e0', 'fc0a', 'b1cz'], 'eth-0-2', '10');
+  assert.match(page.url(), /web_error\.cgi\?/);
+  assert.match(await page.textContent('#error_message'), /Invalid MAC address 00e0\.fc0a\.b1cz/);
+  await shot(page, 'error-invalid-mac');
+  // The way back leads to the add form in the same session.
+  await Promise.all([page.waitForNavigation(), page.click('#back_link')]);
+  assert.match(page.url(), /web_mac_static_add\.cgi\?sessionId=\d+&lang=en$/);
+  await page.waitForSelector('#add_form');
+  await page.context().close();
+});
+
+test('the listing filters by VLAN and by interface', async () => {
+  const page = await login('admin', 'admin');
+  for (const [mac, intf, vlan] of [[['0000', '0a0a', '0001'], 'eth-0-3', '20'],
+    [['0000', '0a0a', '0002'], 'eth-0-4', '20'], [['0000', '0a0a', '0003'], 'eth-0-3', '30']]) {
+    await openAddForm(page);
+    await addEntry(page, mac, intf, vlan);
+  }
+  await page.fill('#vlan', '20');
+  await Promise.all([page.waitForNavigation(), page.click('#filter_bn')]);
+  let rows = await listedEntries(page);
+  assert.ok(rows.length >= 2 && rows.every((r) => r.split(' ')[1] === '20'), rows.join('\n'));
+
+  await page.fill('#vlan', '');
+  await page.selectOption('#intf_name', 'eth-0-3');
+  await Promise.all([page.waitForNavigation(), page.click('#filter_bn')]);
+  rows = await listedEntries(page);
+  assert.deepEqual(rows.filter((r) => r.startsWith('0000.0a0a')),
+    ['0000.0a0a.0001 20 static eth-0-3', '0000.0a0a.0003 30 static eth-0-3']);
+  assert.ok(rows.every((r) => r.endsWith(' eth-0-3')));
+  await shot(page, 'listing-filtered');
+  await page.context().close();
+});
+
+test('the pages speak Chinese for cn', async () => {
+  const page = await login('admin', 'admin', 'cn');
+  assert.match(page.url(), /lang=cn$/);
+  assert.equal(await page.textContent('h1'), '静态MAC地址表');
+  await openAddForm(page);
+  assert.equal(await page.textContent('h1'), '添加静态MAC地址表项');
+  assert.equal(await page.textContent('#add_bn'), '添加');
+  await shot(page, 'add-form-cn');
+  await page.click('a[href*="lang=en"]');
+  await page.waitForSelector('#add_form');
+  assert.equal(await page.textContent('h1'), 'Add static MAC address entry');
+  await page.context().close();
+});
+
+test('a refused login shows the reason IMI gives', async () => {
+  const page = await login('admin', 'wrong');
+  assert.match(page.url(), /web_login\.cgi$/);
+  assert.match(await page.textContent('#login_error'), /\S/);
+  await shot(page, 'login-refused');
+  await page.context().close();
+});
+
+test('a limited user cannot add, not even with a forged POST', async () => {
+  const page = await login('viewer', 'viewer');
+  const sid = new URL(page.url()).searchParams.get('sessionId');
+  assert.equal(Number(sid) % 2, 1);
+  await openAddForm(page);
+  assert.equal(await page.$('#add_bn'), null);
+  assert.ok(await page.isVisible('#no_privilege'));
+  await shot(page, 'add-form-limited');
+
+  // A form the page never offered, posted from that session.
+  await page.setContent(`<form method="post" action="${demo.url}web_mac_static_add.cgi?sessionId=${sid}&lang=en">
+    <input name="addr0" value="00e0"><input name="addr1" value="fc0a"><input name="addr2" value="0bad">
+    <input name="intf_name" value="eth-0-5"><input name="vlan" value="10"><button id="go" name="add_bn" value="add">x</button></form>`);
+  await Promise.all([page.waitForNavigation(), page.click('#go')]);
+  assert.match(page.url(), /web_error\.cgi\?.*errid=error_no_privilege/);
+  assert.match(await page.textContent('#error_message'), /not allowed/);
+  await shot(page, 'forged-post-refused');
+  await page.goto(`${demo.url}web_mac_static.cgi?sessionId=${sid}&lang=en`);
+  assert.ok(!(await listedEntries(page)).some((r) => r.startsWith('00e0.fc0a.0bad')));
+  await page.context().close();
+});
+
+test('two browsers adding at once both land their entries', async () => {
+  const [a, b] = await Promise.all([login('admin', 'admin'), login('admin', 'admin')]);
+  await Promise.all([openAddForm(a), openAddForm(b)]);
+  await Promise.all([
+    addEntry(a, ['0000', '0b0b', '0001'], 'eth-0-7', '10'),
+    addEntry(b, ['0000', '0b0b', '0002'], 'eth-0-8', '10'),
+  ]);
+  await a.reload();
+  const rows = await listedEntries(a);
+  assert.ok(rows.includes('0000.0b0b.0001 10 static eth-0-7'), rows.join('\n'));
+  assert.ok(rows.includes('0000.0b0b.0002 10 static eth-0-8'), rows.join('\n'));
+  await shot(a, 'concurrent-adds');
+  await Promise.all([a.context().close(), b.context().close()]);
+});
+
+test('an expired session ends on the login page', async () => {
+  const short = await startDemo({ DEMO_IDLE: '2' });
+  try {
+    const page = await login('admin', 'admin', 'en', short.url);
+    assert.match(page.url(), /web_mac_static\.cgi/);
+    await new Promise((r) => setTimeout(r, 3500));
+    await page.click('#add_link');
+    await page.waitForURL(/web_login\.cgi/);
+    await page.waitForSelector('#login_form');
+    await shot(page, 'expired-session');
+    await page.context().close();
+  } finally {
+    short.stop();
+  }
+});
+
+test('logging out ends the session', async () => {
+  const page = await login('admin', 'admin');
+  const listing = page.url();
+  await Promise.all([page.waitForNavigation(), page.click('#logout_link')]);
+  await page.waitForSelector('#notice');
+  await page.goto(listing);
+  await page.waitForURL(/web_login\.cgi/);
+  await page.context().close();
+});
