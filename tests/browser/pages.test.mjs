@@ -59,8 +59,9 @@ after(async () => {
   demo?.stop();
 });
 
+// Every page draws one panel: that is what an operator looks at.
 async function shot(page, name) {
-  await page.screenshot({ path: path.join(SHOTS, `${name}.png`), fullPage: true });
+  await page.locator('main').screenshot({ path: path.join(SHOTS, `${name}.png`) });
 }
 
 async function login(user, password, lang = 'en', base = demo.url) {
