@@ -32,8 +32,9 @@ constexpr int REMOVE_DEPTH_MAX = 32;
 
 void copy_basename(std::string_view path, char *out)
 {
-    std::size_t slash = path.rfind('/');
-    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    std::string_view name = path;
+    if (std::size_t slash = path.rfind('/'); slash != std::string_view::npos)
+        name.remove_prefix(slash + 1);
     std::snprintf(out, PATH_BUF_SIZE, "%.*s", static_cast<int>(name.size()), name.data());
 }
 
