@@ -4,6 +4,7 @@
 #include "cli_runner.h"
 #include "text_util.h"
 #include "unique_fd.h"
+#include "web_state.h"
 
 #include <ClearSilver.h>
 
@@ -13,6 +14,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
+
+// ---- Interface data: port naming table and interface row counters ----------
+
+port_prefix_info port_prefix_table;
+std::uint32_t intf_seq_slot0 = 0;
+std::uint32_t intf_seq_other = 0;
 
 namespace {
 

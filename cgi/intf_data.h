@@ -4,9 +4,34 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "web_state.h"
-
 struct _cgi;
+
+// ---- Interface data: port naming table and interface row counters ----------
+
+inline constexpr int PORT_PREFIX_MAX = 8;
+inline constexpr std::size_t PORT_PREFIX_SIZE = 6;       // 5 characters and the NUL
+inline constexpr std::size_t PORT_FULL_PREFIX_SIZE = 26; // 25 characters and the NUL
+
+struct port_prefix_entry {
+    char prefix[PORT_PREFIX_SIZE];
+    char full_prefix[PORT_FULL_PREFIX_SIZE];
+};
+
+// Interface-name prefixes from the port info file; empty until
+// port_prefix_load runs, then 1 to PORT_PREFIX_MAX entries.
+struct port_prefix_info {
+    char port_connection;     // between slot and port
+    char sub_port_connection; // between port and sub-port
+    std::int32_t prefix_count;
+    port_prefix_entry entries[PORT_PREFIX_MAX];
+};
+
+extern port_prefix_info port_prefix_table;
+
+// Interface status row numbers: slot 0, and every other slot together.
+// Each grows before use, so rows count from 1; never reset.
+extern std::uint32_t intf_seq_slot0;
+extern std::uint32_t intf_seq_other;
 
 // ---- Port naming table and interface names ---------------------------------
 

@@ -19,6 +19,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+// ---- Monitor graph tables ---------------------------------------------------
+
+data_item_rec data_item_table[MONITOR_TYPE_COUNT][MONITOR_REC_COUNT];
+graph_rec graph_table[MONITOR_TYPE_COUNT][MONITOR_REC_COUNT];
+int latency_bounds[LATENCY_BOUND_COUNT] = {0, 400, 600, 700, 800, 1000, 2000, 4096};
+
 namespace {
 
 struct type_files {

@@ -2,9 +2,46 @@
 // the web templates and the graphs stored in flash, saved and dumped.
 #pragma once
 
-#include "web_state.h"
-
+#include <cstddef>
 #include <ctime>
+
+// ---- Monitor graph tables ---------------------------------------------------
+// One section of MONITOR_REC_COUNT records per monitor type, indexed by id.
+
+inline constexpr int MONITOR_TYPE_COUNT = 5;
+inline constexpr int MONITOR_REC_COUNT = 1024;
+inline constexpr std::size_t MONITOR_TEXT_SIZE = 128; // 127 characters and the NUL
+inline constexpr std::size_t MONITOR_COLOUR_LEN = 6;  // not terminated when full
+inline constexpr int GRAPH_DATA_MAX = 8;              // data items drawn by one graph
+inline constexpr int LATENCY_BOUND_COUNT = 8;
+
+// A series that graphs can draw.
+struct data_item_rec {
+    int id;
+    char colour[MONITOR_COLOUR_LEN];
+    char name[MONITOR_TEXT_SIZE];
+    char col3[MONITOR_TEXT_SIZE]; // template columns 3, 4 and 7, kept for the pages
+    char col4[MONITOR_TEXT_SIZE];
+    char col7[MONITOR_TEXT_SIZE];
+    char data_name[MONITOR_TEXT_SIZE];
+};
+
+// A graph; id 0 marks a free slot.
+struct graph_rec {
+    int id;
+    int max_data_value;
+    char name[MONITOR_TEXT_SIZE];
+    int data_item_id[GRAPH_DATA_MAX]; // 0: no data item in that position
+    char colour[GRAPH_DATA_MAX][MONITOR_COLOUR_LEN];
+    char data_name[GRAPH_DATA_MAX][MONITOR_TEXT_SIZE]; // empty: none
+    int draw_style;
+    int data_style;
+};
+
+extern data_item_rec data_item_table[MONITOR_TYPE_COUNT][MONITOR_REC_COUNT];
+extern graph_rec graph_table[MONITOR_TYPE_COUNT][MONITOR_REC_COUNT];
+// Latency range bounds in nanoseconds, replaced from the latency range file.
+extern int latency_bounds[LATENCY_BOUND_COUNT];
 
 // Monitor types (sections of data_item_table and graph_table).
 inline constexpr int MONITOR_LATENCY = 0;
