@@ -185,15 +185,13 @@ TEST(ErrorRedirect, WritesOneEscapedHeaderBlock)
     EXPECT_EQ(capture_stdout([] {
                   redirect_error("7", "en", "invalid_parameter", "%s", "web_mac_static_add.cgi");
               }),
-              "Location: web_error.cgi?sessionId=7&lang=en&errid=invalid_parameter"
-              "&rdrpage=web_mac_static_add.cgi\r\n\r\n");
+              error_redirect("7", "en", "invalid_parameter", "web_mac_static_add.cgi"));
 
     // A CLI error line keeps its blanks and line end, escaped; so does the page.
     EXPECT_EQ(capture_stdout([] {
                   redirect_error("8", "cn", " Invalid input\n", "web_mac_static_add.cgi?");
               }),
-              "Location: web_error.cgi?sessionId=8&lang=cn&errid=+Invalid+input%0A"
-              "&rdrpage=web_mac_static_add.cgi%3F\r\n\r\n");
+              error_redirect("8", "cn", "+Invalid+input%0A", "web_mac_static_add.cgi%3F"));
 
     // No request byte ends the header line, not even in the session id.
     std::string out = capture_stdout([] {
@@ -220,13 +218,6 @@ TEST(ErrorRedirect, PageCutAt511AndAbsentArgumentsWriteNothing)
 
 TEST(LoginTimeout, PageSendsParentToLogin)
 {
-    auto page = [](const char *lang, const char *user) {
-        return "Content-Type:text/html\r\n\r\n"
-               "<html><head><script language=\"JavaScript\">function time_out(){  "
-               "window.parent.location.href='web_login.cgi?lang=" +
-               std::string(lang) + "&username=" + user +
-               "';}setTimeout(\"time_out()\", 0);</script></head><body></body></html>";
-    };
     const struct {
         const char *lang, *user, *want_lang, *want_user;
     } cases[] = {
@@ -239,7 +230,7 @@ TEST(LoginTimeout, PageSendsParentToLogin)
     };
     for (const auto &c : cases)
         EXPECT_EQ(capture_stdout([&] { page_login_timeout(c.lang, c.user); }),
-                  page(c.want_lang, c.want_user))
+                  login_timeout_page(c.want_lang, c.want_user))
             << (c.lang ? c.lang : "(none)");
 }
 

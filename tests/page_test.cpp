@@ -28,21 +28,6 @@ std::string login(const char *user, const char *password)
     return session;
 }
 
-std::string login_timeout_page(const std::string &lang)
-{
-    return "Content-Type:text/html\r\n\r\n"
-           "<html><head><script language=\"JavaScript\">function time_out(){  "
-           "window.parent.location.href='web_login.cgi?lang=" +
-           lang + "&username=';}setTimeout(\"time_out()\", 0);</script></head><body></body></html>";
-}
-
-std::string error_redirect(const std::string &sid, const std::string &lang, const std::string &errid,
-                           const std::string &page)
-{
-    return "Location: web_error.cgi?sessionId=" + sid + "&lang=" + lang + "&errid=" + errid +
-           "&rdrpage=" + page + "\r\n\r\n";
-}
-
 // A rendered page: its header block names the type and keeps the session id,
 // which travels in the page's links, out of the Referer.
 bool is_rendered_page(const std::string &out)

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,72 +24,55 @@ std::vector<char *> c_strings(const std::vector<std::string> &v)
     return out;
 }
 
+// An unlinked scratch file: the child's standard input or an output of it.
+int scratch_fd(const std::string &content = "")
+{
+    char path[] = "/tmp/proc_XXXXXX";
+    int fd = mkostemp(path, O_CLOEXEC);
+    unlink(path);
+    if (write(fd, content.data(), content.size()) != static_cast<ssize_t>(content.size()))
+        ADD_FAILURE() << "scratch write";
+    lseek(fd, 0, SEEK_SET);
+    return fd;
+}
+
+std::string drain(int fd)
+{
+    std::string text;
+    char buf[4096];
+    ssize_t n;
+    lseek(fd, 0, SEEK_SET);
+    while ((n = read(fd, buf, sizeof buf)) > 0)
+        text.append(buf, static_cast<std::size_t>(n));
+    close(fd);
+    return text;
+}
+
 } // namespace
 
 proc_result run_process(const std::vector<std::string> &argv, const std::vector<std::string> &env,
                         const std::string &stdin_data)
 {
-    proc_result r;
-    int in[2], out[2], err[2];
-    if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) {
-        ADD_FAILURE() << "pipe: " << std::strerror(errno);
-        return r;
-    }
+    int in = scratch_fd(stdin_data), out = scratch_fd(), err = scratch_fd();
     std::vector<char *> args = c_strings(argv);
     std::vector<char *> envp = c_strings(env);
+    std::fflush(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-        signal(SIGPIPE, SIG_DFL);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
         execve(args[0], args.data(), envp.data());
         _exit(127);
     }
-    close(in[0]);
-    close(out[1]);
-    close(err[1]);
-    signal(SIGPIPE, SIG_IGN);
-
-    std::size_t sent = 0;
-    if (stdin_data.empty()) {
-        close(in[1]);
-        in[1] = -1;
-    }
-    pollfd fds[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {in[1], POLLOUT, 0}};
-    int open_reads = 2;
-    while (open_reads > 0) {
-        if (poll(fds, 3, -1) < 0 && errno != EINTR)
-            break;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !fds[i].revents)
-                continue;
-            char buf[4096];
-            ssize_t n = read(fds[i].fd, buf, sizeof buf);
-            if (n > 0) {
-                (i == 0 ? r.out : r.err).append(buf, static_cast<std::size_t>(n));
-            } else if (n == 0 || errno != EINTR) {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open_reads;
-            }
-        }
-        if (fds[2].fd >= 0 && fds[2].revents) {
-            ssize_t n = write(in[1], stdin_data.data() + sent, stdin_data.size() - sent);
-            if (n > 0)
-                sent += static_cast<std::size_t>(n);
-            if (n < 0 || sent == stdin_data.size()) {
-                close(in[1]);
-                fds[2].fd = -1;
-            }
-        }
-    }
-    if (fds[2].fd >= 0)
-        close(fds[2].fd);
+    close(in);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+    proc_result r;
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.out = drain(out);
+    r.err = drain(err);
     return r;
 }
 
@@ -154,4 +136,19 @@ std::string capture_stdout(const std::function<void()> &fn)
     std::string text = read_file(path);
     unlink(path);
     return text;
+}
+
+std::string login_timeout_page(const std::string &lang, const std::string &user)
+{
+    return "Content-Type:text/html\r\n\r\n"
+           "<html><head><script language=\"JavaScript\">function time_out(){  "
+           "window.parent.location.href='web_login.cgi?lang=" + lang + "&username=" + user +
+           "';}setTimeout(\"time_out()\", 0);</script></head><body></body></html>";
+}
+
+std::string error_redirect(const std::string &sid, const std::string &lang, const std::string &errid,
+                           const std::string &page)
+{
+    return "Location: web_error.cgi?sessionId=" + sid + "&lang=" + lang + "&errid=" + errid +
+           "&rdrpage=" + page + "\r\n\r\n";
 }

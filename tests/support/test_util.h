@@ -24,3 +24,8 @@ std::vector<std::string> dir_entries(const std::string &dir, const std::string &
 
 // What fn writes to standard output (stdio flushed), byte for byte.
 std::string capture_stdout(const std::function<void()> &fn);
+
+// The answers of the page frame, as a browser receives them.
+std::string login_timeout_page(const std::string &lang, const std::string &user = "");
+std::string error_redirect(const std::string &sid, const std::string &lang, const std::string &errid,
+                           const std::string &page);
