@@ -159,11 +159,19 @@ constexpr std::size_t QOS_WORD_SIZE = QOS_LINE_SIZE;
 #define QOS_WORD "%255s"
 static_assert(QOS_WORD_SIZE == 256, "QOS_WORD must match QOS_WORD_SIZE");
 
-// The common start of the per-port loaders: the interface table with the
-// list's selection, "qos_enable", then the per-port show of the first
-// selected port (an empty command when none is).
-void qos_port_show(struct _cgi *cgi, const char *list, const char *cmd_fmt)
+unique_file open_result()
 {
+    return open_stream(cli_result_path(), O_RDONLY, "r");
+}
+
+// The common start of the per-port loaders: the interface table with the
+// list's selection (a null list selects nothing), "qos_enable", then the
+// per-port show of the first selected port (an empty command when none is).
+// Returns the show's result, open for reading.
+unique_file qos_port_show(struct _cgi *cgi, const char *list, const char *cmd_fmt)
+{
+    if (!list)
+        list = "";
     port_set set{};
     port_set_parse(list, &set);
     intf_status_load(cgi, &set);
@@ -176,11 +184,7 @@ void qos_port_show(struct _cgi *cgi, const char *list, const char *cmd_fmt)
         }
     }
     cli_run_show(cmd, nullptr, 0);
-}
-
-unique_file open_result()
-{
-    return open_stream(cli_result_path(), O_RDONLY, "r");
+    return open_result();
 }
 
 // "Queue %d none" where none is a whole word, so that another kind of queue
@@ -408,10 +412,7 @@ int queue_shape_set(struct _cgi *cgi, std::int32_t queue, const char *cir, const
 
 int qos_shape_load(struct _cgi *cgi, const char *list)
 {
-    if (!list)
-        list = "";
-    qos_port_show(cgi, list, QOS_PORT_CMD_FMT);
-    unique_file f = open_result();
+    unique_file f = qos_port_show(cgi, list, QOS_PORT_CMD_FMT);
     if (!f.ok())
         return 0;
     char line[QOS_LINE_SIZE];
@@ -497,10 +498,7 @@ int queue_class_set(struct _cgi *cgi, std::int32_t queue, const char *cls, const
 int qos_class_load(struct _cgi *cgi, const char *list, int check, char *err,
                    const qos_class_row *expected)
 {
-    if (!list)
-        list = "";
-    qos_port_show(cgi, list, QOS_PORT_CMD_FMT);
-    unique_file f = open_result();
+    unique_file f = qos_port_show(cgi, list, QOS_PORT_CMD_FMT);
     if (!f.ok())
         return 0;
     char line[QOS_LINE_SIZE];

@@ -135,6 +135,16 @@ bool split_record(char *line, token_split &fields, int *id)
     return *id >= 0 && *id < MONITOR_REC_COUNT;
 }
 
+// Reads on to the next record line of a template or configuration file and
+// splits it; false at the end of the file.
+bool next_record(FILE *f, char (&line)[MONITOR_LINE_SIZE], token_split &fields, int *id)
+{
+    while (next_line(f, line))
+        if (!skipped(line) && split_record(line, fields, id))
+            return true;
+    return false;
+}
+
 void latency_label(char (&name)[MONITOR_TEXT_SIZE], int id)
 {
     const int *b = latency_bounds;
@@ -151,10 +161,8 @@ void load_data_items(int type, FILE *f)
 {
     char line[MONITOR_LINE_SIZE];
     token_split fields;
-    while (next_line(f, line)) {
-        int id = 0;
-        if (skipped(line) || !split_record(line, fields, &id))
-            continue;
+    int id = 0;
+    while (next_record(f, line, fields, &id)) {
         data_item_rec &rec = data_item_table[type][id];
         std::memset(&rec, 0, sizeof rec);
         rec.id = id;
@@ -188,10 +196,8 @@ void load_graphs(int type, FILE *f)
 {
     char line[MONITOR_LINE_SIZE];
     token_split fields;
-    while (next_line(f, line)) {
-        int id = 0;
-        if (skipped(line) || !split_record(line, fields, &id))
-            continue;
+    int id = 0;
+    while (next_record(f, line, fields, &id)) {
         graph_rec &g = graph_table[type][id];
         std::memset(&g, 0, sizeof g);
         g.id = id;
