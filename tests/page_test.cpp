@@ -42,7 +42,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(imi.ok());
-        for (const char *f : {"web_mac_static_add.cs", "lang_en.cs", "lang_cn.cs"})
+        for (const char *f : {"web_mac_static_add.cs", "page_layout.cs", "lang_en.cs", "lang_cn.cs"})
             write_file(std::string("/var/www/") + f, read_file(std::string(WWW_SRC_DIR "/") + f));
         admin = login("admin", "admin");
         guest = login("guest", "guest");

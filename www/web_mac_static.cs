@@ -1,14 +1,4 @@
-<?cs include:"lang_" + lang + ".cs" ?><?cs escape:"html" ?><!DOCTYPE html>
-<html lang="<?cs var:L.html_lang ?>">
-<head>
-<meta charset="utf-8">
-<meta name="referrer" content="no-referrer">
-<title><?cs var:L.list_title ?></title>
-<link rel="stylesheet" href="style.css">
-</head>
-<body>
-<main class="panel">
-<h1><?cs var:L.list_title ?></h1>
+<?cs include:"lang_" + lang + ".cs" ?><?cs include:"page_layout.cs" ?><?cs escape:"html" ?><?cs call:page_top(L.list_title) ?>
 <form id="filter_form" method="get" action="web_mac_static.cgi" class="filter">
  <input type="hidden" name="sessionId" value="<?cs var:sessionId ?>">
  <input type="hidden" name="lang" value="<?cs var:lang ?>">
@@ -37,7 +27,4 @@
  <a id="lang_link" href="web_mac_static.cgi?sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:L.other_lang_code ?>"><?cs var:L.other_lang ?></a>
  <a id="logout_link" href="web_login.cgi?operate=logout&sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:lang ?>"><?cs var:L.logout ?></a>
 </p>
-</main>
-</body>
-</html>
-<?cs /escape ?>
+<?cs call:page_bottom() ?><?cs /escape ?>

@@ -1,14 +1,4 @@
-<?cs include:"lang_" + lang + ".cs" ?><?cs escape:"html" ?><!DOCTYPE html>
-<html lang="<?cs var:L.html_lang ?>">
-<head>
-<meta charset="utf-8">
-<meta name="referrer" content="no-referrer">
-<title><?cs var:L.add_title ?></title>
-<link rel="stylesheet" href="style.css">
-</head>
-<body>
-<main class="panel">
-<h1><?cs var:L.add_title ?></h1>
+<?cs include:"lang_" + lang + ".cs" ?><?cs include:"page_layout.cs" ?><?cs escape:"html" ?><?cs call:page_top(L.add_title) ?>
 <?cs if:privilege == "normal" ?>
 <form id="add_form" method="post" action="web_mac_static_add.cgi?sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:lang ?>">
 <div class="row">
@@ -45,7 +35,4 @@
  <a href="web_mac_static.cgi?<?cs var:defquerystr ?>"><?cs var:L.back ?></a>
  <a href="web_mac_static_add.cgi?sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:L.other_lang_code ?>"><?cs var:L.other_lang ?></a>
 </p>
-</main>
-</body>
-</html>
-<?cs /escape ?>
+<?cs call:page_bottom() ?><?cs /escape ?>
