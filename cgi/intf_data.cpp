@@ -165,13 +165,11 @@ unique_file open_result()
 }
 
 // The common start of the per-port loaders: the interface table with the
-// list's selection (a null list selects nothing), "qos_enable", then the
+// list's selection (the loader passes "" for a null list), "qos_enable", then the
 // per-port show of the first selected port (an empty command when none is).
 // Returns the show's result, open for reading.
 unique_file qos_port_show(struct _cgi *cgi, const char *list, const char *cmd_fmt)
 {
-    if (!list)
-        list = "";
     port_set set{};
     port_set_parse(list, &set);
     intf_status_load(cgi, &set);
@@ -412,6 +410,8 @@ int queue_shape_set(struct _cgi *cgi, std::int32_t queue, const char *cir, const
 
 int qos_shape_load(struct _cgi *cgi, const char *list)
 {
+    if (!list) // the empty list, also for "Interface.ifname"
+        list = "";
     unique_file f = qos_port_show(cgi, list, QOS_PORT_CMD_FMT);
     if (!f.ok())
         return 0;
@@ -498,6 +498,8 @@ int queue_class_set(struct _cgi *cgi, std::int32_t queue, const char *cls, const
 int qos_class_load(struct _cgi *cgi, const char *list, int check, char *err,
                    const qos_class_row *expected)
 {
+    if (!list) // the empty list, also for "Interface.ifname"
+        list = "";
     unique_file f = qos_port_show(cgi, list, QOS_PORT_CMD_FMT);
     if (!f.ok())
         return 0;

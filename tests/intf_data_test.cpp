@@ -239,9 +239,14 @@ TEST_F(IntfTest, SimQosLoadersReadTheLowestSelectedPort)
     expect({{"queue.3.class", "3"}, {"queue.3.drrweight", "4"}, {"queue.7.drrweight", "8"}, {"queue.8.class", "<unset>"},
             {"queue.-1.class", "<unset>"}, {"queue.2.class", "<unset>"}, {"queue.5.drrweight", "<unset>"}});
     EXPECT_STREQ(err, "Failed to map queue to class. Packets in queue 5 cannot be cleared. Please retry later.");
-    fresh();
-    EXPECT_EQ(qos_shape_load(cgi_, ""), 0);
-    expect({{"shape.rate", "<unset>"}, {"Interface.ifname", ""}, {"intf.slot0.1.select", "no"}});
+    for (const char *none : {"", static_cast<const char *>(nullptr)}) { // no port selected; null is the empty list
+        fresh();
+        EXPECT_EQ(qos_shape_load(cgi_, none), 0);
+        expect({{"shape.rate", "<unset>"}, {"Interface.ifname", ""}, {"intf.slot0.1.select", "no"}});
+        fresh();
+        EXPECT_EQ(qos_class_load(cgi_, none, 0, nullptr, nullptr), 0);
+        expect({{"Interface.ifname", ""}, {"queue.0.class", "<unset>"}});
+    }
 }
 
 } // namespace
