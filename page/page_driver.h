@@ -11,7 +11,7 @@ inline constexpr std::size_t DEFQUERY_SIZE = 512;
 // What a request that was let in carries on to the page's own work.
 struct page_request {
     const char *lang = nullptr;         // "cn" or "en"
-    const char *session_id = nullptr;   // accepted by IMI
+    const char *session_id = nullptr;   // accepted by IMI; HDF "sessionId"
     char defquery[DEFQUERY_SIZE] = {};  // "sessionId=%s&lang=%s"
 };
 

@@ -118,6 +118,20 @@ TEST_F(CliRunner, LinkAtResultPathIsNotFollowed)
     }
 }
 
+TEST_F(CliRunner, CommandFilePlantedByAnotherUserIsNotRun)
+{
+    // After a run the command file is gone and its name is known: another
+    // user's file there is neither written to nor handed to imish.
+    cli_exec_show();
+    write_file(cmd_file_path, "no mac-address-table 00e0.fc0a.b1c2 vlan 10\n", 0666);
+    ASSERT_EQ(chown(cmd_file_path, 65534, 65534), 0);
+    EXPECT_EQ(cli_append_cmd("show x"), -1);
+    unlink("/tmp/stub.ran");
+    cli_exec_config();
+    EXPECT_FALSE(path_exists("/tmp/stub.ran"));
+    EXPECT_EQ(read_file(res_file_path), "%%cli_unavailable");
+}
+
 TEST_F(CliRunner, RunShowHandsLinesAfterTheSkip)
 {
     struct { const char *name; std::string result; int skip; bool cb;

@@ -72,6 +72,7 @@ TEST(PidFile, BusyOnlyForALiveProcess)
         {std::to_string(exited_pid()), 0},
         {"0", 0},
         {"-5", 0},
+        {"4294967297", 0}, // no process id, not a wrapped 1
         {"letters", 0},
         {"", 0},
     };
@@ -160,6 +161,30 @@ TEST(Cleanup, RemovesLikeRmFr)
     EXPECT_STREQ(cmd_file_path, "/tmp/cmdfile");
     scratch_cleanup();
     clear_paths();
+}
+
+TEST(Cleanup, EndsOnWhatItCannotRemove)
+{
+    // Another user's clean-up meets a directory it may read but not search:
+    // it leaves it and ends, as "rm -fr" would.
+    ASSERT_EQ(mkdir("/tmp/resdir", 0755), 0);
+    ASSERT_EQ(mkdir("/tmp/resdir/sub", 0755), 0);
+    write_file("/tmp/resdir/sub/f", "x");
+    ASSERT_EQ(chmod("/tmp/resdir/sub", 0400), 0);
+    ASSERT_EQ(chown("/tmp/resdir", 65534, 65534), 0);
+    ASSERT_EQ(chown("/tmp/resdir/sub", 65534, 65534), 0);
+    int status = in_child([] {
+        alarm(5);
+        if (setuid(65534) != 0)
+            _exit(77);
+        clear_paths();
+        std::strcpy(res_file_path, "/tmp/resdir");
+        scratch_cleanup();
+        _exit(0);
+    });
+    if (status == 77)
+        GTEST_SKIP() << "no second user in this namespace";
+    EXPECT_EQ(status, 0);
 }
 
 TEST(Cleanup, SignalRemovesFilesAndExitsZero)

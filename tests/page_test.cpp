@@ -218,6 +218,9 @@ TEST_F(PageTest, RefusedAddsRunNoCommand)
     } cases[] = {
         {"guest", "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10&add_bn=add",
          "error_no_privilege"},
+        // The body cannot stand in for the query's checked session or language.
+        {"guest", "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10&sessionId=ADMIN"
+                  "&lang=%0D%0AX-Injected:%20yes", "error_no_privilege"},
         {"admin", "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10%0Ano%20vlan%2010",
          "invalid_parameter"},
         {"admin", "addr0=00e0%0D&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10",
@@ -225,7 +228,10 @@ TEST_F(PageTest, RefusedAddsRunNoCommand)
     };
     for (const auto &c : cases) {
         const std::string &sid = c.sid_of == "guest" ? guest : admin;
-        proc_result r = add(sid, c.body);
+        std::string body = c.body;
+        if (std::size_t at = body.find("ADMIN"); at != std::string::npos)
+            body.replace(at, 5, admin);
+        proc_result r = add(sid, body);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out, error_redirect(sid, "en", c.errid, "web_mac_static_add.cgi%3F")) << c.body;
     }
