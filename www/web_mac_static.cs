@@ -1,4 +1,4 @@
-<?cs include:"lang_" + lang + ".cs" ?><?cs include:"page_layout.cs" ?><?cs escape:"html" ?><?cs call:page_top(L.list_title) ?>
+<?cs include:"lang_" + lang + ".cs" ?><?cs include:"page_layout.cs" ?><?cs call:page_top(L.list_title) ?>
 <form id="filter_form" method="get" action="web_mac_static.cgi" class="filter">
  <input type="hidden" name="sessionId" value="<?cs var:sessionId ?>">
  <input type="hidden" name="lang" value="<?cs var:lang ?>">
@@ -27,4 +27,4 @@
  <a id="lang_link" href="web_mac_static.cgi?sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:L.other_lang_code ?>"><?cs var:L.other_lang ?></a>
  <a id="logout_link" href="web_login.cgi?operate=logout&sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:lang ?>"><?cs var:L.logout ?></a>
 </p>
-<?cs call:page_bottom() ?><?cs /escape ?>
+<?cs call:page_bottom() ?>

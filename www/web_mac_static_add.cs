@@ -1,4 +1,4 @@
-<?cs include:"lang_" + lang + ".cs" ?><?cs include:"page_layout.cs" ?><?cs escape:"html" ?><?cs call:page_top(L.add_title) ?>
+<?cs include:"lang_" + lang + ".cs" ?><?cs include:"page_layout.cs" ?><?cs call:page_top(L.add_title) ?>
 <?cs if:privilege == "normal" ?>
 <form id="add_form" method="post" action="web_mac_static_add.cgi?sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:lang ?>">
 <div class="row">
@@ -35,4 +35,4 @@
  <a href="web_mac_static.cgi?<?cs var:defquerystr ?>"><?cs var:L.back ?></a>
  <a href="web_mac_static_add.cgi?sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:L.other_lang_code ?>"><?cs var:L.other_lang ?></a>
 </p>
-<?cs call:page_bottom() ?><?cs /escape ?>
+<?cs call:page_bottom() ?>

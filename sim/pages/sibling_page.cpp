@@ -27,6 +27,9 @@ const char *sib_lang()
 
 int sib_render(const char *template_name)
 {
+    // Every value a template shows is HTML-escaped, inside conditionals and
+    // loops too (a template's own escape block does not reach into those).
+    sib_set("Config.VarEscapeMode", "html");
     sib_set("cgiout.ContentType", "text/html; charset=utf-8");
     sib_set("cgiout.other.referrer", "Referrer-Policy: no-referrer");
     NEOERR *err = cgi_display(web_cgi, template_name);

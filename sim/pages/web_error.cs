@@ -1,4 +1,4 @@
-<?cs escape:"html" ?><!DOCTYPE html>
+<!DOCTYPE html>
 <html lang="<?cs if:lang == "cn" ?>zh-CN<?cs else ?>en<?cs /if ?>">
 <head>
 <meta charset="utf-8">
@@ -27,4 +27,4 @@
 </main>
 </body>
 </html>
-<?cs /escape ?>
+

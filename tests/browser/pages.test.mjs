@@ -125,6 +125,18 @@ test('an invalid MAC address ends on the error page with the CLI reason', async 
   await page.context().close();
 });
 
+test('the error page shows foreign text as text and links only into this interface', async () => {
+  const page = await (await browser.newContext()).newPage();
+  for (const rdr of ['https://evil.example/a.cgi', 'javascript:alert(1)//x.cgi', '../x.cgi']) {
+    await page.goto(`${demo.url}web_error.cgi?sessionId=4&lang=en&rdrpage=${encodeURIComponent(rdr)}`
+      + `&errid=${encodeURIComponent('<img src=x onerror=alert(1)>')}`);
+    assert.equal(await page.textContent('#error_message'), '<img src=x onerror=alert(1)>');
+    assert.equal(await page.$('#error_message img'), null);
+    assert.equal(await page.getAttribute('#back_link', 'href'), 'web_login.cgi?sessionId=4&lang=en');
+  }
+  await page.context().close();
+});
+
 test('the listing filters by VLAN and by interface', async () => {
   const page = await login('admin', 'admin');
   for (const [mac, intf, vlan] of [[['0000', '0a0a', '0001'], 'eth-0-3', '20'],
@@ -145,6 +157,13 @@ test('the listing filters by VLAN and by interface', async () => {
     ['0000.0a0a.0001 20 static eth-0-3', '0000.0a0a.0003 30 static eth-0-3']);
   assert.ok(rows.every((r) => r.endsWith(' eth-0-3')));
   await shot(page, 'listing-filtered');
+
+  // A filter value is shown back as text, never as markup.
+  const url = new URL(page.url());
+  url.search = `sessionId=${url.searchParams.get('sessionId')}&lang=en&addr0=${encodeURIComponent('"><b id=inj>')}`;
+  await page.goto(url.href);
+  assert.equal(await page.$('#inj'), null);
+  assert.equal(await page.inputValue('#addr0'), '"><b id=inj>');
   await page.context().close();
 });
 
