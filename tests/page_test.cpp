@@ -160,6 +160,16 @@ TEST_F(PageTest, GetRendersFormWithSwitchPorts)
     EXPECT_NE(r.out.find("name=\"add_bn\""), std::string::npos);
 }
 
+TEST_F(PageTest, TextFromTheCliIsShownAsText)
+{
+    ASSERT_EQ(mkdir("/tmp/markupbin", 0755), 0);
+    write_file("/tmp/markupbin/imish", "#!/bin/sh\necho ' Interface name : e<b id=x>\"'\n", 0755);
+    path = "/tmp/markupbin:/usr/bin:/bin";
+    proc_result r = request("GET", "sessionId=" + admin + "&lang=en");
+    EXPECT_NE(r.out.find("value=\"e&lt;b id=x&gt;&quot;\""), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("<b id=x>"), std::string::npos);
+}
+
 TEST_F(PageTest, LimitedSessionSeesNoAddButton)
 {
     ASSERT_EQ(std::stoul(guest) % 2, 1u);
