@@ -159,17 +159,25 @@ constexpr std::size_t QOS_WORD_SIZE = QOS_LINE_SIZE;
 #define QOS_WORD "%255s"
 static_assert(QOS_WORD_SIZE == 256, "QOS_WORD must match QOS_WORD_SIZE");
 
+// The common end of the per-port loaders; a null list is the empty one.
+int store_ifname(struct _cgi *cgi, const char *list)
+{
+    return store(cgi, "Interface.ifname", list ? list : "");
+}
+
 unique_file open_result()
 {
     return open_stream(cli_result_path(), O_RDONLY, "r");
 }
 
 // The common start of the per-port loaders: the interface table with the
-// list's selection (the loader passes "" for a null list), "qos_enable", then the
+// list's selection (a null list is the empty one), "qos_enable", then the
 // per-port show of the first selected port (an empty command when none is).
 // Returns the show's result, open for reading.
 unique_file qos_port_show(struct _cgi *cgi, const char *list, const char *cmd_fmt)
 {
+    if (!list)
+        list = "";
     port_set set{};
     port_set_parse(list, &set);
     intf_status_load(cgi, &set);
@@ -410,8 +418,6 @@ int queue_shape_set(struct _cgi *cgi, std::int32_t queue, const char *cir, const
 
 int qos_shape_load(struct _cgi *cgi, const char *list)
 {
-    if (!list) // the empty list, also for "Interface.ifname"
-        list = "";
     unique_file f = qos_port_show(cgi, list, QOS_PORT_CMD_FMT);
     if (!f.ok())
         return 0;
@@ -427,7 +433,7 @@ int qos_shape_load(struct _cgi *cgi, const char *list)
         else if (std::sscanf(line, "shape average rate " QOS_WORD, cir) == 1)
             store(cgi, "shape.rate", cir);
     }
-    return store(cgi, "Interface.ifname", list);
+    return store_ifname(cgi, list);
 }
 
 int policer_set(struct _cgi *cgi, const char *direction, const char *color_mode, const char *cir,
@@ -471,11 +477,9 @@ int policer_read(struct _cgi *cgi, const char *path)
 
 int qos_policer_load(struct _cgi *cgi, const char *list)
 {
-    if (!list)
-        list = "";
     qos_port_show(cgi, list, QOS_POLICER_CMD_FMT);
     policer_read(cgi, cli_result_path());
-    return store(cgi, "Interface.ifname", list);
+    return store_ifname(cgi, list);
 }
 
 int queue_class_set(struct _cgi *cgi, std::int32_t queue, const char *cls, const char *weight,
@@ -498,8 +502,6 @@ int queue_class_set(struct _cgi *cgi, std::int32_t queue, const char *cls, const
 int qos_class_load(struct _cgi *cgi, const char *list, int check, char *err,
                    const qos_class_row *expected)
 {
-    if (!list) // the empty list, also for "Interface.ifname"
-        list = "";
     unique_file f = qos_port_show(cgi, list, QOS_PORT_CMD_FMT);
     if (!f.ok())
         return 0;
@@ -510,5 +512,5 @@ int qos_class_load(struct _cgi *cgi, const char *list, int check, char *err,
         if (std::sscanf(line, "Queue %d class " QOS_WORD " DRR weight " QOS_WORD, &q, cls, weight) == 3)
             queue_class_set(cgi, q, cls, weight, check, err, expected);
     }
-    return store(cgi, "Interface.ifname", list);
+    return store_ifname(cgi, list);
 }

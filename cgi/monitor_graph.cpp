@@ -52,11 +52,6 @@ constexpr const char *CONSOLE_PATH = "/dev/console";
 // The reader takes 255 bytes at a time, line feed included.
 constexpr std::size_t SAVED_LINE_MAX = MONITOR_LINE_SIZE - 2;
 
-unique_file open_read(const char *path)
-{
-    return unique_file(std::fopen(path, "re"));
-}
-
 // A numeric field's leading decimal integer, 0 when it has none; *end (may
 // be null) is set past it. Values beyond int are clamped.
 int lead_int(const char *text, const char **end = nullptr)

@@ -36,11 +36,6 @@ int stat_mode(const char *path, mode_t *mode)
     return 1;
 }
 
-unique_file open_read(const char *path)
-{
-    return unique_file(std::fopen(path, "re"));
-}
-
 // Cuts one line feed, then one carriage return before it.
 void strip_line_end(char *line)
 {

@@ -13,3 +13,8 @@ unique_file open_stream(const char *path, int flags, const char *mode)
         fd.release();
     return unique_file(f);
 }
+
+unique_file open_read(const char *path)
+{
+    return unique_file(path && *path ? std::fopen(path, "re") : nullptr);
+}

@@ -83,3 +83,6 @@ private:
 // leaking the descriptor into child processes. The descriptor is closed when
 // fdopen fails. flags are open(2) flags; mode is the fdopen mode.
 unique_file open_stream(const char *path, int flags, const char *mode);
+
+// fopen for reading, close-on-exec; a null or empty path gives no stream.
+unique_file open_read(const char *path);

@@ -127,11 +127,11 @@ int page_fail(NEOERR *err)
 
 int page_render(const char *template_name)
 {
-    // The session id travels in the page's links: keep it out of Referer.
     // Every value a template shows is HTML-escaped, inside conditionals and
     // loops too (a template's own escape block does not reach into those).
     hdf_put("Config.VarEscapeMode", "html");
     hdf_put("cgiout.ContentType", "text/html; charset=utf-8");
+    // The session id travels in the page's links: keep it out of Referer.
     hdf_put("cgiout.other.referrer", "Referrer-Policy: no-referrer");
     NEOERR *err = cgi_display(web_cgi, template_name);
     return err == STATUS_OK ? 0 : page_fail(err);

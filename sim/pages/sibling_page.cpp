@@ -1,6 +1,7 @@
 // Helpers shared by the sibling page stand-ins.
 #include "sibling_page.h"
 
+#include "page_driver.h"
 #include "web_state.h"
 
 #include <string_view>
@@ -27,17 +28,8 @@ const char *sib_lang()
 
 int sib_render(const char *template_name)
 {
-    // Every value a template shows is HTML-escaped, inside conditionals and
-    // loops too (a template's own escape block does not reach into those).
-    sib_set("Config.VarEscapeMode", "html");
-    sib_set("cgiout.ContentType", "text/html; charset=utf-8");
-    sib_set("cgiout.other.referrer", "Referrer-Policy: no-referrer");
-    NEOERR *err = cgi_display(web_cgi, template_name);
-    if (err == STATUS_OK)
-        return 0;
-    cgi_neo_error(web_cgi, err);
-    nerr_log_error(err);
-    return 1;
+    // The same headers and escaping as the switch's own pages.
+    return page_render(template_name) == 0 ? 0 : 1;
 }
 
 bool sib_start(int argc, char **argv, char **envp)
@@ -48,7 +40,6 @@ bool sib_start(int argc, char **argv, char **envp)
     NEOERR *err = cgi_init(&web_cgi, nullptr);
     if (err == STATUS_OK)
         return true;
-    cgi_neo_error(web_cgi, err);
-    nerr_log_error(err);
+    page_fail(err);
     return false;
 }
