@@ -214,7 +214,8 @@ int port_prefix_load()
     t.sub_port_connection = DEFAULT_SUB_PORT_CONNECTION;
     t.prefix_count = 0;
 
-    unique_file f = open_stream(PORT_INFO_PATH, O_RDONLY, "r");
+    // Published by another program: read as any reader reads it, through a link.
+    unique_file f = open_read(PORT_INFO_PATH);
     if (f.ok()) {
         char line[PORT_INFO_LINE_SIZE];
         char a, b;
@@ -452,9 +453,10 @@ int policer_set(struct _cgi *cgi, const char *direction, const char *color_mode,
     return 0;
 }
 
-int policer_read(struct _cgi *cgi, const char *path)
+// Stores the policer defaults, then the values of each policer line of f.
+// -1 (nothing stored) when f is not open, else 0.
+static int policer_lines(struct _cgi *cgi, const unique_file &f)
 {
-    unique_file f = open_stream(path, O_RDONLY, "r");
     if (!f.ok())
         return -1;
     store(cgi, "input_color_mode", "color-blind");
@@ -475,10 +477,18 @@ int policer_read(struct _cgi *cgi, const char *path)
     return 0;
 }
 
+// A policer file may be published by another program, and a link there is
+// normal on a firmware: it is read as any reader reads it.
+int policer_read(struct _cgi *cgi, const char *path)
+{
+    return policer_lines(cgi, open_read(path));
+}
+
 int qos_policer_load(struct _cgi *cgi, const char *list)
 {
     qos_port_show(cgi, list, QOS_POLICER_CMD_FMT);
-    policer_read(cgi, cli_result_path());
+    // The CLI result is the page's own scratch file: no link is followed there.
+    policer_lines(cgi, open_result());
     return store_ifname(cgi, list);
 }
 

@@ -45,6 +45,15 @@ void load_prefixes(const std::optional<std::string> &file) // nullopt: no port i
     port_prefix_load();
 }
 
+// The loaded table: both connection characters, then " prefix/full_prefix" per entry.
+std::string prefixes()
+{
+    std::string got = std::string() + port_prefix_table.port_connection + port_prefix_table.sub_port_connection;
+    for (const port_prefix_entry &e : std::span(port_prefix_table.entries, port_prefix_table.prefix_count))
+        got += std::string(" ") + e.prefix + "/" + e.full_prefix;
+    return got;
+}
+
 struct IntfTest : ::testing::Test {
     void SetUp() override { ASSERT_EQ(scratch_create("1"), 0); fresh(); }
     void TearDown() override { cgi_destroy(&cgi_); }
@@ -79,10 +88,26 @@ TEST(PortPrefix, LoadReadsTheFileOrFallsBack)
     };
     for (const auto &c : cases) {
         load_prefixes(c.file);
-        std::string got = std::string() + port_prefix_table.port_connection + port_prefix_table.sub_port_connection;
-        for (const port_prefix_entry &e : std::span(port_prefix_table.entries, port_prefix_table.prefix_count))
-            got += std::string(" ") + e.prefix + "/" + e.full_prefix;
-        EXPECT_EQ(got, c.want) << c.file.value_or("<no file>");
+        EXPECT_EQ(prefixes(), c.want) << c.file.value_or("<no file>");
+    }
+}
+
+// Other switch programs publish these files, and on a firmware they are often
+// links: a link is read as the file it points at.
+TEST_F(IntfTest, PublishedFilesAreReadThroughLinks)
+{
+    const std::string info = "port_connection : sub_port_connection .\nprefix xe full_prefix tengig-\n";
+    write_file("/tmp/info", info);
+    write_file("/tmp/pol", "Input color-aware cir 1 cbs 2 ebs 3 pir 4 pbs 5 drop-color yellow YES\n");
+    ASSERT_EQ(symlink("/tmp/pol", "/tmp/pol_link"), 0);
+    for (const bool link : {false, true}) {
+        fresh();
+        unlink(PORT_INFO_PATH);
+        link ? void(symlink("/tmp/info", PORT_INFO_PATH)) : write_file(PORT_INFO_PATH, info);
+        port_prefix_load();
+        EXPECT_EQ(prefixes(), ":. xe/tengig-") << "link " << link;
+        EXPECT_EQ(policer_read(cgi_, link ? "/tmp/pol_link" : "/tmp/pol"), 0) << "link " << link;
+        expect({{"input_color_mode", "color-aware"}, {"input_cir", "1"}, {"input_use_l3_length", "YES"}});
     }
 }
 
