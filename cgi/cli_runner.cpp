@@ -11,7 +11,10 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <string_view>
+#include <csignal>
+#include <ctime>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,6 +27,7 @@ constexpr std::string_view CONFIG_MODE_REPLY = "%%configure_mode_inuse";
 // What a run that never happened leaves as its result, so that the error
 // scan reports it instead of reading an empty result as success.
 constexpr std::string_view CLI_UNAVAILABLE_REPLY = "%%cli_unavailable";
+constexpr std::string_view CLI_TIMEOUT_REPLY = "%%cli_timeout";
 constexpr std::size_t ERROR_TEXT_SIZE = 256;
 constexpr std::size_t CHILD_ENV_MAX = 256;
 
@@ -76,10 +80,84 @@ bool fd_is_own_file(int fd)
     return fstat(fd, &st) == 0 && is_own_file(st);
 }
 
-// Starts imish over the command file with its standard output on out and
-// waits for it. One child, no shell. false when it could not start or a
-// signal ended it.
-bool spawn_imish(bool show_mode, int out)
+// The three signals that end a request, blocked while a child is started
+// and recorded, so that the handler never misses a child it must end.
+class request_signals_blocked {
+public:
+    request_signals_blocked()
+    {
+        sigset_t block;
+        sigemptyset(&block);
+        for (int sig : {SIGTERM, SIGINT, SIGABRT})
+            sigaddset(&block, sig);
+        sigprocmask(SIG_BLOCK, &block, &saved_);
+    }
+    ~request_signals_blocked() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
+    request_signals_blocked(const request_signals_blocked &) = delete;
+    request_signals_blocked &operator=(const request_signals_blocked &) = delete;
+
+private:
+    sigset_t saved_;
+};
+
+long long now_ms()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
+}
+
+// true once the child has ended; it stays a zombie, so its pid (and with it
+// the process group id) cannot be taken by another process before the reap.
+bool child_ended(pid_t pid)
+{
+    siginfo_t info{};
+    int rc;
+    do
+        rc = waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT);
+    while (rc < 0 && errno == EINTR);
+    // ECHILD: a server that ignores SIGCHLD had it reaped already.
+    return rc < 0 || info.si_pid == pid;
+}
+
+// Waits for the child's end until deadline (monotonic ms). SIGCHLD is
+// blocked by the caller, so a child that ends before the wait starts still
+// wakes it.
+bool wait_child_until(pid_t pid, long long deadline)
+{
+    sigset_t chld;
+    sigemptyset(&chld);
+    sigaddset(&chld, SIGCHLD);
+    while (!child_ended(pid)) {
+        long long left = deadline - now_ms();
+        if (left <= 0)
+            return false;
+        timespec ts = {static_cast<time_t>(left / 1000), static_cast<long>(left % 1000) * 1000000};
+        sigtimedwait(&chld, nullptr, &ts);
+    }
+    return true;
+}
+
+// Reaps an ended child after its process group, where anything it left
+// running lives on, has been killed. The exit status, or -1.
+int reap_child_group(pid_t pid)
+{
+    cli_child_pid = 0;
+    kill(-pid, SIGKILL);
+    int status = 0;
+    pid_t w;
+    do
+        w = waitpid(pid, &status, 0);
+    while (w < 0 && errno == EINTR);
+    return w == pid ? status : -1;
+}
+
+enum class run_fate { done, unavailable, timeout };
+
+// Starts imish over the command file in its own process group with its
+// standard output on out, and waits for it at most CLI_RUN_TIMEOUT_MS.
+// One child, no shell.
+run_fate spawn_imish(bool show_mode, int out)
 {
     char *argv[7];
     int argc = 0;
@@ -104,44 +182,109 @@ bool spawn_imish(bool show_mode, int out)
     // The request body is still on standard input: imish must not read it.
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
-    pid_t pid;
-    int err = posix_spawnp(&pid, "imish", &actions, nullptr, argv, envp.data());
+    // imish leads a process group of its own, so that ending the run ends
+    // whatever it started too; it starts with no signal blocked or ignored.
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t none, deflt;
+    sigemptyset(&none);
+    sigemptyset(&deflt);
+    for (int sig : {SIGTERM, SIGINT, SIGABRT, SIGCHLD, SIGPIPE, SIGHUP})
+        sigaddset(&deflt, sig);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
+                                        POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setpgroup(&attr, 0);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &deflt);
+
+    // A server that ignores SIGCHLD would leave no end of the child to wait for.
+    std::signal(SIGCHLD, SIG_DFL);
+    sigset_t chld, saved;
+    sigemptyset(&chld);
+    sigaddset(&chld, SIGCHLD);
+    sigprocmask(SIG_BLOCK, &chld, &saved);
+
+    pid_t pid = 0;
+    int err;
+    {
+        request_signals_blocked guard;
+        err = posix_spawnp(&pid, "imish", &actions, &attr, argv, envp.data());
+        if (err == 0)
+            cli_child_pid = pid;
+    }
     posix_spawn_file_actions_destroy(&actions);
-    if (err != 0)
-        return false;
-    int status = 0;
-    pid_t w;
-    do
-        w = waitpid(pid, &status, 0);
-    while (w < 0 && errno == EINTR);
-    // ECHILD: the server ignores SIGCHLD and the child was reaped for us.
-    return !(w == pid && WIFSIGNALED(status));
+    posix_spawnattr_destroy(&attr);
+
+    run_fate fate = run_fate::unavailable;
+    if (err == 0) {
+        if (wait_child_until(pid, now_ms() + CLI_RUN_TIMEOUT_MS)) {
+            fate = run_fate::done;
+        } else {
+            kill(-pid, SIGTERM);
+            wait_child_until(pid, now_ms() + CLI_KILL_GRACE_MS);
+            fate = run_fate::timeout;
+        }
+        int status = reap_child_group(pid);
+        if (fate == run_fate::done && status != -1 && WIFSIGNALED(status))
+            fate = run_fate::unavailable;
+        // The shell's "cannot run that command": some C libraries report a
+        // failed exec only through this status.
+        struct stat st;
+        if (fate == run_fate::done && status != -1 && WIFEXITED(status) &&
+            WEXITSTATUS(status) == 127 && fstat(out, &st) == 0 && st.st_size == 0)
+            fate = run_fate::unavailable;
+    }
+    sigprocmask(SIG_SETMASK, &saved, nullptr);
+    return fate;
 }
 
-// Runs imish with the result file as its output. A run that could not start,
-// that a signal ended, or whose command file is not ours leaves
-// CLI_UNAVAILABLE_REPLY as the whole result.
-void run_imish(bool show_mode)
+bool has_room_for_result(int fd)
+{
+    struct statvfs vfs;
+    return fstatvfs(fd, &vfs) == 0 &&
+           static_cast<unsigned long long>(vfs.f_bavail) * vfs.f_frsize >= CLI_MIN_FREE_BYTES;
+}
+
+// Writes reply as the whole content of the result file open at fd.
+bool put_reply(int fd, std::string_view reply)
+{
+    return ftruncate(fd, 0) == 0 && lseek(fd, 0, SEEK_SET) == 0 && write_all(fd, reply);
+}
+
+// Runs imish with the result file as its output. A run that could not
+// complete leaves its reply (unavailable or time-out) as the whole result,
+// unless the result file is not this process's own: that one is left as
+// it is, unread and unwritten.
+int run_imish(bool show_mode)
 {
     if (cmd_file_path[0] == '\0' || res_file_path[0] == '\0')
-        return;
-    unique_fd out(open(res_file_path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!out.ok() || !fd_is_own_file(out.get()))
-        return;
+        return CLI_RUN_UNAVAILABLE;
+    unique_fd out(open(res_file_path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!out.ok() || !fd_is_own_file(out.get()) || ftruncate(out.get(), 0) != 0)
+        return CLI_RUN_UNAVAILABLE;
     struct stat cmd_st;
-    bool foreign = lstat(cmd_file_path, &cmd_st) == 0 && !is_own_file(cmd_st);
-    if (!foreign && spawn_imish(show_mode, out.get()))
-        return;
-    if (ftruncate(out.get(), 0) == 0 && lseek(out.get(), 0, SEEK_SET) == 0)
-        write_all(out.get(), CLI_UNAVAILABLE_REPLY);
+    run_fate fate = run_fate::unavailable;
+    if (lstat(cmd_file_path, &cmd_st) == 0 && is_own_file(cmd_st) && has_room_for_result(out.get()))
+        fate = spawn_imish(show_mode, out.get());
+    switch (fate) {
+    case run_fate::done:
+        return 0;
+    case run_fate::timeout:
+        put_reply(out.get(), CLI_TIMEOUT_REPLY);
+        return CLI_RUN_TIMEOUT;
+    case run_fate::unavailable:
+        break;
+    }
+    put_reply(out.get(), CLI_UNAVAILABLE_REPLY);
+    return CLI_RUN_UNAVAILABLE;
 }
 
 int exec_and_consume(bool show_mode)
 {
-    run_imish(show_mode);
+    int rc = run_imish(show_mode);
     if (cmd_file_path[0] != '\0')
         unlink(cmd_file_path);
-    return 0;
+    return rc;
 }
 
 } // namespace
@@ -168,15 +311,26 @@ int cli_exec_config()
     // Another user holds configuration mode: run nothing, answer for the CLI.
     unlink(res_file_path);
     unique_fd out(open(res_file_path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (out.ok())
-        write_all(out.get(), CONFIG_MODE_REPLY);
+    bool written = out.ok() && write_all(out.get(), CONFIG_MODE_REPLY);
     unlink(cmd_file_path);
-    return out.ok() ? 0 : -1;
+    return written ? 0 : CLI_RUN_UNAVAILABLE;
 }
 
 int cli_exec_show()
 {
     return exec_and_consume(true);
+}
+
+const char *cli_failure_text(int rc)
+{
+    return rc == CLI_RUN_TIMEOUT ? "%cli_timeout" : "%cli_unavailable";
+}
+
+void cli_child_end()
+{
+    pid_t pid = cli_child_pid;
+    if (pid > 0)
+        reap_child_group(pid);
 }
 
 int cli_parse_result(cli_line_cb cb, int skip)

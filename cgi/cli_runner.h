@@ -7,6 +7,19 @@
 // Size of the buffer a result line is read into; longer lines come in pieces.
 inline constexpr std::size_t CLI_LINE_SIZE = 256;
 
+// Results of a run that did not complete. No command ran (or, after a
+// time-out, it is not known whether it did); the result file then holds
+// "%%cli_unavailable" or "%%cli_timeout" when it could be written.
+inline constexpr int CLI_RUN_UNAVAILABLE = -1;
+inline constexpr int CLI_RUN_TIMEOUT = -2;
+
+// The longest an imish run may take before it is ended, and the time it is
+// given between SIGTERM and SIGKILL.
+inline constexpr int CLI_RUN_TIMEOUT_MS = 20000;
+inline constexpr int CLI_KILL_GRACE_MS = 2000;
+// A run needs this much room in /tmp for its answer to be recorded whole.
+inline constexpr unsigned long long CLI_MIN_FREE_BYTES = 64 * 1024;
+
 // Line handler: the run's counter (0 at the start of each run) and one
 // result line, line feed included. The result is ignored.
 using cli_line_cb = int (*)(int *counter, const char *line);
@@ -18,11 +31,21 @@ int cli_append_cmd(const char *cmd);
 
 // Runs the command file in configuration mode, or, while "/tmp/config_mode"
 // is a regular file, writes "%%configure_mode_inuse" as the result instead.
-// 0, or -1 when that reply cannot be written.
+// 0; CLI_RUN_UNAVAILABLE when nothing could run (no room in /tmp, a command
+// or result file that is not this process's own, imish missing) or the reply
+// cannot be written; CLI_RUN_TIMEOUT when imish had to be ended.
 int cli_exec_config();
 
-// Runs the command file in show mode. Always 0.
+// Runs the command file in show mode. 0, or a run failure as above.
 int cli_exec_show();
+
+// The error text a failed run gives the error page: "%cli_timeout" for
+// CLI_RUN_TIMEOUT, else "%cli_unavailable".
+const char *cli_failure_text(int rc);
+
+// Ends the imish run in progress, if any, with its whole process group.
+// Async-signal-safe: the signal handler calls it before removing the files.
+void cli_child_end();
 
 // Hands each result line after the first skip lines to cb. 0, or -1 when cb is
 // null or the result file cannot be read.
@@ -32,7 +55,7 @@ int cli_parse_result(cli_line_cb cb, int skip);
 const char *cli_result_path();
 
 // Appends cmd, runs it in show mode and parses the result with cb.
-// The first non-zero result of those steps, else 0.
+// The first non-zero result of those steps (a failed run's included), else 0.
 int cli_run_show(const char *cmd, cli_line_cb cb, int skip);
 
 // Finds the first result line that holds match and neither exclusion. Then

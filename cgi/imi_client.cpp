@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -17,6 +18,8 @@ namespace {
 // The socket option IMI's kernel knows by number only; set to 0 before connecting.
 constexpr int IMI_SOCKOPT = 100;
 constexpr int CONNECT_ATTEMPTS = 5;
+// An IMI that accepts and never answers must not hold the request.
+constexpr int REPLY_TIMEOUT_MS = 5000;
 
 // Sends the request in buf, whose length is taken from its header, with one
 // write call. A peer that has gone away fails the write instead of raising
@@ -31,12 +34,19 @@ int send_request(const unsigned char *buf)
     return n == static_cast<ssize_t>(len) ? 0 : 1;
 }
 
-// One read of at most size bytes; only what it returns counts. The buffer is
-// cleared first so a text field cut off by a short reply stays terminated.
-// Returns the byte count, or -1.
+// One read of at most size bytes, within REPLY_TIMEOUT_MS; only what it
+// returns counts. The buffer is cleared first so a text field cut off by a
+// short reply stays terminated. Returns the byte count, or -1.
 ssize_t read_reply(unsigned char *buf, std::size_t size)
 {
     std::memset(buf, 0, size);
+    pollfd pfd = {imi_sock_fd, POLLIN, 0};
+    int ready;
+    do {
+        ready = ::poll(&pfd, 1, REPLY_TIMEOUT_MS);
+    } while (ready < 0 && errno == EINTR);
+    if (ready <= 0)
+        return -1;
     ssize_t n;
     do {
         n = ::read(imi_sock_fd, buf, size);

@@ -1,6 +1,7 @@
 // Instance guard, scratch files and browser responses of a page program.
 #include "page_frame.h"
 
+#include "cli_runner.h"
 #include "unique_fd.h"
 #include "web_state.h"
 
@@ -17,6 +18,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,8 +27,9 @@ namespace {
 constexpr std::size_t PID_LINE_SIZE = 32;    // a pid file's first line, 31 characters
 constexpr std::size_t RDR_PAGE_SIZE = 512;   // the formatted return page
 constexpr std::size_t USERNAME_MAX = 31;
-// Used when neither /proc/self/exe nor argv[0] names the program.
-constexpr char DEFAULT_PROGRAM_NAME[] = "web_mac_static_add.cgi";
+// A holder that removes its pid file on its way out makes the next one
+// lock a file no longer at the path: try again, a few times.
+constexpr int PID_LOCK_ATTEMPTS = 8;
 // A directory planted at a scratch path is removed down to this depth; the
 // removal runs in a signal handler and keeps to a bounded stack.
 constexpr int REMOVE_DEPTH_MAX = 64;
@@ -134,17 +137,17 @@ char *self_exe_name(char *out)
         // No /proc: fall back on the name the program was started under.
         copy_basename(program_invocation_name ? program_invocation_name : "", out);
     }
-    if (out[0] == '\0')
-        std::snprintf(out, PATH_BUF_SIZE, "%s", DEFAULT_PROGRAM_NAME);
     return out;
 }
 
-int pid_path_build(const char *session_id, char *out)
+int pid_path_build(const char *session_id, char *out, const char *fallback_name)
 {
     char exe[PATH_BUF_SIZE];
     char path[PATH_BUF_SIZE];
-    std::snprintf(path, sizeof path, "/var/run/%s_%s.pid", self_exe_name(exe),
-                  session_id ? session_id : "");
+    const char *name = self_exe_name(exe);
+    if (name[0] == '\0' && fallback_name)
+        name = fallback_name;
+    std::snprintf(path, sizeof path, "/var/run/%s_%s.pid", name, session_id ? session_id : "");
     publish_path(out, path);
     return 0;
 }
@@ -175,6 +178,34 @@ int pid_write(const char *path)
     char text[16];
     int len = std::snprintf(text, sizeof text, "%d", static_cast<int>(getpid()));
     return write(fd.get(), text, static_cast<std::size_t>(len)) == len ? 0 : -1;
+}
+
+int pid_lock(const char *path)
+{
+    if (!path || !*path)
+        return -1;
+    for (int attempt = 0; attempt < PID_LOCK_ATTEMPTS; ++attempt) {
+        unique_fd fd(open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (!fd.ok())
+            return -1;
+        if (flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+            return errno == EWOULDBLOCK ? 1 : -1;
+        struct stat held, named;
+        if (fstat(fd.get(), &held) != 0)
+            return -1;
+        if (lstat(path, &named) != 0 || named.st_dev != held.st_dev || named.st_ino != held.st_ino)
+            continue;
+        char text[16];
+        int len = std::snprintf(text, sizeof text, "%d", static_cast<int>(getpid()));
+        // Should the pid not fit on a full disk, the lock still guards.
+        [[maybe_unused]] bool written =
+            ftruncate(fd.get(), 0) == 0 && pwrite(fd.get(), text, static_cast<std::size_t>(len), 0) == len;
+        publish_path(pid_file_path, path);
+        // Held until the process ends: the lock is the guard.
+        fd.release();
+        return 0;
+    }
+    return 1;
 }
 
 int scratch_create(const char *session_id)
@@ -209,6 +240,7 @@ void exit_on_signal(int)
     // malloc or stdio. _exit skips the exit handler, which would find
     // nothing left to remove.
     int saved = errno;
+    cli_child_end();
     scratch_cleanup();
     errno = saved;
     _exit(0);

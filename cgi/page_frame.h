@@ -5,12 +5,19 @@
 #include <cstddef>
 
 // Writes the running program's file name (the part after the last "/" of
-// /proc/self/exe, else of argv[0]) into out, which holds PATH_BUF_SIZE bytes.
-// Returns out.
+// /proc/self/exe, else of argv[0]) into out, which holds PATH_BUF_SIZE bytes;
+// empty when neither names it. Returns out.
 char *self_exe_name(char *out);
 
-// "/var/run/<program>_<session>.pid" into out (PATH_BUF_SIZE bytes). Returns 0.
-int pid_path_build(const char *session_id, char *out);
+// "/var/run/<program>_<session>.pid" into out (PATH_BUF_SIZE bytes), with
+// fallback_name as the program when its own name cannot be found. Returns 0.
+int pid_path_build(const char *session_id, char *out, const char *fallback_name = nullptr);
+
+// Takes the session's instance guard: locks the pid file at path (made if
+// missing) for the life of the process, writes this process's id into it and
+// records it in pid_file_path. 0 when taken, 1 when another live instance
+// holds it, -1 when the file cannot be made (nothing recorded).
+int pid_lock(const char *path);
 
 // 1 when path names a pid file of a live process, else 0.
 int pid_busy(const char *path);
@@ -25,7 +32,8 @@ int scratch_create(const char *session_id);
 // Exit handler: removes the command, result and pid files that are recorded.
 void scratch_cleanup();
 
-// Handler of SIGTERM, SIGINT and SIGABRT: clean up and end with status 0.
+// Handler of SIGTERM, SIGINT and SIGABRT: end the running imish, clean up
+// and end with status 0.
 void exit_on_signal(int sig);
 
 // Writes the redirect to web_error.cgi. The return page is formatted from

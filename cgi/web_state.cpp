@@ -9,4 +9,6 @@ char pid_file_path[PATH_BUF_SIZE];
 
 char err_text[ERR_TEXT_SIZE];
 
+volatile sig_atomic_t cli_child_pid = 0;
+
 int imi_sock_fd = -1;

@@ -3,6 +3,7 @@
 // its code, so that a program links only the tables it uses.
 #pragma once
 
+#include <csignal>
 #include <cstddef>
 
 struct _cgi;
@@ -22,6 +23,10 @@ extern char pid_file_path[PATH_BUF_SIZE];
 
 // The CLI error text for the error page, empty until a CLI run reports one.
 extern char err_text[ERR_TEXT_SIZE];
+
+// The imish run in progress (the id of its process group), 0 when none: the
+// signal handler ends it before the process goes.
+extern volatile sig_atomic_t cli_child_pid;
 
 // The cached IMI connection; -1 until the first successful connect.
 extern int imi_sock_fd;

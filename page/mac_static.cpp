@@ -2,6 +2,7 @@
 #include "mac_static.h"
 
 #include "cli_runner.h"
+#include "page_driver.h"
 #include "unique_fd.h"
 #include "web_state.h"
 
@@ -20,32 +21,21 @@ constexpr std::size_t KEY_BUF_SIZE = 128;
 constexpr std::size_t WORD_BUF_SIZE = 256;
 constexpr int LISTING_HEADER_LINES = 6;
 
-const char *query(const char *key)
-{
-    return hdf_get_value(web_cgi->hdf, key, nullptr);
-}
+constexpr char INVALID_PARAMETER[] = "invalid_parameter";
 
-void set_value(const char *key, const char *value)
+// A run whose answer is not whole is told to the operator ("cli_failed"),
+// never shown as a shorter list.
+void note_cli_failure(int rc)
 {
-    NEOERR *err = hdf_set_value(web_cgi->hdf, key, value);
-    nerr_ignore(&err);
-}
-
-// A control character would end the CLI command line early and start
-// another one.
-bool has_control_char(std::string_view text)
-{
-    for (unsigned char c : text)
-        if (c < 0x20 || c == 0x7f)
-            return true;
-    return false;
+    if (rc != 0)
+        page_set("cli_failed", "1");
 }
 
 } // namespace
 
 void intf_names_load()
 {
-    cli_run_show("show interface switchport", intf_line_parse, 0);
+    note_cli_failure(cli_run_show("show interface switchport", intf_line_parse, 0));
 }
 
 int intf_line_parse(int *counter, const char *line)
@@ -65,7 +55,7 @@ int intf_line_parse(int *counter, const char *line)
         return 0;
     // The colon and the blank after it are not part of the name.
     const char *name = colon + 2 <= len ? copy + colon + 2 : copy + len;
-    set_value("ifname", name);
+    page_set("ifname", name);
     intf_name_store(*counter, name);
     ++*counter;
     return 0;
@@ -77,50 +67,65 @@ int intf_name_store(int num, const char *name)
     if (fmt) {
         char key[KEY_BUF_SIZE];
         std::snprintf(key, sizeof key, fmt, num);
-        set_value(key, name);
+        page_set(key, name);
     }
     return 0;
 }
 
 int mac_static_add(char *err)
 {
-    const char *addr0 = query("Query.addr0");
-    const char *addr1 = query("Query.addr1");
-    const char *addr2 = query("Query.addr2");
-    const char *intf = query("Query.intf_name");
-    const char *vlan = query("Query.vlan");
+    const char *addr0 = page_value("Query.addr0");
+    const char *addr1 = page_value("Query.addr1");
+    const char *addr2 = page_value("Query.addr2");
+    const char *intf = page_value("Query.intf_name");
+    const char *vlan = page_value("Query.vlan");
     if (!addr0 || !addr1 || !addr2 || !intf || !vlan)
         return 0;
-    for (const char *field : {addr0, addr1, addr2, intf, vlan}) {
-        if (has_control_char(field)) {
-            std::snprintf(err, CLI_LINE_SIZE, "%s", "invalid_parameter");
-            return -1;
-        }
-    }
+    // A cut command is another command (a VLAN cut from 209 to 20), and a
+    // control character would start one: neither reaches the CLI.
     char cmd[CMD_BUF_SIZE];
-    std::snprintf(cmd, sizeof cmd, "mac-address-table %s.%s.%s forward %s vlan %s", addr0, addr1,
-                  addr2, intf, vlan);
-    cli_append_cmd(cmd);
-    cli_exec_config();
-    return cli_find_error("%", nullptr, nullptr, err);
+    int len = std::snprintf(cmd, sizeof cmd, "mac-address-table %s.%s.%s forward %s vlan %s",
+                            addr0, addr1, addr2, intf, vlan);
+    if (len < 0 || static_cast<std::size_t>(len) >= sizeof cmd || has_control_char(cmd)) {
+        std::snprintf(err, CLI_LINE_SIZE, "%s", INVALID_PARAMETER);
+        return -1;
+    }
+    int rc = cli_append_cmd(cmd);
+    if (rc == 0)
+        rc = cli_exec_config();
+    if (rc != 0) {
+        std::snprintf(err, CLI_LINE_SIZE, "%s", cli_failure_text(rc));
+        return -1;
+    }
+    err[0] = '\0';
+    if (cli_find_error("%", nullptr, nullptr, err) == 0)
+        return 0;
+    // A result that cannot be read tells nothing: not a success either.
+    if (err[0] == '\0')
+        std::snprintf(err, CLI_LINE_SIZE, "%s", cli_failure_text(CLI_RUN_UNAVAILABLE));
+    return -1;
 }
 
 int mac_static_list()
 {
     char mac_filter[CMD_BUF_SIZE];
     bool by_mac = false;
-    const char *groups[3] = {query("Query.addr0"), query("Query.addr1"), query("Query.addr2")};
+    const char *groups[3] = {page_value("Query.addr0"), page_value("Query.addr1"), page_value("Query.addr2")};
     for (const char *g : groups)
         by_mac = by_mac || (g && *g);
-    if (by_mac)
-        std::snprintf(mac_filter, sizeof mac_filter, "%s.%s.%s", groups[0] ? groups[0] : "",
-                      groups[1] ? groups[1] : "", groups[2] ? groups[2] : "");
+    // A cut filter would match other entries: list nothing instead.
+    if (by_mac) {
+        int len = std::snprintf(mac_filter, sizeof mac_filter, "%s.%s.%s", groups[0] ? groups[0] : "",
+                                groups[1] ? groups[1] : "", groups[2] ? groups[2] : "");
+        if (len < 0 || static_cast<std::size_t>(len) >= sizeof mac_filter)
+            return 0;
+    }
 
-    const char *intf = query("Query.intf_name");
+    const char *intf = page_value("Query.intf_name");
     bool by_intf = intf && intf[0] != '0' && std::strncmp(intf, "all", 3) != 0;
 
     char cmd[CMD_BUF_SIZE];
-    const char *vlan = query("Query.vlan");
+    const char *vlan = page_value("Query.vlan");
     int len = vlan && *vlan
                   ? std::snprintf(cmd, sizeof cmd, "show mac address-table static vlan %s", vlan)
                   : std::snprintf(cmd, sizeof cmd, "show mac address-table static");
@@ -128,8 +133,12 @@ int mac_static_list()
     // add a command: list nothing instead.
     if (len < 0 || static_cast<std::size_t>(len) >= sizeof cmd || has_control_char(cmd))
         return 0;
-    cli_append_cmd(cmd);
-    cli_exec_show();
+    int rc = cli_append_cmd(cmd);
+    if (rc == 0)
+        rc = cli_exec_show();
+    note_cli_failure(rc);
+    if (rc != 0)
+        return 0;
 
     unique_file f = open_stream(cli_result_path(), O_RDONLY, "r");
     if (!f.ok())
@@ -164,7 +173,7 @@ int mac_entry_store(int num, const char *mac, const char *vlan, const char *type
     char key[KEY_BUF_SIZE];
     for (const auto &[name, value] : fields) {
         std::snprintf(key, sizeof key, "entry.%d.%s", num, name);
-        set_value(key, value);
+        page_set(key, value);
     }
     return 0;
 }

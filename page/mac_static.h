@@ -2,7 +2,8 @@
 // the add command, and the listing of static entries.
 #pragma once
 
-// Asks the CLI for its switch ports and stores their names for the form.
+// Asks the CLI for its switch ports and stores their names for the form;
+// sets "cli_failed" when the run did not complete.
 void intf_names_load();
 
 // Line handler of "show interface switchport": a name line (" Interface...:
@@ -15,12 +16,14 @@ int intf_name_store(int num, const char *name);
 
 // Adds the posted static entry through the CLI. 0 when it was accepted or
 // not attempted (a field is missing); -1 with the reason in err (at least
-// 256 bytes): the CLI's error text, or "invalid_parameter" for a field that
-// holds a control character.
+// 256 bytes): the CLI's error text, "%cli_unavailable" or "%cli_timeout" for a
+// run that did not complete, or "invalid_parameter" for a command that does
+// not fit its buffer or holds a control character (then nothing runs).
 int mac_static_add(char *err);
 
-// Lists the static entries that pass the query's filters as "entry.%d.*".
-// Returns 0.
+// Lists the static entries that pass the query's filters as "entry.%d.*";
+// none for a filter that does not fit its buffer. Sets "cli_failed" when the
+// CLI run did not complete. Returns 0.
 int mac_static_list();
 
 // Sets "entry.<num>.mac", ".vlan", ".type" and ".intf". Returns 0.

@@ -12,22 +12,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <strings.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr std::size_t USER_BUF_SIZE = 32;
-
-const char *hdf_value(const char *key, const char *def)
-{
-    return hdf_get_value(web_cgi->hdf, key, def);
-}
-
-void hdf_put(const char *key, const char *value)
-{
-    NEOERR *err = hdf_set_value(web_cgi->hdf, key, value);
-    nerr_ignore(&err);
-}
+constexpr std::string_view FORM_TYPE = "application/x-www-form-urlencoded";
 
 bool lang_is_valid(std::string_view lang)
 {
@@ -38,23 +29,60 @@ bool lang_is_valid(std::string_view lang)
 // leave that directory, or end a header line, is no session at all.
 bool session_id_is_safe(std::string_view sid)
 {
-    for (unsigned char c : sid)
-        if (c == '/' || c < 0x20 || c == 0x7f)
-            return false;
-    return true;
+    return sid.find('/') == std::string_view::npos && !has_control_char(sid);
 }
+
 
 // Another instance works for this session: send the browser back to the page
 // it came from.
 void answer_busy(const char *page_name, const char *sid, const char *lang)
 {
-    pid_file_path[0] = '\0';   // that pid file is the other instance's
-    const char *uri = hdf_value("CGI.RequestURI", nullptr);
+    const char *uri = page_value("CGI.RequestURI", nullptr);
     const char *page = uri && std::strstr(uri, page_name) ? uri + 1 : page_name;
     redirect_error(sid, lang, "error_prog_busy", "%s", page);
 }
 
 } // namespace
+
+const char *page_value(const char *key, const char *def)
+{
+    return hdf_get_value(web_cgi->hdf, key, def);
+}
+
+void page_set(const char *key, const char *value)
+{
+    NEOERR *err = hdf_set_value(web_cgi->hdf, key, value);
+    nerr_ignore(&err);
+}
+
+bool has_control_char(std::string_view text)
+{
+    for (unsigned char c : text)
+        if (c < 0x20 || c == 0x7f)
+            return true;
+    return false;
+}
+
+bool page_body_acceptable()
+{
+    std::string_view type = page_value("CGI.ContentType", "");
+    type = type.substr(0, type.find(';'));
+    while (!type.empty() && type.back() == ' ')
+        type.remove_suffix(1);
+    if (type.size() != FORM_TYPE.size() ||
+        strncasecmp(type.data(), FORM_TYPE.data(), FORM_TYPE.size()) != 0)
+        return false;
+    std::string_view length = page_value("CGI.ContentLength", "0");
+    unsigned long n = 0;
+    for (char c : length) {
+        if (c < '0' || c > '9')
+            return false;
+        n = n * 10 + static_cast<unsigned long>(c - '0');
+        if (n > FORM_BODY_MAX)
+            return false;
+    }
+    return true;
+}
 
 int session_is_normal(const char *session_id)
 {
@@ -74,15 +102,18 @@ NEOERR *page_setup(int argc, char **argv, char **envp)
     // reports the missing template.
     if (chdir("/var/www") != 0) {
     }
-    cgi_debug_init(argc, argv);
+    // The library's debug hook reads argv[1] as a file of variables; a web
+    // server may pass an ISINDEX query there. Only a run by hand gets it.
+    if (!std::getenv("GATEWAY_INTERFACE"))
+        cgi_debug_init(argc, argv);
     cgiwrap_init_std(argc, argv, envp);
     return cgi_init(&web_cgi, nullptr);
 }
 
 bool page_admit(const char *page_name, page_request *req)
 {
-    const char *lang = hdf_value("Query.lang", "cn");
-    const char *sid = hdf_value("Query.sessionId", nullptr);
+    const char *lang = page_value("Query.lang", "cn");
+    const char *sid = page_value("Query.sessionId", nullptr);
     if (!sid) {
         page_login_timeout("en", nullptr);
         return false;
@@ -91,30 +122,30 @@ bool page_admit(const char *page_name, page_request *req)
         redirect_error(sid, "en", "invalid_parameter", "%s", page_name);
         return false;
     }
-    hdf_put("lang", lang);
+    page_set("lang", lang);
 
     char user[USER_BUF_SIZE] = {};
-    const char *client = hdf_value("CGI.RemoteAddress", "unknown");
+    const char *client = page_value("CGI.RemoteAddress", "unknown");
     if (!session_id_is_safe(sid) || imi_check_session(sid, client, user) == 1) {
         page_login_timeout(lang, nullptr);
         return false;
     }
     std::snprintf(req->defquery, sizeof req->defquery, "sessionId=%s&lang=%s", sid, lang);
-    hdf_put("sessionId", sid);
-    hdf_put("defquerystr", req->defquery);
-    hdf_put("privilege", session_is_normal(sid) ? "normal" : "limit");
+    page_set("sessionId", sid);
+    page_set("defquerystr", req->defquery);
+    page_set("privilege", session_is_normal(sid) ? "normal" : "limit");
 
-    pid_path_build(sid, pid_file_path);
-    if (pid_busy(pid_file_path)) {
+    char pid_path[PATH_BUF_SIZE];
+    pid_path_build(sid, pid_path, page_name);
+    if (pid_lock(pid_path) == 1) {
         answer_busy(page_name, sid, lang);
         return false;
     }
-    pid_write(pid_file_path);
     scratch_create(sid);
     // The query's values are replaced (and freed) when a POST body names
     // the same fields: keep the checked ones, which no body can reach.
     req->lang = std::string_view(lang) == "en" ? "en" : "cn";
-    req->session_id = hdf_value("sessionId", "");
+    req->session_id = page_value("sessionId", "");
     return true;
 }
 
@@ -129,10 +160,10 @@ int page_render(const char *template_name)
 {
     // Every value a template shows is HTML-escaped, inside conditionals and
     // loops too (a template's own escape block does not reach into those).
-    hdf_put("Config.VarEscapeMode", "html");
-    hdf_put("cgiout.ContentType", "text/html; charset=utf-8");
+    page_set("Config.VarEscapeMode", "html");
+    page_set("cgiout.ContentType", "text/html; charset=utf-8");
     // The session id travels in the page's links: keep it out of Referer.
-    hdf_put("cgiout.other.referrer", "Referrer-Policy: no-referrer");
+    page_set("cgiout.other.referrer", "Referrer-Policy: no-referrer");
     NEOERR *err = cgi_display(web_cgi, template_name);
     return err == STATUS_OK ? 0 : page_fail(err);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 struct _neo_err;
 
@@ -14,6 +15,21 @@ struct page_request {
     const char *session_id = nullptr;   // accepted by IMI; HDF "sessionId"
     char defquery[DEFQUERY_SIZE] = {};  // "sessionId=%s&lang=%s"
 };
+
+// The request's HDF value at key, or def.
+const char *page_value(const char *key, const char *def = nullptr);
+
+// Sets an HDF value for the template (copied).
+void page_set(const char *key, const char *value);
+
+// true when text holds a control character: in a CLI command it would end
+// the line and start another, in a header it would end the header.
+bool has_control_char(std::string_view text);
+
+// true when a POST's body is the form's own: application/x-www-form-urlencoded
+// of at most FORM_BODY_MAX bytes. Checked before the body is read.
+inline constexpr unsigned long FORM_BODY_MAX = 4096;
+bool page_body_acceptable();
 
 // 1 when the session id's leading decimal digits are even (normal
 // privilege), 0 when odd (limited privilege).

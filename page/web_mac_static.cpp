@@ -15,7 +15,7 @@ int main(int argc, char **argv, char **envp)
     page_request req;
     if (!page_admit("web_mac_static.cgi", &req))
         return 0;
-    if (strcasecmp(hdf_get_value(web_cgi->hdf, "CGI.RequestMethod", "GET"), "GET") != 0)
+    if (strcasecmp(page_value("CGI.RequestMethod", "GET"), "GET") != 0)
         return page_fail(STATUS_OK);
     intf_names_load();   // the interface filter offers the switch's ports
     mac_static_list();

@@ -19,9 +19,15 @@ constexpr char RETURN_PAGE[] = "web_mac_static_add.cgi?";
 
 int serve_post(const page_request &req)
 {
+    // The form sends a few hundred bytes, form-encoded; anything else is
+    // refused before a byte of it is read or spooled.
+    if (!page_body_acceptable()) {
+        redirect_error(req.session_id, req.lang, "invalid_parameter", RETURN_PAGE);
+        return 0;
+    }
     if (NEOERR *err = cgi_parse(web_cgi); err != STATUS_OK)
         return page_fail(err);
-    if (strcasecmp(hdf_get_value(web_cgi->hdf, "Query.operate", ""), "config") == 0) {
+    if (strcasecmp(page_value("Query.operate", ""), "config") == 0) {
         // A refresh of the form's data: answer with the form itself.
         intf_names_load();
         return page_render(TEMPLATE_NAME);
@@ -50,7 +56,7 @@ int main(int argc, char **argv, char **envp)
     if (!page_admit(PAGE_NAME, &req))
         return 0;
 
-    const char *method = hdf_get_value(web_cgi->hdf, "CGI.RequestMethod", "GET");
+    const char *method = page_value("CGI.RequestMethod", "GET");
     if (strcasecmp(method, "POST") == 0)
         return serve_post(req);
     if (strcasecmp(method, "GET") == 0) {

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs a command in a private mount and IPC namespace with fresh tmpfs on the
-# paths the CGI programs use, so the real binaries keep their production paths
-# and the host's files are never touched.
+# paths the CGI programs use (and /var/tmp, where a form upload would spool),
+# so the real binaries keep their production paths and the host's files are
+# never touched.
 #   sandbox.sh [--pid] [--keep DIR]... COMMAND [ARG...]
 # --pid   also a private process namespace: whatever the command starts ends
 #         with it (the demo's servers).
@@ -35,18 +36,18 @@ n=3
 for d in $keep_dirs "$(pwd -P)" "$(cd "$(dirname "$1")" && pwd -P)"; do
     d=$(cd "$d" && pwd -P)
     case "$d" in
-        /tmp|/tmp/*|/run|/run/*|/var/run|/var/run/*|/var/www|/var/www/*|/mnt|/mnt/*)
+        /tmp|/tmp/*|/run|/run/*|/var/run|/var/run/*|/var/www|/var/www/*|/var/tmp|/var/tmp/*|/mnt|/mnt/*)
             eval "exec $n<\"\$d\""
             held="$held $n:$d"
             n=$((n + 1)) ;;
     esac
 done
 
-for p in /tmp /run /var/www /mnt; do
+for p in /tmp /run /var/www /var/tmp /mnt; do
     mkdir -p "$p" 2>/dev/null || true
     mount -t tmpfs -o mode=755 tmpfs "$p"
 done
-chmod 1777 /tmp
+chmod 1777 /tmp /var/tmp
 
 for h in $held; do
     fd=${h%%:*}

@@ -16,11 +16,13 @@
 namespace {
 
 // Records "argc|args|", the command file (last argument), its stdin, PATH and
-// variables set to "leak"; prints /tmp/stub.out; dies or exits 3 on request.
+// variables set to "leak"; prints /tmp/stub.out; dies, or exits 127 with or
+// without output, on request.
 constexpr char STUB_IMISH[] = R"sh(#!/bin/sh
 for a; do :; done
 { printf '%s|' "$#" "$@"; echo; cat "$a"; cat; env | grep -e '^PATH=' -e '=leak$'; } >/tmp/stub.ran
-cat /tmp/stub.out; [ -f /tmp/stub.kill ] && kill -9 $$; [ -f /tmp/stub.rc ] && exit 3 || exit 0
+[ -f /tmp/stub.127 ] && exit 127
+cat /tmp/stub.out; [ -f /tmp/stub.kill ] && kill -9 $$; [ -f /tmp/stub.rc ] && exit 127 || exit 0
 )sh";
 constexpr char STUB_PATH[] = "/tmp:/usr/bin:/bin";
 
@@ -75,20 +77,21 @@ TEST_F(CliRunner, RunPerModeMarkerAndImishFate)
 {
     write_file("/tmp/stub.out", "out\n");
     // setup: a file to create, a directory (trailing '/'), or "nopath".
-    struct { const char *name; std::string setup; bool show, ran; std::string result; } cases[] = {
-        {"config", "", false, true, "out\n"},
-        {"config, marker a directory", "/tmp/config_mode/", false, true, "out\n"},
-        {"config, marker a file", "/tmp/config_mode", false, false, "%%configure_mode_inuse"},
-        {"show", "", true, true, "out\n"},
-        {"show, marker a file", "/tmp/config_mode", true, true, "out\n"},
-        {"imish exits non-zero", "/tmp/stub.rc", false, true, "out\n"},
-        {"imish killed by a signal", "/tmp/stub.kill", true, true, "%%cli_unavailable"},
-        {"imish missing", "nopath", false, false, "%%cli_unavailable"},
+    struct { const char *name; std::string setup; bool show, ran; int rc; std::string result; } cases[] = {
+        {"config", "", false, true, 0, "out\n"},
+        {"config, marker a directory", "/tmp/config_mode/", false, true, 0, "out\n"},
+        {"config, marker a file", "/tmp/config_mode", false, false, 0, "%%configure_mode_inuse"},
+        {"show", "", true, true, 0, "out\n"},
+        {"show, marker a file", "/tmp/config_mode", true, true, 0, "out\n"},
+        {"imish exits 127 after its answer", "/tmp/stub.rc", false, true, 0, "out\n"},
+        {"imish exits 127 with no answer", "/tmp/stub.127", false, true, -1, "%%cli_unavailable"},
+        {"imish killed by a signal", "/tmp/stub.kill", true, true, -1, "%%cli_unavailable"},
+        {"imish missing", "nopath", false, false, -1, "%%cli_unavailable"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         for (const char *p : {"/tmp/config_mode", "/tmp/stub.rc", "/tmp/stub.kill",
-                 "/tmp/stub.ran"})
+                 "/tmp/stub.127", "/tmp/stub.ran"})
             remove(p);
         setenv("PATH", c.setup == "nopath" ? "/tmp/nowhere" : STUB_PATH, 1);
         if (c.setup.ends_with('/'))
@@ -97,24 +100,34 @@ TEST_F(CliRunner, RunPerModeMarkerAndImishFate)
             write_file(c.setup, "");
         write_file(res_file_path, "an older result, longer than the reply\n");
         ASSERT_EQ(cli_append_cmd("show a") + cli_append_cmd("show b"), 0);
-        EXPECT_EQ(c.show ? cli_exec_show() : cli_exec_config(), 0);
+        EXPECT_EQ(c.show ? cli_exec_show() : cli_exec_config(), c.rc);
         EXPECT_EQ(read_file("/tmp/stub.ran"), c.ran ? ran(c.show, "show a\nshow b\n") : "");
         EXPECT_EQ(read_file(res_file_path), c.result);
         EXPECT_FALSE(path_exists(cmd_file_path));
     }
 }
 
-TEST_F(CliRunner, LinkAtResultPathIsNotFollowed)
+TEST_F(CliRunner, ResultFileNotOursIsNeitherWrittenNorRun)
 {
     write_file("/tmp/victim", "keep");
-    for (int mode = 0; mode < 3; ++mode) { // show, config, config while held
+    // A symbolic link in show, config and held config mode; a second hard link.
+    for (int mode = 0; mode < 4; ++mode) {
         SCOPED_TRACE(mode);
         if (mode == 2)
             write_file("/tmp/config_mode", "");
+        remove("/tmp/stub.ran");
         unlink(res_file_path);
-        ASSERT_EQ(symlink("/tmp/victim", res_file_path), 0);
-        mode == 0 ? cli_exec_show() : cli_exec_config();
+        if (mode == 3) {
+            unlink("/tmp/config_mode");
+            ASSERT_EQ(link("/tmp/victim", res_file_path), 0);
+        } else {
+            ASSERT_EQ(symlink("/tmp/victim", res_file_path), 0);
+        }
+        ASSERT_EQ(cli_append_cmd("show x"), 0);
+        // Held config mode makes a result file of its own in the link's place.
+        EXPECT_EQ(mode == 0 ? cli_exec_show() : cli_exec_config(), mode == 2 ? 0 : -1);
         EXPECT_EQ(read_file("/tmp/victim"), "keep");
+        EXPECT_FALSE(path_exists("/tmp/stub.ran"));
     }
 }
 
@@ -127,7 +140,7 @@ TEST_F(CliRunner, CommandFilePlantedByAnotherUserIsNotRun)
     ASSERT_EQ(chown(cmd_file_path, 65534, 65534), 0);
     EXPECT_EQ(cli_append_cmd("show x"), -1);
     unlink("/tmp/stub.ran");
-    cli_exec_config();
+    EXPECT_EQ(cli_exec_config(), -1);
     EXPECT_FALSE(path_exists("/tmp/stub.ran"));
     EXPECT_EQ(read_file(res_file_path), "%%cli_unavailable");
 }
@@ -179,7 +192,7 @@ TEST_F(CliRunner, WithoutScratchFiles)
 {
     cmd_file_path[0] = res_file_path[0] = '\0';
     EXPECT_EQ(cli_append_cmd("show x"), -1);
-    EXPECT_EQ(cli_exec_show(), 0);
+    EXPECT_EQ(cli_exec_show(), -1);
     EXPECT_FALSE(path_exists("/tmp/stub.ran"));
     EXPECT_EQ(cli_parse_result(record_line, 0), -1);
     write_file("/tmp/config_mode", "");

@@ -7,11 +7,18 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <poll.h>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -69,7 +76,7 @@ protected:
             "REMOTE_ADDR=" + kClient,
         };
         if (method == "POST") {
-            env.push_back("CONTENT_TYPE=application/x-www-form-urlencoded");
+            env.push_back("CONTENT_TYPE=" + content_type);
             env.push_back("CONTENT_LENGTH=" + std::to_string(body.size() + extra_length));
         }
         return env;
@@ -86,6 +93,34 @@ protected:
         return request("POST", "sessionId=" + sid + "&lang=" + lang, body);
     }
 
+    // Starts the page on a GET of the admin's session without waiting for it.
+    pid_t start_get()
+    {
+        std::vector<std::string> env = cgi_env("GET", "sessionId=" + admin + "&lang=en", "");
+        std::vector<char *> envp;
+        for (std::string &e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        pid_t pid = fork();
+        if (pid == 0) {
+            int null = open("/dev/null", O_RDWR);
+            dup2(null, 0);
+            dup2(null, 1);
+            char *argv[] = {const_cast<char *>(PAGE_BIN), nullptr};
+            execve(PAGE_BIN, argv, envp.data());
+            _exit(127);
+        }
+        return pid;
+    }
+
+    // Puts an imish script first on the page's PATH.
+    void stub_imish(const std::string &script)
+    {
+        mkdir("/tmp/stubbin", 0755);
+        write_file("/tmp/stubbin/imish", "#!/bin/sh\n" + script, 0755);
+        path = "/tmp/stubbin:" + kPath;
+    }
+
     std::string show_static()
     {
         write_file("/tmp/show.cmd", "show mac address-table static\n");
@@ -99,6 +134,7 @@ protected:
     std::string path = kPath;
     std::string planted_pid_file;
     std::size_t extra_length = 0;
+    std::string content_type = "application/x-www-form-urlencoded";
 };
 
 TEST_F(PageTest, MissingSessionGivesLoginPageInEnglish)
@@ -162,9 +198,7 @@ TEST_F(PageTest, GetRendersFormWithSwitchPorts)
 
 TEST_F(PageTest, TextFromTheCliIsShownAsText)
 {
-    ASSERT_EQ(mkdir("/tmp/markupbin", 0755), 0);
-    write_file("/tmp/markupbin/imish", "#!/bin/sh\necho ' Interface name : e<b id=x>\"'\n", 0755);
-    path = "/tmp/markupbin:/usr/bin:/bin";
+    stub_imish("echo ' Interface name : e<b id=x>\"'\n");
     proc_result r = request("GET", "sessionId=" + admin + "&lang=en");
     EXPECT_NE(r.out.find("value=\"e&lt;b id=x&gt;&quot;\""), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("<b id=x>"), std::string::npos);
@@ -235,17 +269,42 @@ TEST_F(PageTest, RefusedAddsRunNoCommand)
          "invalid_parameter"},
         {"admin", "addr0=00e0%0D&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10",
          "invalid_parameter"},
+        // Cut at its buffer this command would end in "vlan 20".
+        {"admin", "addr0=" + std::string(199, '+') + "00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1"
+                  "&vlan=209", "invalid_parameter"},
+        // Only the form's own body is read: its type, and at most 4 KiB.
+        {"guest", "BIG-MULTIPART", "invalid_parameter"},
+        {"admin", "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10&pad=" +
+                  std::string(4096 - 60, 'x'), "invalid_parameter"},
+        {"admin", "TEXT-PLAIN", "invalid_parameter"},
     };
     for (const auto &c : cases) {
         const std::string &sid = c.sid_of == "guest" ? guest : admin;
         std::string body = c.body;
         if (std::size_t at = body.find("ADMIN"); at != std::string::npos)
             body.replace(at, 5, admin);
+        content_type = "application/x-www-form-urlencoded";
+        if (body == "BIG-MULTIPART") {
+            content_type = "multipart/form-data; boundary=b";
+            body = "--b\r\nContent-Disposition: form-data; name=\"f\"; filename=\"f\"\r\n\r\n" +
+                   std::string(5 << 20, 'x') + "\r\n--b--\r\n";
+        } else if (body == "TEXT-PLAIN") {
+            content_type = "text/plain";
+            body = "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10";
+        }
         proc_result r = add(sid, body);
         EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(r.out, error_redirect(sid, "en", c.errid, "web_mac_static_add.cgi%3F")) << c.body;
+        EXPECT_EQ(r.out, error_redirect(sid, "en", c.errid, "web_mac_static_add.cgi%3F"))
+            << c.body.substr(0, 80);
     }
     EXPECT_EQ(show_static().find("00e0"), std::string::npos);
+    EXPECT_TRUE(dir_entries("/var/tmp").empty());
+
+    // A body of exactly 4 KiB, with a charset parameter, is the form's.
+    content_type = "Application/X-WWW-Form-Urlencoded; charset=UTF-8";
+    std::string body = "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10&pad=";
+    body += std::string(4096 - body.size(), 'x');
+    EXPECT_EQ(add(admin, body).out, "Location: web_mac_static.cgi?sessionId=" + admin + "&lang=en\r\n\r\n");
 }
 
 TEST_F(PageTest, HeldConfigurationModeIsReported)
@@ -258,7 +317,7 @@ TEST_F(PageTest, HeldConfigurationModeIsReported)
 
 TEST_F(PageTest, MissingCliIsAnErrorNotASuccess)
 {
-    path = "/usr/bin:/bin";
+    path = "/usr/bin:/bin";   // the shell's 127 for a command it cannot find
     proc_result r = add(admin, "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10");
     EXPECT_EQ(r.out, error_redirect(admin, "en", "%25cli_unavailable", "web_mac_static_add.cgi%3F"));
 }
@@ -281,14 +340,18 @@ TEST_F(PageTest, ConfigOperationAnswersWithTheForm)
 
 TEST_F(PageTest, BusySessionReturnsToTheRequestedPage)
 {
+    // Another instance: the pid file, locked.
     planted_pid_file = kPidPrefix + admin + ".pid";
-    write_file("/var/run/" + planted_pid_file, std::to_string(getpid()));
+    const std::string pid_path = "/var/run/" + planted_pid_file;
+    write_file(pid_path, std::to_string(getpid()));
+    int held = open(pid_path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
 
     proc_result r = request("GET", "sessionId=" + admin + "&lang=en");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, error_redirect(admin, "en", "error_prog_busy",
                                     "web_mac_static_add.cgi%3FsessionId%3D" + admin + "%26lang%3Den"));
-    EXPECT_EQ(read_file("/var/run/" + planted_pid_file), std::to_string(getpid()));
+    EXPECT_EQ(read_file(pid_path), std::to_string(getpid()));
 
     // A rewritten URI that does not name the program returns to the page.
     std::vector<std::string> env = cgi_env("GET", "sessionId=" + admin + "&lang=en", "");
@@ -296,50 +359,125 @@ TEST_F(PageTest, BusySessionReturnsToTheRequestedPage)
     r = run_process({PAGE_BIN}, env);
     EXPECT_EQ(r.out, error_redirect(admin, "en", "error_prog_busy", "web_mac_static_add.cgi"));
 
-    // A stale pid file does not block the session.
-    pid_t gone = fork();
-    if (gone == 0)
-        _exit(0);
-    waitpid(gone, nullptr, 0);
-    write_file("/var/run/" + planted_pid_file, std::to_string(gone));
+    // A holder that is gone took its lock with it: its pid file, even one
+    // naming a live process, does not block the session.
+    close(held);
     planted_pid_file.clear();
     r = request("GET", "sessionId=" + admin + "&lang=en");
     EXPECT_TRUE(is_rendered_page(r.out));
 }
 
-TEST_F(PageTest, TerminatedMidRunLeavesNothingAndExitsZero)
+TEST_F(PageTest, BurstOnOneSessionRunsOneInstanceAtATime)
+{
+    stub_imish("mkdir /tmp/imish_running 2>/dev/null || echo overlap >>/tmp/imish_overlap\n"
+               "sleep 0.1\nrmdir /tmp/imish_running\nexec " SIM_BIN_DIR "/imish \"$@\"\n");
+    const std::string busy = error_redirect(admin, "en", "error_prog_busy",
+                                            "web_mac_static_add.cgi%3FsessionId%3D" + admin + "%26lang%3Den");
+    int rendered = 0;
+    for (int burst = 0; burst < 6; ++burst) {
+        std::vector<proc_result> results(16);
+        std::vector<std::thread> clients;
+        for (proc_result &r : results)
+            clients.emplace_back([&] { r = request("GET", "sessionId=" + admin + "&lang=en"); });
+        for (std::thread &t : clients)
+            t.join();
+        for (const proc_result &r : results) {
+            rendered += is_rendered_page(r.out);
+            EXPECT_TRUE(is_rendered_page(r.out) || r.out == busy) << r.out.substr(0, 200);
+        }
+    }
+    EXPECT_GE(rendered, 6);
+    EXPECT_FALSE(path_exists("/tmp/imish_overlap")) << "two imish runs of one session at once";
+}
+
+TEST_F(PageTest, TmpNearlyFullRunsNothingAndSaysSo)
+{
+    // /tmp shrunk, then filled to 32 KiB short of full: below the room a
+    // CLI answer needs, yet enough for the page's own small files.
+    ASSERT_EQ(mount(nullptr, "/tmp", nullptr, MS_REMOUNT, "size=2m"), 0) << std::strerror(errno);
+    int filler = open("/tmp/filler", O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    std::string block(4096, 'x');
+    while (write(filler, block.data(), block.size()) > 0) {
+    }
+    ASSERT_EQ(ftruncate(filler, lseek(filler, 0, SEEK_END) - 32 * 1024), 0);
+    close(filler);
+
+    proc_result r = add(admin, "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10");
+    EXPECT_EQ(r.out, error_redirect(admin, "en", "%25cli_unavailable", "web_mac_static_add.cgi%3F"));
+    r = request("GET", "sessionId=" + admin + "&lang=en");
+    EXPECT_TRUE(is_rendered_page(r.out));
+    EXPECT_NE(r.out.find("id=\"cli_failed\""), std::string::npos) << r.out;
+    unlink("/tmp/filler");
+    EXPECT_EQ(show_static().find("00e0"), std::string::npos);
+}
+
+TEST_F(PageTest, HungImishIsEndedAndReported)
+{
+    stub_imish("trap '' TERM\necho $$ >/tmp/imish_started\nwhile :; do sleep 1; done\n");
+    auto start = std::chrono::steady_clock::now();
+    proc_result r = add(admin, "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10");
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(r.out, error_redirect(admin, "en", "%25cli_timeout", "web_mac_static_add.cgi%3F"));
+    EXPECT_GE(took, std::chrono::seconds(20));
+    EXPECT_LT(took, std::chrono::seconds(30));
+    // SIGTERM is ignored: SIGKILL ended it, its children with it.
+    pid_t imish = std::atoi(read_file("/tmp/imish_started").c_str());
+    ASSERT_GT(imish, 0);
+    EXPECT_EQ(kill(imish, 0), -1);
+}
+
+TEST_F(PageTest, TerminatedMidRunEndsImishLeavesNothingAndExitsZero)
 {
     // An imish that hangs, so the page is caught in the middle of its run.
-    ASSERT_EQ(mkdir("/tmp/slowbin", 0755), 0);
-    write_file("/tmp/slowbin/imish",
-               "#!/bin/sh\necho $$ > /tmp/imish_started\nexec sleep 30 >/dev/null 2>&1\n", 0755);
-    path = "/tmp/slowbin:/usr/bin:/bin";
-    for (int sig : {SIGTERM, SIGINT}) {
+    stub_imish("echo $$ >/tmp/imish_started\nexec sleep 30 >/dev/null 2>&1\n");
+    for (int sig : {SIGTERM, SIGINT, SIGABRT}) {
         unlink("/tmp/imish_started");
-        std::vector<std::string> env = cgi_env("GET", "sessionId=" + admin + "&lang=en", "");
-        std::vector<char *> envp;
-        for (std::string &e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        pid_t pid = fork();
-        if (pid == 0) {
-            char *argv[] = {const_cast<char *>(PAGE_BIN), nullptr};
-            execve(PAGE_BIN, argv, envp.data());
-            _exit(127);
-        }
-        for (int i = 0; i < 500 && !path_exists("/tmp/imish_started"); ++i)
+        pid_t pid = start_get();
+        for (int i = 0; i < 500 && read_file("/tmp/imish_started").empty(); ++i)
             usleep(10000);
-        ASSERT_TRUE(path_exists("/tmp/imish_started"));
+        pid_t imish = std::atoi(read_file("/tmp/imish_started").c_str());
+        ASSERT_GT(imish, 0);
         EXPECT_FALSE(dir_entries("/var/run", kPidPrefix).empty());
         kill(pid, sig);
         int status = 0;
         waitpid(pid, &status, 0);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "signal " << sig;
-        kill(std::atoi(read_file("/tmp/imish_started").c_str()), SIGKILL);
+        EXPECT_EQ(kill(imish, 0), -1) << "imish outlived the request, signal " << sig;
+        kill(imish, SIGKILL);
         EXPECT_TRUE(dir_entries("/tmp", "webcmd_").empty());
         EXPECT_TRUE(dir_entries("/tmp", "webres_").empty());
         EXPECT_TRUE(dir_entries("/var/run", kPidPrefix).empty());
     }
+}
+
+TEST_F(PageTest, ArgumentIsNoEnvironmentFileUnderCgi)
+{
+    // The library's debug hook would read argv[1] as the request's variables.
+    write_file("/tmp/env_file", "QUERY_STRING=sessionId=" + admin + "&lang=en\nREQUEST_METHOD=GET\n");
+    std::vector<std::string> env = cgi_env("GET", "", "");
+    EXPECT_EQ(run_process({PAGE_BIN, "/tmp/env_file"}, env).out, login_timeout_page("en"));
+    // Run by hand, outside a web server, it still serves for debugging.
+    env.erase(env.begin() + 1);
+    EXPECT_TRUE(is_rendered_page(run_process({PAGE_BIN, "/tmp/env_file"}, env).out));
+}
+
+// An IMI that accepts and never answers: the session counts as refused.
+TEST(PageFault, SilentImiGivesTheLoginPageInTime)
+{
+    int srv = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", IMI_SOCK_PATH);
+    ASSERT_EQ(bind(srv, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+    ASSERT_EQ(listen(srv, 8), 0);
+    auto start = std::chrono::steady_clock::now();
+    proc_result r = run_process({PAGE_BIN}, {"GATEWAY_INTERFACE=CGI/1.1", "REQUEST_METHOD=GET",
+                                             "QUERY_STRING=sessionId=2&lang=cn"});
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(r.out, login_timeout_page("cn"));
+    EXPECT_GE(took, std::chrono::seconds(5));
+    EXPECT_LT(took, std::chrono::seconds(10));
+    close(srv);
 }
 
 // Each request maps what the binary needs: the C library and nothing else

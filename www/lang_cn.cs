@@ -20,3 +20,4 @@
 <?cs set:L.logout = "退出登录" ?>
 <?cs set:L.no_entries = "没有符合条件的静态表项。" ?>
 <?cs set:L.count = "显示的表项数" ?>
+<?cs set:L.cli_failed = "交换机没有返回完整的数据，显示的内容可能不完整。请刷新页面重试。" ?>

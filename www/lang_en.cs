@@ -20,3 +20,4 @@
 <?cs set:L.logout = "Log out" ?>
 <?cs set:L.no_entries = "No static entries match." ?>
 <?cs set:L.count = "Entries shown" ?>
+<?cs set:L.cli_failed = "The switch did not answer in full: what is shown may be incomplete. Reload the page to try again." ?>

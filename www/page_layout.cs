@@ -8,7 +8,8 @@
 </head>
 <body>
 <main class="panel">
-<h1><?cs var:title ?></h1><?cs /def ?>
+<h1><?cs var:title ?></h1>
+<?cs if:?cli_failed ?><p class="warn" id="cli_failed"><?cs var:L.cli_failed ?></p><?cs /if ?><?cs /def ?>
 <?cs def:page_bottom() ?>
 </main>
 </body>

@@ -21,7 +21,7 @@
 <tr><td><?cs name:e ?></td><td class="mac"><?cs var:e.mac ?></td><td class="vlan"><?cs var:e.vlan ?></td><td><?cs var:e.type ?></td><td class="intf"><?cs var:e.intf ?></td></tr><?cs /each ?>
 </tbody>
 </table>
-<?cs if:!?entry.1.mac ?><p id="no_entries"><?cs var:L.no_entries ?></p><?cs /if ?>
+<?cs if:!?entry.1.mac && !?cli_failed ?><p id="no_entries"><?cs var:L.no_entries ?></p><?cs /if ?>
 <p class="links">
  <a id="add_link" href="web_mac_static_add.cgi?<?cs var:defquerystr ?>"><?cs var:L.add_link ?></a>
  <a id="lang_link" href="web_mac_static.cgi?sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:L.other_lang_code ?>"><?cs var:L.other_lang ?></a>

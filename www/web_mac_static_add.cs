@@ -18,7 +18,7 @@
    <option value="<?cs var:p.name ?>"><?cs var:p.name ?></option><?cs /each ?>
   </optgroup>
  </select>
- <?cs if:!?ifname ?><small class="warn"><?cs var:L.no_ports ?></small><?cs /if ?>
+ <?cs if:!?ifname && !?cli_failed ?><small class="warn"><?cs var:L.no_ports ?></small><?cs /if ?>
 </div>
 <div class="row">
  <label for="vlan"><?cs var:L.vlan ?></label>
