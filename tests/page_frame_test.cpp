@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <cstring>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -56,6 +57,58 @@ TEST(PidFile, PathCarriesProgramAndSession)
     std::string long_sid(5000, '7');
     pid_path_build(long_sid.c_str(), path);
     EXPECT_EQ(std::strlen(path), PATH_BUF_SIZE - 1);
+
+    // With neither /proc nor argv[0] to name it, the page's own name stands
+    // in, so that two pages never share one pid file.
+    ASSERT_EQ(mount("none", "/proc", "tmpfs", 0, nullptr), 0);
+    char *saved = program_invocation_name;
+    program_invocation_name = const_cast<char *>("");
+    pid_path_build("42", path, "web_mac_static.cgi");
+    program_invocation_name = saved;
+    umount("/proc");
+    EXPECT_STREQ(path, "/var/run/web_mac_static.cgi_42.pid");
+}
+
+TEST(PidFile, LockIsTheGuard)
+{
+    const std::string path = "/var/run/guard.pid";
+    const std::string self = std::to_string(getpid());
+    clear_paths();
+    EXPECT_EQ(pid_lock("/var/run/no/such/dir.pid"), -1);
+    EXPECT_STREQ(pid_file_path, "");
+
+    // A live instance holds the lock: busy, and its file is left as it is.
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t holder = fork();
+    if (holder == 0) {
+        char ok = pid_lock(path.c_str()) == 0 ? 'y' : 'n';
+        [[maybe_unused]] ssize_t n = write(ready[1], &ok, 1);
+        pause();
+        _exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(read(ready[0], &ok, 1), 1);
+    ASSERT_EQ(ok, 'y');
+    EXPECT_EQ(pid_lock(path.c_str()), 1);
+    EXPECT_STREQ(pid_file_path, "");
+    EXPECT_EQ(read_file(path), std::to_string(holder));
+
+    // Killed with no chance to clean up, it leaves its file but not its lock.
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    EXPECT_EQ(pid_lock(path.c_str()), 0);
+    EXPECT_EQ(read_file(path), self);
+    EXPECT_EQ(std::string(pid_file_path), path);
+
+    // Unlocked, a file naming a live process is no guard; a link is not followed.
+    write_file("/var/run/other.pid", "1");
+    EXPECT_EQ(pid_lock("/var/run/other.pid"), 0);
+    EXPECT_EQ(read_file("/var/run/other.pid"), self);
+    write_file("/tmp/victim", "keep");
+    ASSERT_EQ(symlink("/tmp/victim", "/var/run/planted.pid"), 0);
+    EXPECT_EQ(pid_lock("/var/run/planted.pid"), -1);
+    EXPECT_EQ(read_file("/tmp/victim"), "keep");
 }
 
 TEST(PidFile, BusyOnlyForALiveProcess)
