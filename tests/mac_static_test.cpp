@@ -140,6 +140,8 @@ TEST_F(MacStatic, Listing)
         {"longest vlan that fits", {{"vlan", v220}}, data, all, show + " vlan " + v220 + "\n"},
         {"vlan one too long", {{"vlan", v220 + "1"}}, data, "", ""},
         {"vlan with a line end", {{"vlan", "10\nno vlan 10"}}, data, "", ""},
+        // A MAC filter cut at its buffer would match other entries.
+        {"MAC filter one too long", {{"addr0", std::string(254, 'f')}}, data, "", ""},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
