@@ -417,8 +417,10 @@ int parse_compact_time(const char *text, std::time_t *out)
     // Each part read as a decimal integer of its own width.
     auto part = [&text](int width) {
         char buf[5] = {};
-        std::memcpy(buf, text, static_cast<std::size_t>(width));
-        text += width;
+        // A text that ends early leaves the later parts 0 instead of reading past it.
+        const std::size_t n = strnlen(text, static_cast<std::size_t>(width));
+        std::memcpy(buf, text, n);
+        text += n;
         return lead_int(buf);
     };
     std::tm tm{};

@@ -183,7 +183,9 @@ int display_to_real_path(const char *display, char *out, std::size_t out_size)
     std::snprintf(work + cwd_len, sizeof work - cwd_len, "%s%s", rooted ? "" : "/", display);
     path_normalize(work);
     for (const path_map_entry &row : path_map) {
-        if (starts_with(work, row.real_path)) {
+        // Under the mount path itself, not a sibling such as "/mnt/flash.old".
+        if (starts_with(work, row.real_path) && (work[std::strlen(row.real_path)] == '\0' ||
+                                                 work[std::strlen(row.real_path)] == '/')) {
             const int len = std::snprintf(out, out_size, "%s", work);
             if (len < 0 || std::size_t(len) >= out_size)
                 return -1;

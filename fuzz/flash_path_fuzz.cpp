@@ -1,0 +1,78 @@
+// Flash paths: the input is a file name, a path or a display path; every check
+// and conversion gets it, each output buffer exactly as large as promised.
+// A display path that converts must land inside a mount path of path_map.
+#include "fuzz_util.h"
+#include "param_check.h"
+
+#include <cstring>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+// A real path that stays inside the flash mount: under "/mnt/flash" with no
+// ".." component and no empty one but a trailing "/". A "." can remain right
+// after the prefix ("flash:./x"), which names the same file.
+bool inside_flash(const char *real)
+{
+    const std::size_t n = std::strlen(path_map[0].real_path);
+    if (std::strncmp(real, path_map[0].real_path, n) != 0 || (real[n] != '\0' && real[n] != '/'))
+        return false;
+    std::string rest = real + n;
+    if (rest.empty() || rest.back() != '/')
+        rest += '/';
+    for (std::size_t pos = 1; pos < rest.size();) {
+        const std::size_t end = rest.find('/', pos);
+        const std::string comp = rest.substr(pos, end - pos);
+        if (comp.empty() || comp == "..")
+            return false;
+        pos = end + 1;
+    }
+    return true;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    fuzz_require_sandbox();
+    // Display paths without a prefix are taken from the working directory.
+    ::mkdir("/mnt/flash", 0755);
+    ::mkdir("/mnt/flash/boot", 0755);
+    if (::chdir("/mnt/flash/boot") != 0)
+        std::abort();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    if (size > 600)
+        return 0;
+    const std::string s = fuzz_text(data, size);
+    std::vector<char> text(s.begin(), s.end());
+    text.push_back('\0');
+
+    check_file_name(text.data());
+    const int path_ok = check_path(text.data());
+    const int display_ok = check_display_path(text.data());
+    if (path_ok == 0 && s.find(':') == std::string::npos)
+        FUZZ_CHECK(display_ok == 0);
+
+    std::vector<char> norm = text;
+    path_normalize(norm.data());
+    FUZZ_CHECK(std::strlen(norm.data()) <= s.size());
+
+    // The caller's buffer size comes from the input's length, so short
+    // buffers are tried too.
+    const std::size_t out_size = 1 + s.size() % (PATH_WORK_SIZE + 16);
+    std::vector<char> real(out_size);
+    if (display_to_real_path(text.data(), real.data(), real.size()) == 0) {
+        FUZZ_CHECK(inside_flash(real.data()));
+        std::vector<char> back(PATH_WORK_SIZE);
+        FUZZ_CHECK(real_to_display_path(real.data(), back.data()) == 0);
+        FUZZ_CHECK(check_display_path(back.data()) == 0);
+    }
+    std::vector<char> display(PATH_WORK_SIZE);
+    real_to_display_path(text.data(), display.data());
+    return 0;
+}

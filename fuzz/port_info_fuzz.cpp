@@ -1,0 +1,42 @@
+// The port info file: the input is the file the switch publishes; every line
+// of it is then also taken as an interface name against the loaded table.
+#include "fuzz_util.h"
+#include "intf_data.h"
+
+#include <cstring>
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    fuzz_require_sandbox();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    if (size > 4096)
+        return 0;
+    fuzz_write_file(PORT_INFO_PATH, data, size);
+    port_prefix_load();
+    const port_prefix_info &t = port_prefix_table;
+    FUZZ_CHECK(t.prefix_count >= 1 && t.prefix_count <= PORT_PREFIX_MAX);
+    for (int i = 0; i < t.prefix_count; ++i) {
+        FUZZ_CHECK(std::memchr(t.entries[i].prefix, '\0', PORT_PREFIX_SIZE));
+        FUZZ_CHECK(std::memchr(t.entries[i].full_prefix, '\0', PORT_FULL_PREFIX_SIZE));
+    }
+
+    const std::string text = fuzz_text(data, size);
+    for (std::size_t pos = 0; pos < text.size();) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string name = text.substr(pos, end - pos);
+        pos = end + 1;
+        std::int32_t slot = -7, port = -7, sub = -7;
+        port_name_parse(name.c_str(), &slot, &port, &sub);
+        // A name split by a prefix is one the table knows.
+        if (slot != -7)
+            FUZZ_CHECK(port_name_is_known(name.c_str()) == 1);
+        media_is_sfp(name.c_str());
+    }
+    return 0;
+}

@@ -1,0 +1,100 @@
+// Token split and number formatting: the first byte is the token limit, the
+// second the number of delimiter bytes that follow, the rest the text; the
+// first sixteen bytes are also taken as numbers to format.
+#include "fuzz_util.h"
+#include "intf_data.h"
+#include "text_util.h"
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// strtok's tokens of text, the reference for str_split.
+std::vector<std::string> tokens_of(const std::string &text, const std::string &delims)
+{
+    std::vector<std::string> out;
+    std::size_t pos = text.find_first_not_of(delims);
+    while (pos != std::string::npos) {
+        const std::size_t end = text.find_first_of(delims, pos);
+        out.push_back(text.substr(pos, end == std::string::npos ? end : end - pos));
+        pos = end == std::string::npos ? end : text.find_first_not_of(delims, end);
+    }
+    return out;
+}
+
+void split_case(std::uint32_t max, const std::string &delims, const std::string &text)
+{
+    std::uint32_t count = 777;
+    token_list list = nullptr;
+    const int rc = str_split(text.c_str(), static_cast<std::int32_t>(text.size()), max,
+                             delims.c_str(), &count, &list);
+    const std::vector<std::string> want = tokens_of(text, delims);
+    const bool valid = !text.empty() && max >= 1 && max <= TOKEN_MAX;
+    if (rc != 0) {
+        FUZZ_CHECK(!valid || want.size() > max);
+        FUZZ_CHECK(count == 777 && list == nullptr);
+        return;
+    }
+    FUZZ_CHECK(valid && count == want.size() && list[count] == nullptr);
+    for (std::uint32_t i = 0; i < count; ++i)
+        FUZZ_CHECK(want[i] == list[i]);
+    FUZZ_CHECK(str_split_free(&list) == 0);
+}
+
+void number_case(std::uint64_t u, std::int64_t v)
+{
+    std::vector<char> dec(U64_DEC_SIZE, 'x');
+    u64_to_dec(u, dec.data());
+    char want[U64_DEC_SIZE + 8];
+    std::snprintf(want, sizeof want, "%" PRIu64, u);
+    FUZZ_CHECK(std::strcmp(dec.data(), want) == 0);
+    for (std::size_t i = std::strlen(want); i < U64_DEC_SIZE; ++i)
+        FUZZ_CHECK(dec[i] == '\0');
+
+    std::vector<char> size(SIZE_TEXT_SIZE, 'x');
+    errno = 0;
+    if (format_size(v, size.data()) == 0) {
+        const std::size_t n = strnlen(size.data(), SIZE_TEXT_SIZE);
+        FUZZ_CHECK(n >= 2 && n < SIZE_TEXT_SIZE && std::strchr("BKMGTPE", size[n - 1]));
+    } else {
+        FUZZ_CHECK(errno == ERANGE && size[0] == 'x');
+    }
+}
+
+void port_set_case(const std::string &list)
+{
+    port_set set{};
+    if (port_set_parse(list.c_str(), &set) != 0)
+        return;
+    FUZZ_CHECK(set.count <= tokens_of(list, ",").size());
+    for (int i = 0; i < PORT_SET_SIZE; ++i)
+        if (set.entries[i].flags & PORT_SELECTED)
+            FUZZ_CHECK(set.entries[i].port == i);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    if (size < 2 || size > 4096)
+        return 0;
+    if (size >= 16) {
+        std::uint64_t u;
+        std::int64_t v;
+        std::memcpy(&u, data, sizeof u);
+        std::memcpy(&v, data + 8, sizeof v);
+        number_case(u, v);
+        number_case(u >> (u % 64), v >> (u % 64)); // small values as often as large
+    }
+    const std::size_t ndelims = data[1] % 8;
+    if (2 + ndelims > size)
+        return 0;
+    const std::string delims = fuzz_text(data + 2, ndelims);
+    const std::string text = fuzz_text(data + 2 + ndelims, size - 2 - ndelims);
+    split_case(data[0], delims, text);
+    port_set_case(text);
+    return 0;
+}
