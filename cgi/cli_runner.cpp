@@ -142,13 +142,16 @@ bool wait_child_until(pid_t pid, long long deadline)
 // running lives on, has been killed. The exit status, or -1.
 int reap_child_group(pid_t pid)
 {
-    cli_child_pid = 0;
+    // The handler must not end the group between the kill and the reap, nor
+    // find the id once it may name another process.
+    request_signals_blocked guard;
     kill(-pid, SIGKILL);
     int status = 0;
     pid_t w;
     do
         w = waitpid(pid, &status, 0);
     while (w < 0 && errno == EINTR);
+    cli_child_pid = 0;
     return w == pid ? status : -1;
 }
 
