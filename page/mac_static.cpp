@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -22,6 +23,67 @@ constexpr std::size_t WORD_BUF_SIZE = 256;
 constexpr int LISTING_HEADER_LINES = 6;
 
 constexpr char INVALID_PARAMETER[] = "invalid_parameter";
+constexpr std::array<const char *, 5> LIST_FILTERS = {"addr0", "addr1", "addr2", "intf_name", "vlan"};
+
+bool is_hex(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Three groups of four hex digits joined by dots.
+bool mac_text_valid(std::string_view mac)
+{
+    if (mac.size() != 14)
+        return false;
+    for (std::size_t i = 0; i < mac.size(); ++i)
+        if (i == 4 || i == 9 ? mac[i] != '.' : !is_hex(mac[i]))
+            return false;
+    return true;
+}
+
+// A VLAN as the switch writes it: 1 to 4094, decimal, no leading zero.
+bool vlan_text_valid(std::string_view vlan)
+{
+    if (vlan.empty() || vlan.size() > 4 || vlan[0] == '0')
+        return false;
+    int v = 0;
+    for (char c : vlan) {
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + (c - '0');
+    }
+    return v <= 4094;
+}
+
+// One of the names the interface listing stored for the form.
+bool intf_listed(std::string_view name)
+{
+    for (const char *group : {"eth", "agg"})
+        for (HDF *port = hdf_obj_child(hdf_get_obj(web_cgi->hdf, group)); port; port = hdf_obj_next(port))
+            if (const char *listed = hdf_get_value(port, "name", nullptr); listed && name == listed)
+                return true;
+    return false;
+}
+
+// One removal command from "<MAC> <interface> <VLAN>" into cmd; false when
+// the value is not exactly that.
+bool delete_cmd(std::string_view sel, char (&cmd)[CMD_BUF_SIZE])
+{
+    std::string_view words[3];
+    for (std::string_view &w : words) {
+        std::size_t blank = sel.find(' ');
+        w = sel.substr(0, blank);
+        sel = blank == std::string_view::npos ? std::string_view() : sel.substr(blank + 1);
+    }
+    if (!sel.empty() || !mac_text_valid(words[0]) || !intf_listed(words[1]) ||
+        !vlan_text_valid(words[2]))
+        return false;
+    int len = std::snprintf(cmd, sizeof cmd, "no mac-address-table %.*s forward %.*s vlan %.*s",
+                            static_cast<int>(words[0].size()), words[0].data(),
+                            static_cast<int>(words[1].size()), words[1].data(),
+                            static_cast<int>(words[2].size()), words[2].data());
+    return len > 0 && static_cast<std::size_t>(len) < sizeof cmd && !has_control_char(cmd);
+}
 
 // A run whose answer is not whole is told to the operator ("cli_failed"),
 // never shown as a shorter list.
@@ -31,11 +93,36 @@ void note_cli_failure(int rc)
         page_set("cli_failed", "1");
 }
 
+// Runs the commands in one configuration run. 0 when the CLI accepted them
+// all; -1 with the reason in err: a failed run's text, or the CLI's first
+// error line. A run that did not complete never reads as accepted.
+int config_run(const char *const *cmds, int count, char *err)
+{
+    int rc = 0;
+    for (int i = 0; i < count && rc == 0; ++i)
+        rc = cli_append_cmd(cmds[i]);
+    if (rc == 0)
+        rc = cli_exec_config();
+    if (rc != 0) {
+        std::snprintf(err, CLI_LINE_SIZE, "%s", cli_failure_text(rc));
+        return -1;
+    }
+    err[0] = '\0';
+    if (cli_find_error("%", nullptr, nullptr, err) == 0)
+        return 0;
+    // A result that cannot be read tells nothing: not a success either.
+    if (err[0] == '\0')
+        std::snprintf(err, CLI_LINE_SIZE, "%s", cli_failure_text(CLI_RUN_UNAVAILABLE));
+    return -1;
+}
+
 } // namespace
 
-void intf_names_load()
+int intf_names_load()
 {
-    note_cli_failure(cli_run_show("show interface switchport", intf_line_parse, 0));
+    int rc = cli_run_show("show interface switchport", intf_line_parse, 0);
+    note_cli_failure(rc);
+    return rc;
 }
 
 int intf_line_parse(int *counter, const char *line)
@@ -90,20 +177,8 @@ int mac_static_add(char *err)
         std::snprintf(err, CLI_LINE_SIZE, "%s", INVALID_PARAMETER);
         return -1;
     }
-    int rc = cli_append_cmd(cmd);
-    if (rc == 0)
-        rc = cli_exec_config();
-    if (rc != 0) {
-        std::snprintf(err, CLI_LINE_SIZE, "%s", cli_failure_text(rc));
-        return -1;
-    }
-    err[0] = '\0';
-    if (cli_find_error("%", nullptr, nullptr, err) == 0)
-        return 0;
-    // A result that cannot be read tells nothing: not a success either.
-    if (err[0] == '\0')
-        std::snprintf(err, CLI_LINE_SIZE, "%s", cli_failure_text(CLI_RUN_UNAVAILABLE));
-    return -1;
+    const char *cmds[] = {cmd};
+    return config_run(cmds, 1, err);
 }
 
 int mac_static_list()
@@ -176,4 +251,52 @@ int mac_entry_store(int num, const char *mac, const char *vlan, const char *type
         page_set(key, value);
     }
     return 0;
+}
+
+int mac_static_delete(char *err)
+{
+    // "sel" once is a value; named more than once, the values are its children.
+    HDF *sel = hdf_get_obj(web_cgi->hdf, "Query.sel");
+    HDF *child = sel ? hdf_obj_child(sel) : nullptr;
+    char cmds[MAC_DELETE_MAX][CMD_BUF_SIZE];
+    int count = 0;
+    bool valid = sel != nullptr;
+    if (valid && !child) {
+        const char *v = hdf_obj_value(sel);
+        valid = v && delete_cmd(v, cmds[count++]);
+    }
+    for (; valid && child; child = hdf_obj_next(child)) {
+        const char *v = hdf_obj_value(child);
+        valid = count < MAC_DELETE_MAX && v && delete_cmd(v, cmds[count++]);
+    }
+    if (!valid) {
+        std::snprintf(err, CLI_LINE_SIZE, "%s", INVALID_PARAMETER);
+        return -1;
+    }
+    const char *lines[MAC_DELETE_MAX];
+    for (int i = 0; i < count; ++i)
+        lines[i] = cmds[i];
+    return config_run(lines, count, err);
+}
+
+void mac_list_query(const char *defquery, char *out, std::size_t size)
+{
+    int len = std::snprintf(out, size, "%s", defquery);
+    for (const char *name : LIST_FILTERS) {
+        char key[KEY_BUF_SIZE];
+        std::snprintf(key, sizeof key, "Query.%s", name);
+        const char *v = page_value(key);
+        char *esc = nullptr;
+        if (!v || !*v)
+            continue;
+        NEOERR *e = cgi_url_escape(v, &esc);
+        nerr_ignore(&e);
+        int n = esc ? std::snprintf(out + len, size - static_cast<std::size_t>(len), "&%s=%s", name, esc) : -1;
+        std::free(esc);
+        // A filter that does not fit is dropped whole, never cut.
+        if (n < 0 || static_cast<std::size_t>(len + n) >= size)
+            out[len] = '\0';
+        else
+            len += n;
+    }
 }

@@ -1,10 +1,12 @@
 // The static MAC address pages' own work: the add form's interface names,
-// the add command, and the listing of static entries.
+// the add command, the listing of static entries and their removal.
 #pragma once
 
-// Asks the CLI for its switch ports and stores their names for the form;
-// sets "cli_failed" when the run did not complete.
-void intf_names_load();
+#include <cstddef>
+
+// Asks the CLI for its switch ports and stores their names for the form.
+// 0, or the CLI runner's failure after setting "cli_failed".
+int intf_names_load();
 
 // Line handler of "show interface switchport": a name line (" Interface...:
 // <name>") sets "ifname" and one "eth.%d.name" or "agg.%d.name". Returns 0.
@@ -29,3 +31,19 @@ int mac_static_list();
 // Sets "entry.<num>.mac", ".vlan", ".type" and ".intf". Returns 0.
 int mac_entry_store(int num, const char *mac, const char *vlan, const char *type,
                     const char *intf);
+
+// Most entries one removal may name.
+inline constexpr int MAC_DELETE_MAX = 64;
+
+// Removes the static entries named by the posted "Query.sel" values, each
+// "<MAC> <interface> <VLAN>", in one configuration run. 0 when the CLI
+// accepted every removal; -1 with the reason in err (at least 256 bytes):
+// "invalid_parameter" when any value is malformed (a MAC not of three groups
+// of four hex digits, an interface the switch does not list, a VLAN not
+// 1-4094, none or more than MAC_DELETE_MAX), with nothing written; else a
+// failed run's text or the CLI's first error text.
+int mac_static_delete(char *err);
+
+// "sessionId=..&lang=.." with the query's listing filters, escaped, into out:
+// the query of the listing as the request shows it.
+void mac_list_query(const char *defquery, char *out, std::size_t size);

@@ -26,6 +26,7 @@ namespace {
 const std::string kClient = "127.0.0.1";
 const std::string kPidPrefix = "web_mac_static_add.cgi_";
 const std::string kPath = std::string(SIM_BIN_DIR) + ":/usr/bin:/bin";
+const std::string kListBin = SIM_BIN_DIR "/../page/web_mac_static.cgi";
 
 std::string login(const char *user, const char *password)
 {
@@ -49,7 +50,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(imi.ok());
-        for (const char *f : {"web_mac_static_add.cs", "page_layout.cs", "lang_en.cs", "lang_cn.cs"})
+        for (const char *f : {"web_mac_static_add.cs", "web_mac_static.cs", "page_layout.cs",
+                 "lang_en.cs", "lang_cn.cs"})
             write_file(std::string("/var/www/") + f, read_file(std::string(WWW_SRC_DIR "/") + f));
         admin = login("admin", "admin");
         guest = login("guest", "guest");
@@ -59,20 +61,21 @@ protected:
         // Whatever the outcome, the request leaves no file of its own.
         EXPECT_TRUE(dir_entries("/tmp", "webcmd_").empty());
         EXPECT_TRUE(dir_entries("/tmp", "webres_").empty());
-        for (const std::string &name : dir_entries("/var/run", kPidPrefix))
+        for (const std::string &name : dir_entries("/var/run", "web_mac_static"))
             EXPECT_TRUE(planted_pid_file == name) << "left behind: " << name;
     }
 
     std::vector<std::string> cgi_env(const std::string &method, const std::string &query,
-                                     const std::string &body) const
+                                     const std::string &body,
+                                     const std::string &page = "web_mac_static_add.cgi") const
     {
         std::vector<std::string> env = {
             "PATH=" + path,
             "GATEWAY_INTERFACE=CGI/1.1",
             "REQUEST_METHOD=" + method,
             "QUERY_STRING=" + query,
-            "REQUEST_URI=/web_mac_static_add.cgi" + (query.empty() ? "" : "?" + query),
-            "SCRIPT_NAME=/web_mac_static_add.cgi",
+            "REQUEST_URI=/" + page + (query.empty() ? "" : "?" + query),
+            "SCRIPT_NAME=/" + page,
             "REMOTE_ADDR=" + kClient,
         };
         if (method == "POST") {
@@ -86,6 +89,21 @@ protected:
                         const std::string &body = "")
     {
         return run_process({PAGE_BIN}, cgi_env(method, query, body), body);
+    }
+
+    // A request to the listing page.
+    proc_result listing(const std::string &method, const std::string &query,
+                        const std::string &body = "")
+    {
+        return run_process({kListBin}, cgi_env(method, query, body, "web_mac_static.cgi"), body);
+    }
+
+    // Runs configuration commands on the simulated switch.
+    void configure(const std::string &cmds)
+    {
+        write_file("/tmp/config.cmd", cmds);
+        EXPECT_EQ(run_process({SIM_BIN_DIR "/imish", "-g", "-y", "-f", "/tmp/config.cmd"},
+                              {"PATH=" + path}).out, "");
     }
 
     proc_result add(const std::string &sid, const std::string &body, const std::string &lang = "en")
@@ -338,6 +356,73 @@ TEST_F(PageTest, ConfigOperationAnswersWithTheForm)
     EXPECT_EQ(show_static().find("00e0"), std::string::npos);
 }
 
+TEST_F(PageTest, ListingRemovesTheSelectedEntries)
+{
+    const std::string a = "00e0.fc0a.0001", b = "00e0.fc0a.0002", gone = "00e0.fc0a.0009";
+    auto sel = [](const std::string &mac, const std::string &intf, const std::string &vlan) {
+        return "&sel=" + mac + "+" + intf + "+" + vlan;
+    };
+    const std::string both = sel(a, "eth-0-1", "10") + sel(b, "agg1", "10");
+    std::string many;
+    for (int i = 0; i <= 64; ++i)
+        many += sel(a, "eth-0-1", "10");
+    const std::string list = "web_mac_static.cgi%3FsessionId%3D";
+    // left: the entries still there afterwards, of a and b.
+    struct { const char *name; std::string sid_of, body, out; std::string left; } cases[] = {
+        {"two entries", "admin", "operate=delete" + both, "OK", ""},
+        {"one of two absent: the other goes", "admin",
+         "operate=delete" + sel(a, "eth-0-1", "10") + sel(gone, "eth-0-1", "10"),
+         "+No+static+entry+for+" + gone + "+in+VLAN+10%0A", b},
+        {"limited session", "guest", "operate=delete" + both, "error_no_privilege", a + b},
+        {"no operate", "admin", both.substr(1), "invalid_parameter", a + b},
+        {"nothing named", "admin", "operate=delete", "invalid_parameter", a + b},
+        {"over 64 entries", "admin", "operate=delete" + many, "invalid_parameter", a + b},
+        {"body over 4 KiB", "admin", "operate=delete" + both + "&pad=" + std::string(4096, 'x'),
+         "invalid_parameter", a + b},
+    };
+    // Each bad value spoils the whole request: nothing is removed.
+    std::vector<std::string> bad_values = {
+        a + "+eth-0-1", a + "+eth-0-1+10+x", "00e0.fc0a.001+eth-0-1+10", "00e0-fc0a-0001+eth-0-1+10",
+        "00e0.fc0a.000g+eth-0-1+10", a + "+eth-0-99+10", a + "+eth-0-1+0", a + "+eth-0-1+4095",
+        a + "+eth-0-1+010", a + "+eth-0-1+10%0Ano+vlan+10", a + "++eth-0-1+10"};
+    auto run = [&](const std::string &name, const std::string &sid, const std::string &body,
+                   const std::string &out, const std::string &left) {
+        SCOPED_TRACE(name);
+        configure("mac-address-table " + a + " forward eth-0-1 vlan 10\n"
+                  "mac-address-table " + b + " forward agg1 vlan 10\n");
+        std::string query = "sessionId=" + sid + "&lang=en&vlan=10";
+        proc_result r = listing("POST", query, body);
+        EXPECT_EQ(r.status, 0);
+        std::string back = list + sid + "%26lang%3Den%26vlan%3D10";
+        EXPECT_EQ(r.out, out == "OK" ? "Location: web_mac_static.cgi?" + query + "\r\n\r\n"
+                                     : error_redirect(sid, "en", out, back));
+        std::string table = show_static(), still;
+        for (const std::string &mac : {a, b})
+            if (table.find(mac) != std::string::npos)
+                still += mac;
+        EXPECT_EQ(still, left);
+        run_process({SIM_BIN_DIR "/imish", "--reset"}, {});
+    };
+    for (const auto &c : cases)
+        run(c.name, c.sid_of == "guest" ? guest : admin, c.body, c.out, c.left);
+    for (const std::string &v : bad_values)
+        run(v, admin, "operate=delete&sel=" + v, "invalid_parameter", a + b);
+}
+
+TEST_F(PageTest, ListingShowsRemovalOnlyToFullPrivilege)
+{
+    configure("mac-address-table 00e0.fc0a.0001 forward eth-0-1 vlan 10\n");
+    proc_result r = listing("GET", "sessionId=" + admin + "&lang=en&vlan=10");
+    EXPECT_TRUE(is_rendered_page(r.out));
+    EXPECT_NE(r.out.find("name=\"sel\" value=\"00e0.fc0a.0001 eth-0-1 10\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("action=\"web_mac_static.cgi?sessionId=" + admin + "&amp;lang=en&amp;vlan=10\""),
+              std::string::npos);
+    r = listing("GET", "sessionId=" + guest + "&lang=en");
+    EXPECT_NE(r.out.find("00e0.fc0a.0001"), std::string::npos);
+    EXPECT_EQ(r.out.find("name=\"sel\""), std::string::npos);
+    EXPECT_EQ(r.out.find("delete_form"), std::string::npos);
+}
+
 TEST_F(PageTest, BusySessionReturnsToTheRequestedPage)
 {
     // Another instance: the pid file, locked.
@@ -484,7 +569,7 @@ TEST(PageFault, SilentImiGivesTheLoginPageInTime)
 // (no libstdc++, libgcc_s, zlib or libcrypto).
 TEST(PageBinary, NeedsOnlyTheCLibrary)
 {
-    for (const char *bin : {PAGE_BIN, SIM_BIN_DIR "/../page/web_mac_static.cgi"}) {
+    for (const std::string &bin : {std::string(PAGE_BIN), kListBin}) {
         proc_result r = run_process({"/usr/bin/readelf", "-d", bin}, {});
         ASSERT_EQ(r.status, 0) << r.err;
         std::size_t needed = 0;

@@ -21,3 +21,10 @@
 <?cs set:L.no_entries = "没有符合条件的静态表项。" ?>
 <?cs set:L.count = "显示的表项数" ?>
 <?cs set:L.cli_failed = "交换机没有返回完整的数据，显示的内容可能不完整。请刷新页面重试。" ?>
+<?cs set:L.delete_selected = "删除所选" ?>
+<?cs set:L.delete_confirm_one = "删除 1 个静态表项？" ?>
+<?cs set:L.delete_confirm_many = "删除 %d 个静态表项？" ?>
+<?cs set:L.select = "选择此表项" ?>
+<?cs set:L.select_all = "选择全部表项" ?>
+<?cs set:L.mac_invalid = "请输入四位十六进制数（0-9、a-f）" ?>
+<?cs set:L.vlan_invalid = "请输入 1 到 4094 之间的 VLAN" ?>

@@ -21,3 +21,10 @@
 <?cs set:L.no_entries = "No static entries match." ?>
 <?cs set:L.count = "Entries shown" ?>
 <?cs set:L.cli_failed = "The switch did not answer in full: what is shown may be incomplete. Reload the page to try again." ?>
+<?cs set:L.delete_selected = "Delete selected" ?>
+<?cs set:L.delete_confirm_one = "Delete 1 static entry?" ?>
+<?cs set:L.delete_confirm_many = "Delete %d static entries?" ?>
+<?cs set:L.select = "Select this entry" ?>
+<?cs set:L.select_all = "Select all entries" ?>
+<?cs set:L.mac_invalid = "Four hex digits (0-9, a-f)" ?>
+<?cs set:L.vlan_invalid = "A VLAN from 1 to 4094" ?>

@@ -4,7 +4,7 @@
 <div class="row">
  <label for="addr0"><?cs var:L.mac ?></label>
  <span class="mac">
-  <input id="addr0" name="addr0" maxlength="4" size="4">.<input id="addr1" name="addr1" maxlength="4" size="4">.<input id="addr2" name="addr2" maxlength="4" size="4">
+  <input id="addr0" name="addr0" maxlength="4" size="4" required pattern="<?cs var:Pattern.mac ?>" data-invalid="<?cs var:L.mac_invalid ?>">.<input id="addr1" name="addr1" maxlength="4" size="4" required pattern="<?cs var:Pattern.mac ?>" data-invalid="<?cs var:L.mac_invalid ?>">.<input id="addr2" name="addr2" maxlength="4" size="4" required pattern="<?cs var:Pattern.mac ?>" data-invalid="<?cs var:L.mac_invalid ?>">
  </span>
  <small><?cs var:L.mac_hint ?></small>
 </div>
@@ -22,7 +22,7 @@
 </div>
 <div class="row">
  <label for="vlan"><?cs var:L.vlan ?></label>
- <input id="vlan" name="vlan" size="6" maxlength="4" required inputmode="numeric">
+ <input id="vlan" name="vlan" size="6" maxlength="4" required inputmode="numeric" pattern="<?cs var:Pattern.vlan ?>" data-invalid="<?cs var:L.vlan_invalid ?>">
 </div>
 <div class="actions">
  <button type="submit" id="add_bn" name="add_bn" value="add"><?cs var:L.add ?></button>
