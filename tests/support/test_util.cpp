@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -48,6 +49,22 @@ std::string drain(int fd)
     return text;
 }
 
+// The sanitizer settings the test itself runs under reach the programs it
+// starts, unless the test sets them; without them nothing is added.
+std::vector<std::string> with_sanitizer_options(std::vector<std::string> env)
+{
+    for (const char *name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
+        const char *value = std::getenv(name);
+        std::string prefix = std::string(name) + "=";
+        bool set = false;
+        for (const std::string &e : env)
+            set = set || e.rfind(prefix, 0) == 0;
+        if (value && !set)
+            env.push_back(prefix + value);
+    }
+    return env;
+}
+
 } // namespace
 
 proc_result run_process(const std::vector<std::string> &argv, const std::vector<std::string> &env,
@@ -55,7 +72,8 @@ proc_result run_process(const std::vector<std::string> &argv, const std::vector<
 {
     int in = scratch_fd(stdin_data), out = scratch_fd(), err = scratch_fd();
     std::vector<char *> args = c_strings(argv);
-    std::vector<char *> envp = c_strings(env);
+    std::vector<std::string> full_env = with_sanitizer_options(env);
+    std::vector<char *> envp = c_strings(full_env);
     std::fflush(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
