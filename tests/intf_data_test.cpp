@@ -229,17 +229,6 @@ TEST_F(IntfTest, QosShapePolicerAndEnableLines)
     }
 }
 
-TEST_F(IntfTest, SimInterfaceTableOfAFreshSwitch)
-{
-    imish_from(SIM_BIN_DIR);
-    port_set set{};
-    ASSERT_EQ(port_set_parse("eth-0-3,eth-0-5", &set), 0);
-    EXPECT_EQ(intf_status_load(cgi_, &set), 0);
-    EXPECT_EQ(std::make_pair(intf_seq_slot0, intf_seq_other), std::make_pair(24u, 0u));
-    expect({{"intf.slot0.1.desc", "uplink"}, {"intf.slot0.5.select", "yes"}, {"intf.slot0.7.pstatus", "admindown"},
-            {"intf.slot0.7.type", "1000BASE_T"}, {"intf.slot0.23.issfp", "yes"}, {"intf.slot0.24.speed", "a-10G"}});
-}
-
 TEST_F(IntfTest, SimQosLoadersReadTheLowestSelectedPort)
 {
     imish_from(SIM_BIN_DIR);
@@ -261,8 +250,9 @@ TEST_F(IntfTest, SimQosLoadersReadTheLowestSelectedPort)
     EXPECT_EQ(qos_class_load(cgi_, list, 1, err, expected), 0);
     for (auto [q, table] : {std::pair<int, qos_class_row *>{-1, expected}, {QOS_QUEUE_COUNT, expected}, {0, nullptr}})
         EXPECT_EQ(queue_class_set(cgi_, q, "x", "1", 1, err, table), -1) << q; // no row: no store, no message
-    expect({{"queue.3.class", "3"}, {"queue.3.drrweight", "4"}, {"queue.7.drrweight", "8"}, {"queue.8.class", "<unset>"},
-            {"queue.-1.class", "<unset>"}, {"queue.2.class", "<unset>"}, {"queue.5.drrweight", "<unset>"}});
+    expect({{"queue.3.class", "3"}, {"queue.3.drrweight", "4"}, {"queue.7.drrweight", "8"},
+            {"queue.8.class", "<unset>"}, {"queue.-1.class", "<unset>"}, {"queue.2.class", "<unset>"},
+            {"queue.5.drrweight", "<unset>"}});
     EXPECT_STREQ(err, "Failed to map queue to class. Packets in queue 5 cannot be cleared. Please retry later.");
     for (const char *none : {"", static_cast<const char *>(nullptr)}) { // no port selected; null is the empty list
         fresh();

@@ -59,10 +59,8 @@ TEST(MonitorLoad, LatencyLabelsFollowTheRangeFile)
     for (auto [range, want] : cases) {
         put(std::string(LATENCY_RANGE_DIR) + "/" + LATENCY_RANGE_NAME, range);
         monitor_conf_init();
-        std::string names;
-        for (int id : {0, 1, 6, 9})
-            names += data_item_get(MONITOR_LATENCY, id)->name + std::string(" ");
-        EXPECT_EQ(names, want) << range;
+        const data_item_rec *t = data_item_get(MONITOR_LATENCY, 0);
+        EXPECT_EQ(std::string(t[0].name) + " " + t[1].name + " " + t[6].name + " " + t[9].name + " ", want) << range;
     }
 }
 
@@ -171,8 +169,7 @@ TEST(GraphDump, FieldsIntoTheConsole)
 {
     write_file("/tmp/console", "");
     ASSERT_EQ(mount("/tmp/console", "/dev/console", nullptr, MS_BIND, nullptr), 0) << std::strerror(errno);
-    graph_rec &g = graph_table[MONITOR_SYSTEM][4];
-    g.id = 4, g.max_data_value = 90, g.draw_style = 1;
+    graph_rec &g = graph_table[MONITOR_SYSTEM][4] = graph_rec{4, 90, "", {}, {}, {}, 1, 0};
     EXPECT_EQ(graph_dump(MONITOR_SYSTEM, 4), 0); // an empty name and no data items
     g.data_item_id[1] = 7, g.data_item_id[6] = 5000;
     set(g.colour[1], "abcdef"), set(g.colour[2], "123456"); // packed after colour 1
