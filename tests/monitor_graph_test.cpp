@@ -7,6 +7,7 @@
 #include <array>
 #include <climits>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -103,6 +104,18 @@ TEST(MonitorTables, AccessorsAndClassifiers)
     std::time_t t = 0;
     setenv("TZ", "XYZ-2", 1); // two hours east
     EXPECT_TRUE(parse_compact_time("20240131235958", &t) == 0 && t == 1706745598 - 7200) << t;
+}
+
+// Past 2038, and past 2^32 seconds: a 32-bit time_t on the target would wrap.
+TEST(MonitorTables, CompactTimePast2106RoundTrips)
+{
+    setenv("TZ", "XYZ-2", 1);
+    std::time_t t = 0;
+    ASSERT_EQ(parse_compact_time("21060207083000", &t), 0);
+    EXPECT_EQ(static_cast<long long>(t), 4294967400LL) << "06:30 UTC";
+    char text[16] = {};
+    std::strftime(text, sizeof text, "%Y%m%d%H%M%S", std::localtime(&t));
+    EXPECT_STREQ(text, "21060207083000");
 }
 
 TEST(GraphSave, DocumentedLinesThenRoundTrip)

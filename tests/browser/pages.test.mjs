@@ -32,7 +32,8 @@ function freePort() {
 async function startDemo(env = {}) {
   const port = await freePort();
   const proc = spawn(path.join(SRC, 'scripts/sandbox.sh'),
-    ['--pid', path.join(SRC, 'scripts/demo-serve'), BUILD, String(port)],
+    // The trees stay reachable under the sandbox's tmpfs (a checkout in /tmp).
+    ['--pid', '--keep', SRC, '--keep', BUILD, path.join(SRC, 'scripts/demo-serve'), BUILD, String(port)],
     { env: { ...process.env, ...env }, stdio: ['ignore', 'ignore', 'inherit'] });
   const url = `http://127.0.0.1:${port}/`;
   for (let i = 0; i < 100; i++) {

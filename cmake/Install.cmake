@@ -1,0 +1,42 @@
+# What goes on the switch, and what a sibling page's build takes.
+#   pages:       the page programs, their templates and static files, under
+#                the web root (an absolute path on the switch; stage it with
+#                DESTDIR)
+#   stand-ins:   only with WEBCGI_INSTALL_STAND_INS: the simulated IMI daemon,
+#                imish and published files, the login and error pages
+#   development: the helper library, its headers and the CMake package
+#                config, under the prefix: find_package(webcgi)
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(WEBCGI_WEB_ROOT /var/www CACHE PATH "The web server's document root on the switch")
+option(WEBCGI_INSTALL_STAND_INS "Install the stand-ins for the switch's own programs too" OFF)
+
+install(TARGETS web_mac_static_add web_mac_static RUNTIME DESTINATION ${WEBCGI_WEB_ROOT}
+  COMPONENT pages)
+file(GLOB page_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/www/*.cs ${PROJECT_SOURCE_DIR}/www/*.css)
+install(FILES ${page_files} DESTINATION ${WEBCGI_WEB_ROOT} COMPONENT pages)
+
+if(WEBCGI_INSTALL_STAND_INS)
+  install(TARGETS imi_sim imish switch_publish RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    COMPONENT stand-ins)
+  install(TARGETS web_login web_error RUNTIME DESTINATION ${WEBCGI_WEB_ROOT} COMPONENT stand-ins)
+  file(GLOB sibling_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/sim/pages/*.cs
+    ${PROJECT_SOURCE_DIR}/sim/pages/*.html)
+  install(FILES ${sibling_files} DESTINATION ${WEBCGI_WEB_ROOT} COMPONENT stand-ins)
+endif()
+
+# The library with the ClearSilver link it needs, as webcgi::webcgi,
+# webcgi::webcgi_md5 and webcgi::clearsilver.
+set(config_dir ${CMAKE_INSTALL_LIBDIR}/cmake/webcgi)
+install(TARGETS webcgi webcgi_md5 clearsilver EXPORT webcgiTargets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/webcgi)
+file(GLOB library_headers ${PROJECT_SOURCE_DIR}/cgi/*.h)
+install(FILES ${library_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/webcgi
+  COMPONENT development)
+install(EXPORT webcgiTargets NAMESPACE webcgi:: DESTINATION ${config_dir} COMPONENT development)
+configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/webcgiConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/webcgiConfig.cmake INSTALL_DESTINATION ${config_dir})
+install(FILES ${PROJECT_BINARY_DIR}/webcgiConfig.cmake DESTINATION ${config_dir}
+  COMPONENT development)
