@@ -61,6 +61,11 @@ TEST(PidFile, PathCarriesProgramAndSession)
     // With neither /proc nor argv[0] to name it, the page's own name stands
     // in, so that two pages never share one pid file.
     ASSERT_EQ(mount("none", "/proc", "tmpfs", 0, nullptr), 0);
+    char probe[8];
+    if (readlink("/proc/self/exe", probe, sizeof probe) > 0) {
+        umount("/proc");
+        GTEST_SKIP() << "qemu-user answers /proc/self/exe itself: no way to take it away";
+    }
     char *saved = program_invocation_name;
     program_invocation_name = const_cast<char *>("");
     pid_path_build("42", path, "web_mac_static.cgi");
