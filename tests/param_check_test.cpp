@@ -176,3 +176,15 @@ TEST(StorageSpace, CopyKeepsTheReserve)
     for (const auto &[src, dst, reclaim, want] : cases)
         EXPECT_EQ(check_copy_space(src.c_str(), dst, reclaim), want) << src << " " << dst << " " << reclaim;
 }
+
+// Sizes past 4 GiB, which 32-bit arithmetic on the target would wrap: 5 GiB
+// + 1 would look like 1 GiB + 1 and fit.
+TEST(StorageSpace, SizesPast4GiB)
+{
+    const std::int64_t GiB = 1024 * MiB;
+    mkdir("/mnt/udisk", 0755);
+    ASSERT_EQ(mount("tmpfs", "/mnt/udisk", "tmpfs", 0, "size=5g"), 0);
+    EXPECT_EQ(get_free_space("/mnt/udisk"), 5 * GiB);
+    EXPECT_EQ(check_copy_space(sized(5 * GiB).c_str(), "/mnt/udisk/x", 0), 0);
+    EXPECT_EQ(check_copy_space(sized(5 * GiB + 1).c_str(), "/mnt/udisk/x", 0), -3);
+}
