@@ -153,6 +153,7 @@ int page_fail(NEOERR *err)
 {
     cgi_neo_error(web_cgi, err);
     nerr_log_error(err);
+    nerr_ignore(&err);
     return -1;
 }
 

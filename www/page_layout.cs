@@ -15,14 +15,22 @@ set:Pattern.vlan = "[1-9][0-9]{0,2}|[1-3][0-9]{3}|40[0-8][0-9]|409[0-4]" ?><?cs 
 <?cs def:page_bottom() ?>
 </main>
 <script>
-// A field the browser finds malformed says why in the page's language; the
-// switch still decides.
+// A field the browser finds malformed says why, beside it and in the page's
+// language, before the form goes; the switch still decides.
 document.querySelectorAll('input[data-invalid]').forEach(function (f) {
-  f.addEventListener('invalid', function () {
+  var place = f.closest('.row, label');
+  var note = document.createElement('small');
+  note.className = 'field-error';
+  note.setAttribute('aria-live', 'polite');
+  place.appendChild(note);
+  function check() {
     f.setCustomValidity('');
-    if (!f.validity.valid) f.setCustomValidity(f.dataset.invalid);
-  });
-  f.addEventListener('input', function () { f.setCustomValidity(''); });
+    var bad = !f.validity.valid;
+    f.setCustomValidity(bad ? f.dataset.invalid : '');
+    note.textContent = bad ? f.dataset.invalid : '';
+  }
+  f.addEventListener('invalid', check);
+  f.addEventListener('input', function () { if (note.textContent) check(); else f.setCustomValidity(''); });
 });
 </script>
 </body>

@@ -20,7 +20,7 @@
 <table id="entries">
 <thead><tr><?cs if:privilege == "normal" ?><th><input type="checkbox" id="select_all" title="<?cs var:L.select_all ?>"></th><?cs /if ?><th>#</th><th><?cs var:L.mac ?></th><th><?cs var:L.vlan ?></th><th><?cs var:L.type ?></th><th><?cs var:L.intf ?></th></tr></thead>
 <tbody><?cs each:e = entry ?>
-<tr><?cs if:privilege == "normal" ?><td><input type="checkbox" name="sel" value="<?cs var:e.mac ?> <?cs var:e.intf ?> <?cs var:e.vlan ?>" title="<?cs var:L.select ?>"></td><?cs /if ?><td><?cs name:e ?></td><td class="mac"><?cs var:e.mac ?></td><td class="vlan"><?cs var:e.vlan ?></td><td><?cs var:e.type ?></td><td class="intf"><?cs var:e.intf ?></td></tr><?cs /each ?>
+<tr><?cs if:privilege == "normal" ?><td><input type="checkbox" name="sel" value="<?cs var:e.mac ?> <?cs var:e.intf ?> <?cs var:e.vlan ?>" title="<?cs var:L.select ?>"></td><?cs /if ?><td><?cs name:e ?></td><td class="mac"><?cs var:e.mac ?></td><td class="vlan"><?cs var:e.vlan ?></td><td class="type"><?cs var:e.type ?></td><td class="intf"><?cs var:e.intf ?></td></tr><?cs /each ?>
 </tbody>
 </table>
 <?cs if:privilege == "normal" ?><?cs if:?entry.1.mac ?><div class="actions"><button type="submit" id="delete_bn" disabled><?cs var:L.delete_selected ?></button></div><?cs /if ?>

@@ -74,7 +74,19 @@ async function login(user, password, lang = 'en', base = demo.url) {
   await page.fill('#password', password);
   await page.selectOption('#lang', lang);
   await page.click('#login_bn');
+  await page.waitForLoadState();
+  page.sessionId = new URL(page.url()).searchParams.get('sessionId');
+  page.base = base;
   return page;
+}
+
+// The demo's IMI keeps a few sessions only: each test logs out of its own.
+async function finish(page) {
+  if (page.sessionId) {
+    await page.goto(`${page.base}web_login.cgi?operate=logout&sessionId=${page.sessionId}&lang=en`)
+      .catch(() => {});
+  }
+  await page.context().close();
 }
 
 async function openAddForm(page) {
@@ -93,7 +105,18 @@ async function addEntry(page, [a0, a1, a2], intf, vlan) {
 
 async function listedEntries(page) {
   return page.$$eval('#entries tbody tr', (rows) => rows.map((r) =>
-    [...r.querySelectorAll('td')].slice(1).map((td) => td.textContent.trim()).join(' ')));
+    ['.mac', '.vlan', '.type', '.intf'].map((c) => r.querySelector(c).textContent.trim()).join(' ')));
+}
+
+// Ticks the rows of these MACs, clicks Delete and answers the confirmation;
+// returns what the browser asked.
+async function deleteEntries(page, macs, accept) {
+  for (const mac of macs) await page.check(`#entries input[value^="${mac} "]`);
+  let asked;
+  page.once('dialog', (d) => { asked = d.message(); accept ? d.accept() : d.dismiss(); });
+  if (accept) await Promise.all([page.waitForNavigation(), page.click('#delete_bn')]);
+  else await page.click('#delete_bn');
+  return asked;
 }
 
 test('full-privilege user logs in, sees the ports and adds an entry', async () => {
@@ -109,21 +132,80 @@ test('full-privilege user logs in, sees the ports and adds an entry', async () =
   assert.match(page.url(), /web_mac_static\.cgi\?/);
   assert.ok((await listedEntries(page)).includes('00e0.fc0a.b1c2 10 static eth-0-1'));
   await shot(page, 'listing-after-add');
-  await page.context().close();
+  await finish(page);
 });
 
-test('an invalid MAC address ends on the error page with the CLI reason', async () => {
+test('a MAC address the switch refuses ends on the error page with its reason', async () => {
   const page = await login('admin', 'admin');
   await openAddForm(page);
-  await addEntry(page, ['00e0', 'fc0a', 'b1cz'], 'eth-0-2', '10');
+  await addEntry(page, ['0100', '5e00', '0001'], 'eth-0-2', '10');
   assert.match(page.url(), /web_error\.cgi\?/);
-  assert.match(await page.textContent('#error_message'), /Invalid MAC address 00e0\.fc0a\.b1cz/);
+  assert.match(await page.textContent('#error_message'), /Multicast MAC address not allowed/);
   await shot(page, 'error-invalid-mac');
   // The way back leads to the add form in the same session.
   await Promise.all([page.waitForNavigation(), page.click('#back_link')]);
   assert.match(page.url(), /web_mac_static_add\.cgi\?sessionId=\d+&lang=en$/);
   await page.waitForSelector('#add_form');
-  await page.context().close();
+  await finish(page);
+});
+
+test('a mistyped MAC group or VLAN is caught in the browser, in its language', async () => {
+  for (const [lang, macText, vlanText] of [['en', 'Four hex digits (0-9, a-f)', 'A VLAN from 1 to 4094'],
+    ['cn', '请输入四位十六进制数（0-9、a-f）', '请输入 1 到 4094 之间的 VLAN']]) {
+    const page = await login('admin', 'admin', lang);
+    await openAddForm(page);
+    const form = page.url();
+    for (const [field, bad, good, text] of [['#addr2', 'b1cz', 'b1c2', macText],
+      ['#addr0', '0e0', '00e0', macText], ['#vlan', '4095', '4094', vlanText], ['#vlan', '0', '1', vlanText]]) {
+      for (const f of ['#addr0', '#addr1', '#addr2']) await page.fill(f, '00e0');
+      await page.fill('#vlan', '10');
+      await page.fill(field, bad);
+      await page.click('#add_bn');
+      assert.equal(page.url(), form, `${field}=${bad} was sent`);
+      assert.equal(await page.$eval(field, (e) => e.validationMessage), text);
+      assert.equal(await page.textContent('.field-error:not(:empty)'), text);
+      if (lang === 'en' && field === '#addr2') await shot(page, 'add-form-mistyped');
+      await page.fill(field, good);
+      assert.ok(await page.$eval(field, (e) => e.checkValidity()), `${field}=${good}`);
+      assert.equal(await page.$('.field-error:not(:empty)'), null);
+    }
+    // The listing's filter takes the same values.
+    await page.goto(page.url().replace('web_mac_static_add.cgi', 'web_mac_static.cgi'));
+    await page.fill('#vlan', '5000');
+    await page.click('#filter_bn');
+    assert.equal(await page.$eval('#vlan', (e) => e.validationMessage), vlanText);
+    await finish(page);
+  }
+});
+
+test('entries are removed from the listing after a confirmation', async () => {
+  const page = await login('admin', 'admin');
+  const macs = [['0000', '0c0c', '0001'], ['0000', '0c0c', '0002'], ['0000', '0c0c', '0003']];
+  for (const [i, mac] of macs.entries()) {
+    await openAddForm(page);
+    await addEntry(page, mac, `eth-0-${10 + i}`, '1');
+  }
+  await page.fill('#vlan', '1');
+  await Promise.all([page.waitForNavigation(), page.click('#filter_bn')]);
+  assert.equal((await listedEntries(page)).length, 3);
+  assert.ok(await page.isDisabled('#delete_bn'));
+  await shot(page, 'listing');
+
+  // Cancelled: nothing goes.
+  assert.equal(await deleteEntries(page, ['0000.0c0c.0001'], false), 'Delete 1 static entry?');
+  await page.reload();
+  assert.equal((await listedEntries(page)).length, 3);
+
+  assert.equal(await deleteEntries(page, ['0000.0c0c.0001'], true), 'Delete 1 static entry?');
+  assert.match(page.url(), /web_mac_static\.cgi\?sessionId=\d+&lang=en&intf_name=all&vlan=1$/);
+  assert.deepEqual(await listedEntries(page),
+    ['0000.0c0c.0002 1 static eth-0-11', '0000.0c0c.0003 1 static eth-0-12']);
+
+  assert.equal(await deleteEntries(page, ['0000.0c0c.0002', '0000.0c0c.0003'], true),
+    'Delete 2 static entries?');
+  assert.deepEqual(await listedEntries(page), []);
+  assert.ok(await page.isVisible('#no_entries'));
+  await finish(page);
 });
 
 test('the error page shows foreign text as text and links only into this interface', async () => {
@@ -135,7 +217,7 @@ test('the error page shows foreign text as text and links only into this interfa
     assert.equal(await page.$('#error_message img'), null);
     assert.equal(await page.getAttribute('#back_link', 'href'), 'web_login.cgi?sessionId=4&lang=en');
   }
-  await page.context().close();
+  await finish(page);
 });
 
 test('the listing filters by VLAN and by interface', async () => {
@@ -165,7 +247,7 @@ test('the listing filters by VLAN and by interface', async () => {
   await page.goto(url.href);
   assert.equal(await page.$('#inj'), null);
   assert.equal(await page.inputValue('#addr0'), '"><b id=inj>');
-  await page.context().close();
+  await finish(page);
 });
 
 test('the pages speak Chinese for cn', async () => {
@@ -179,7 +261,7 @@ test('the pages speak Chinese for cn', async () => {
   await page.click('a[href*="lang=en"]');
   await page.waitForSelector('#add_form');
   assert.equal(await page.textContent('h1'), 'Add static MAC address entry');
-  await page.context().close();
+  await finish(page);
 });
 
 test('a refused login shows the reason IMI gives', async () => {
@@ -187,7 +269,7 @@ test('a refused login shows the reason IMI gives', async () => {
   assert.match(page.url(), /web_login\.cgi$/);
   assert.match(await page.textContent('#login_error'), /\S/);
   await shot(page, 'login-refused');
-  await page.context().close();
+  await finish(page);
 });
 
 test('a limited user cannot add, not even with a forged POST', async () => {
@@ -209,7 +291,30 @@ test('a limited user cannot add, not even with a forged POST', async () => {
   await shot(page, 'forged-post-refused');
   await page.goto(`${demo.url}web_mac_static.cgi?sessionId=${sid}&lang=en`);
   assert.ok(!(await listedEntries(page)).some((r) => r.startsWith('00e0.fc0a.0bad')));
-  await page.context().close();
+  await finish(page);
+});
+
+test('a limited user sees no checkboxes and cannot remove, not even with a forged POST', async () => {
+  const admin = await login('admin', 'admin');
+  await openAddForm(admin);
+  await addEntry(admin, ['0000', '0d0d', '0001'], 'eth-0-20', '10');
+  await finish(admin);
+
+  const page = await login('viewer', 'viewer');
+  const sid = new URL(page.url()).searchParams.get('sessionId');
+  assert.ok((await listedEntries(page)).includes('0000.0d0d.0001 10 static eth-0-20'));
+  assert.equal(await page.$('#entries input[type=checkbox]'), null);
+  assert.equal(await page.$('#delete_bn'), null);
+  await shot(page, 'listing-limited');
+
+  await page.setContent(`<form method="post" action="${demo.url}web_mac_static.cgi?sessionId=${sid}&lang=en">
+    <input name="operate" value="delete"><input name="sel" value="0000.0d0d.0001 eth-0-20 10">
+    <button id="go">x</button></form>`);
+  await Promise.all([page.waitForNavigation(), page.click('#go')]);
+  assert.match(page.url(), /web_error\.cgi\?.*errid=error_no_privilege/);
+  await page.goto(`${demo.url}web_mac_static.cgi?sessionId=${sid}&lang=en`);
+  assert.ok((await listedEntries(page)).includes('0000.0d0d.0001 10 static eth-0-20'));
+  await finish(page);
 });
 
 test('two browsers adding at once both land their entries', async () => {
@@ -224,7 +329,7 @@ test('two browsers adding at once both land their entries', async () => {
   assert.ok(rows.includes('0000.0b0b.0001 10 static eth-0-7'), rows.join('\n'));
   assert.ok(rows.includes('0000.0b0b.0002 10 static eth-0-8'), rows.join('\n'));
   await shot(a, 'concurrent-adds');
-  await Promise.all([a.context().close(), b.context().close()]);
+  await Promise.all([finish(a), finish(b)]);
 });
 
 test('an expired session ends on the login page', async () => {
@@ -237,7 +342,7 @@ test('an expired session ends on the login page', async () => {
     await page.waitForURL(/web_login\.cgi/);
     await page.waitForSelector('#login_form');
     await shot(page, 'expired-session');
-    await page.context().close();
+    await finish(page);
   } finally {
     short.stop();
   }
@@ -250,5 +355,5 @@ test('logging out ends the session', async () => {
   await page.waitForSelector('#notice');
   await page.goto(listing);
   await page.waitForURL(/web_login\.cgi/);
-  await page.context().close();
+  await finish(page);
 });
