@@ -254,6 +254,7 @@ test('the pages speak Chinese for cn', async () => {
   const page = await login('admin', 'admin', 'cn');
   assert.match(page.url(), /lang=cn$/);
   assert.equal(await page.textContent('h1'), '静态MAC地址表');
+  assert.equal(await page.getAttribute('#select_all', 'title'), '选择全部表项');
   await openAddForm(page);
   assert.equal(await page.textContent('h1'), '添加静态MAC地址表项');
   assert.equal(await page.textContent('#add_bn'), '添加');
