@@ -96,7 +96,7 @@ void note_cli_failure(int rc)
 // Runs the commands in one configuration run. 0 when the CLI accepted them
 // all; -1 with the reason in err: a failed run's text, or the CLI's first
 // error line. A run that did not complete never reads as accepted.
-int config_run(const char *const *cmds, int count, char *err)
+int config_run(const char (*cmds)[CMD_BUF_SIZE], int count, char *err)
 {
     int rc = 0;
     for (int i = 0; i < count && rc == 0; ++i)
@@ -177,8 +177,7 @@ int mac_static_add(char *err)
         std::snprintf(err, CLI_LINE_SIZE, "%s", INVALID_PARAMETER);
         return -1;
     }
-    const char *cmds[] = {cmd};
-    return config_run(cmds, 1, err);
+    return config_run(&cmd, 1, err);
 }
 
 int mac_static_list()
@@ -273,10 +272,7 @@ int mac_static_delete(char *err)
         std::snprintf(err, CLI_LINE_SIZE, "%s", INVALID_PARAMETER);
         return -1;
     }
-    const char *lines[MAC_DELETE_MAX];
-    for (int i = 0; i < count; ++i)
-        lines[i] = cmds[i];
-    return config_run(lines, count, err);
+    return config_run(cmds, count, err);
 }
 
 void mac_list_query(const char *defquery, char *out, std::size_t size)
