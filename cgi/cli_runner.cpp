@@ -340,13 +340,13 @@ int cli_parse_result(cli_line_cb cb, int skip)
 {
     if (!cb)
         return -1;
-    unique_file f = open_stream(res_file_path, O_RDONLY, "r");
+    line_reader f(res_file_path);
     if (!f.ok())
         return -1;
     int counter = 0;
     int skipped = 0;
     char line[CLI_LINE_SIZE];
-    while (std::fgets(line, sizeof line, f.get())) {
+    while (f.next(line)) {
         if (skipped < skip) {
             ++skipped;
             continue;
@@ -372,11 +372,11 @@ int cli_run_show(const char *cmd, cli_line_cb cb, int skip)
 
 int cli_find_error(const char *match, const char *exclude1, const char *exclude2, char *out)
 {
-    unique_file f = open_stream(res_file_path, O_RDONLY, "r");
+    line_reader f(res_file_path);
     if (!f.ok())
         return -1;
     char line[CLI_LINE_SIZE];
-    while (std::fgets(line, sizeof line, f.get())) {
+    while (f.next(line)) {
         if (exclude1 && std::strstr(line, exclude1))
             continue;
         if (exclude2 && std::strstr(line, exclude2))

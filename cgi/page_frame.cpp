@@ -7,6 +7,7 @@
 
 #include <ClearSilver.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -34,12 +35,21 @@ constexpr int PID_LOCK_ATTEMPTS = 8;
 // removal runs in a signal handler and keeps to a bounded stack.
 constexpr int REMOVE_DEPTH_MAX = 64;
 
+// A path into a PATH_BUF_SIZE buffer, cut to fit and terminated, as
+// snprintf("%s") would, without its format machinery.
+void copy_path(char *out, std::string_view path)
+{
+    std::size_t n = std::min(path.size(), PATH_BUF_SIZE - 1);
+    std::memcpy(out, path.data(), n);
+    out[n] = '\0';
+}
+
 void copy_basename(std::string_view path, char *out)
 {
     std::string_view name = path;
     if (std::size_t slash = path.rfind('/'); slash != std::string_view::npos)
         name.remove_prefix(slash + 1);
-    std::snprintf(out, PATH_BUF_SIZE, "%.*s", static_cast<int>(name.size()), name.data());
+    copy_path(out, name);
 }
 
 // Empties and removes the directory open at dir. Async-signal-safe: it reads
@@ -101,7 +111,7 @@ void publish_path(char *dst, const char *src)
     for (int sig : {SIGTERM, SIGINT, SIGABRT})
         sigaddset(&block, sig);
     sigprocmask(SIG_BLOCK, &block, &saved);
-    std::snprintf(dst, PATH_BUF_SIZE, "%s", src);
+    copy_path(dst, src);
     sigprocmask(SIG_SETMASK, &saved, nullptr);
 }
 

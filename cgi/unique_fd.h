@@ -1,7 +1,9 @@
 // Owning wrappers for descriptors and stdio streams: closed on every way out.
+// And a line reader over a descriptor, for the files a request reads whole.
 #pragma once
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -86,3 +88,27 @@ unique_file open_stream(const char *path, int flags, const char *mode);
 
 // fopen for reading, close-on-exec; a null or empty path gives no stream.
 unique_file open_read(const char *path);
+
+// Reads a file line by line as fgets with a SIZE-byte buffer would: each line
+// with its line feed, a longer one in pieces of SIZE-1 bytes. It reads the
+// descriptor in large blocks itself, so a line costs a search and a copy, not
+// a trip through stdio.
+class line_reader {
+public:
+    // Opens path for reading without following a link, close-on-exec.
+    explicit line_reader(const char *path);
+    bool ok() const { return fd_.ok(); }
+
+    // The next line into line, NUL-terminated; false at the end of the file
+    // or on a read error.
+    template <std::size_t SIZE> bool next(char (&line)[SIZE]) { return next(line, SIZE); }
+    bool next(char *line, std::size_t size);
+
+private:
+    bool fill();
+
+    unique_fd fd_;
+    char buf_[8192];
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+};

@@ -8,6 +8,7 @@
 
 #include <ClearSilver.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -55,6 +56,33 @@ bool vlan_text_valid(std::string_view vlan)
     return v <= 4094;
 }
 
+// "<group>.<num>.<field>" into key: the HDF key of a row's field. It is built
+// for every line of a listing, where snprintf would cost more than the rest
+// of the line's work.
+void row_key(char (&key)[KEY_BUF_SIZE], std::string_view group, int num, std::string_view field)
+{
+    char digits[12];
+    std::size_t nd = 0;
+    unsigned v = static_cast<unsigned>(num);
+    do
+        digits[nd++] = static_cast<char>('0' + v % 10);
+    while ((v /= 10) != 0);
+    std::size_t len = 0;
+    auto put = [&](char c) {
+        if (len + 1 < sizeof key)
+            key[len++] = c;
+    };
+    for (char c : group)
+        put(c);
+    put('.');
+    while (nd > 0)
+        put(digits[--nd]);
+    put('.');
+    for (char c : field)
+        put(c);
+    key[len] = '\0';
+}
+
 // One of the names the interface listing stored for the form.
 bool intf_listed(std::string_view name)
 {
@@ -71,9 +99,11 @@ bool delete_cmd(std::string_view sel, char (&cmd)[CMD_BUF_SIZE])
 {
     std::string_view words[3];
     for (std::string_view &w : words) {
-        std::size_t blank = sel.find(' ');
+        std::size_t blank = std::min(sel.find(' '), sel.size());
         w = sel.substr(0, blank);
-        sel = blank == std::string_view::npos ? std::string_view() : sel.substr(blank + 1);
+        // Not substr(): its range check alone would link the C++ exception
+        // runtime into the pages.
+        sel.remove_prefix(blank == sel.size() ? blank : blank + 1);
     }
     if (!sel.empty() || !mac_text_valid(words[0]) || !intf_listed(words[1]) ||
         !vlan_text_valid(words[2]))
@@ -127,14 +157,17 @@ int intf_names_load()
 
 int intf_line_parse(int *counter, const char *line)
 {
+    // Most lines are not interface lines: tell them first. A line end or
+    // the end of the text within the nine characters differs from them too.
+    if (std::strncmp(line, " Interface", 9) != 0)
+        return 0;
+    // The line up to its line feed, at most 255 bytes ("%255[^\n]").
+    std::size_t len = strnlen(line, CLI_LINE_SIZE - 1);
+    if (const void *lf = std::memchr(line, '\n', len))
+        len = static_cast<std::size_t>(static_cast<const char *>(lf) - line);
     char copy[CLI_LINE_SIZE];
-    if (std::sscanf(line, "%255[^\n]", copy) != 1)
-        return 0;
-    if (std::strncmp(copy, " Interface", 9) != 0)
-        return 0;
-    std::size_t len = std::strlen(copy);
-    if (len < 2)
-        return 0;
+    std::memcpy(copy, line, len);
+    copy[len] = '\0';
     std::size_t colon = len - 1;
     while (colon > 0 && copy[colon] != ':')
         --colon;
@@ -150,10 +183,10 @@ int intf_line_parse(int *counter, const char *line)
 
 int intf_name_store(int num, const char *name)
 {
-    const char *fmt = name[0] == 'e' ? "eth.%d.name" : name[0] == 'a' ? "agg.%d.name" : nullptr;
-    if (fmt) {
+    const char *group = name[0] == 'e' ? "eth" : name[0] == 'a' ? "agg" : nullptr;
+    if (group) {
         char key[KEY_BUF_SIZE];
-        std::snprintf(key, sizeof key, fmt, num);
+        row_key(key, group, num, "name");
         page_set(key, name);
     }
     return 0;
@@ -214,13 +247,13 @@ int mac_static_list()
     if (rc != 0)
         return 0;
 
-    unique_file f = open_stream(cli_result_path(), O_RDONLY, "r");
+    line_reader f(cli_result_path());
     if (!f.ok())
         return 0;
     char line[CLI_LINE_SIZE];
     int skipped = 0;
     int entries = 0;
-    while (std::fgets(line, sizeof line, f.get())) {
+    while (f.next(line)) {
         if (skipped < LISTING_HEADER_LINES) {
             ++skipped;
             continue;
@@ -246,7 +279,7 @@ int mac_entry_store(int num, const char *mac, const char *vlan, const char *type
         {"mac", mac}, {"vlan", vlan}, {"type", type}, {"intf", intf}}};
     char key[KEY_BUF_SIZE];
     for (const auto &[name, value] : fields) {
-        std::snprintf(key, sizeof key, "entry.%d.%s", num, name);
+        row_key(key, "entry", num, name);
         page_set(key, value);
     }
     return 0;
