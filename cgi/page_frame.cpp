@@ -209,7 +209,7 @@ int pid_lock(const char *path)
         int len = std::snprintf(text, sizeof text, "%d", static_cast<int>(getpid()));
         // Should the pid not fit on a full disk, the lock still guards.
         [[maybe_unused]] bool written =
-            ftruncate(fd.get(), 0) == 0 && pwrite(fd.get(), text, static_cast<std::size_t>(len), 0) == len;
+            ftruncate(fd.get(), 0) == 0 && write(fd.get(), text, static_cast<std::size_t>(len)) == len;
         publish_path(pid_file_path, path);
         // Held until the process ends: the lock is the guard.
         fd.release();

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace {
 
@@ -221,35 +222,6 @@ extern "C" [[noreturn]] void __assert_fail(const char *assertion, const char *fi
 
 namespace {
 
-constexpr std::uint32_t CRC32_POLY = 0xEDB88320u;
-constexpr int CRC32_SLICES = 8;
-
-// Table k gives the CRC of a byte followed by k zero bytes, so eight bytes
-// can be folded in one step (slicing-by-8); table 0 is the standard table.
-constexpr std::array<std::array<std::uint32_t, 256>, CRC32_SLICES> make_crc32_tables()
-{
-    std::array<std::array<std::uint32_t, 256>, CRC32_SLICES> t{};
-    for (std::uint32_t i = 0; i < 256; ++i) {
-        std::uint32_t c = i;
-        for (int b = 0; b < 8; ++b)
-            c = (c & 1) ? (c >> 1) ^ CRC32_POLY : c >> 1;
-        t[0][i] = c;
-    }
-    for (int k = 1; k < CRC32_SLICES; ++k)
-        for (std::uint32_t i = 0; i < 256; ++i)
-            t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
-    return t;
-}
-
-constexpr auto crc32_tables = make_crc32_tables();
-
-// Little-endian word of four bytes, whatever the host's byte order.
-inline std::uint32_t le32(const unsigned char *p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
-}
-
 inline std::uint32_t be32(const unsigned char *p)
 {
     return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 |
@@ -290,17 +262,10 @@ std::uint32_t gen_crc32(std::uint32_t crc, const unsigned char *buf, std::uint32
     // Not assert(): a release build (NDEBUG) must still stop here.
     if (buf == nullptr)
         __assert_fail("buf != ((void *)0)", __FILE__, __LINE__, __func__);
-    const auto &t = crc32_tables;
-    std::uint32_t c = ~crc;
-    for (; len >= 8; len -= 8, buf += 8) {
-        const std::uint32_t lo = c ^ le32(buf);
-        const std::uint32_t hi = le32(buf + 4);
-        c = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
-            t[3][hi & 0xFF] ^ t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
-    }
-    for (; len > 0; --len, ++buf)
-        c = t[0][(c ^ *buf) & 0xFF] ^ (c >> 8);
-    return ~c;
+    // zlib's crc32 is the same CRC-32 (the reflected polynomial 0xEDB88320,
+    // complemented in and out, continuable) and is linked in already for
+    // ClearSilver; it runs several times faster than a table of our own.
+    return static_cast<std::uint32_t>(::crc32(crc, buf, len));
 }
 
 int check_image_file(const char *path, const char *, int, int verify_data)
