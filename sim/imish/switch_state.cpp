@@ -79,7 +79,14 @@ int mac_lower_bound(const switch_state &st, int vlan, const std::uint8_t addr[6]
 
 void sw_clear(switch_state &st)
 {
-    std::memset(&st, 0, sizeof st);
+    // Entries are written whole when added: emptying the tables is enough.
+    // Zeroing all of them would touch every page of the state, which costs
+    // a run more than its whole command.
+    st.port_count = 0;
+    st.vlan_count = 0;
+    st.mac_count = 0;
+    st.qos_enabled = false;
+    st.dirty = false;
 }
 
 void sw_fresh(switch_state &st)
@@ -262,8 +269,11 @@ mac_set_result sw_mac_set(switch_state &st, int vlan, const std::uint8_t addr[6]
 {
     int i = mac_lower_bound(st, vlan, addr);
     if (i < st.mac_count && mac_key_cmp(st.macs[i].vlan, st.macs[i].addr, vlan, addr) == 0) {
-        st.macs[i].port = static_cast<std::uint16_t>(port);
-        st.dirty = true;
+        // The same entry again changes nothing, and nothing is saved.
+        if (st.macs[i].port != port) {
+            st.macs[i].port = static_cast<std::uint16_t>(port);
+            st.dirty = true;
+        }
         return mac_set_result::replaced;
     }
     if (st.mac_count >= SW_MAX_MACS)
