@@ -154,7 +154,17 @@ TEST_F(CliRunner, RunShowHandsLinesAfterTheSkip)
         {"long line in pieces", std::string(300, 'x') + "\n", 0, true,
          {"0:" + std::string(255, 'x'), "1:" + std::string(45, 'x') + "\n"}},
         {"no handler: -1, the run done and its output kept", "1\n", 0, false, {}},
+        {"last line without a line feed", "a\nb", 0, true, {"0:a\n", "1:b"}},
+        {"a line across the reader's blocks", "", 0, true, {}},
     };
+    // 9-byte lines past 8 KiB: one of them straddles the first block's end.
+    auto &big = cases[std::size(cases) - 1];
+    for (int i = 0; i < 1000; ++i) {
+        char line[16];
+        std::snprintf(line, sizeof line, "line%04d\n", i);
+        big.result += line;
+        big.lines.push_back(std::to_string(i) + ":" + line);
+    }
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         g_lines.clear();
