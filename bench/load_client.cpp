@@ -4,23 +4,21 @@
 // "%SID%" in TARGET and BODY becomes the client's session id. An answer
 // counts when it holds EXPECT (a status line, a redirect's target). Prints
 // "REQUESTS_PER_SECOND ANSWERED WRONG" over SECONDS after a short warm-up.
-#include <arpa/inet.h>
+#include "http_exchange.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <netinet/in.h>
 #include <string>
-#include <sys/socket.h>
-#include <sys/time.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
 using clock_type = std::chrono::steady_clock;
 constexpr auto WARM_UP = std::chrono::milliseconds(500);
+constexpr int IO_TIMEOUT_S = 30;
 
 std::string with_session(std::string text, const std::string &sid)
 {
@@ -29,27 +27,6 @@ std::string with_session(std::string text, const std::string &sid)
     return text;
 }
 
-bool exchange(int port, const std::string &request, const std::string &expect)
-{
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    timeval tv = {30, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    sockaddr_in addr = {};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<std::uint16_t>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string answer;
-    if (connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0 &&
-        send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
-        char buf[16384];
-        for (ssize_t n; (n = recv(fd, buf, sizeof buf, 0)) > 0;)
-            answer.append(buf, static_cast<std::size_t>(n));
-    }
-    close(fd);
-    return answer.find(expect) != std::string::npos;
-}
 
 } // namespace
 
@@ -77,7 +54,7 @@ int main(int argc, char **argv)
         request += "\r\n" + b;
         clients.emplace_back([&, request] {
             for (;;) {
-                bool ok = exchange(port, request, expect);
+                bool ok = http_exchange(port, request, IO_TIMEOUT_S).find(expect) != std::string::npos;
                 auto now = clock_type::now();
                 if (now >= stop)
                     return;

@@ -3,19 +3,16 @@
 //   load_client PORT IMISH [REQUESTS] [CONCURRENCY]
 // Runs where the server's IMI and switch stand-ins live (the load script's
 // sandbox). Exits 0 when every check holds.
+#include "http_exchange.h"
 #include "imi_client.h"
 
-#include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <netinet/in.h>
 #include <string>
-#include <sys/socket.h>
-#include <sys/time.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -52,31 +49,6 @@ std::string login(const char *client)
     }
     std::fprintf(stderr, "login: %s\n", err);
     return "";
-}
-
-// One HTTP/1.0 exchange; the whole answer, or "" when the connection failed.
-std::string exchange(int port, const std::string &text)
-{
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return "";
-    timeval tv = {IO_TIMEOUT_S, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
-    sockaddr_in addr = {};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<std::uint16_t>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string answer;
-    if (connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0 &&
-        send(fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size())) {
-        char buf[16384];
-        ssize_t n;
-        while ((n = recv(fd, buf, sizeof buf, 0)) > 0)
-            answer.append(buf, static_cast<std::size_t>(n));
-    }
-    close(fd);
-    return answer;
 }
 
 std::string header(const std::string &answer, const char *name)
@@ -123,7 +95,7 @@ void serve(int port, std::vector<request> &reqs, std::atomic<std::size_t> &next)
         } else {
             text = "GET " + query + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
         }
-        std::string answer = exchange(port, text);
+        std::string answer = http_exchange(port, text, IO_TIMEOUT_S);
         r.got = classify(r, answer);
         if (r.got == outcome::failed)
             r.answer = answer.substr(0, answer.find("\r\n\r\n"));
