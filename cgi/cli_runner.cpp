@@ -17,6 +17,7 @@
 #include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 extern char **environ;
 
@@ -28,6 +29,7 @@ constexpr std::string_view CONFIG_MODE_REPLY = "%%configure_mode_inuse";
 // scan reports it instead of reading an empty result as success.
 constexpr std::string_view CLI_UNAVAILABLE_REPLY = "%%cli_unavailable";
 constexpr std::string_view CLI_TIMEOUT_REPLY = "%%cli_timeout";
+constexpr std::string_view CLI_NO_ANSWER_REPLY = "%%cli_no_answer";
 constexpr std::size_t ERROR_TEXT_SIZE = 256;
 constexpr std::size_t CHILD_ENV_MAX = 256;
 
@@ -78,6 +80,53 @@ bool fd_is_own_file(int fd)
 {
     struct stat st;
     return fstat(fd, &st) == 0 && is_own_file(st);
+}
+
+// Something else stands at a scratch path: give the path up, so that
+// neither imish nor the clean-up touches what another user put there.
+void disown(char *path)
+{
+    path[0] = '\0';
+}
+
+// Opens the command file for appending: the one this process made, or,
+// after a run removed it, a new one made exclusively. A FIFO, a directory,
+// a link or another user's file at the name is never opened for writing
+// (O_NONBLOCK: a FIFO planted in between does not hold the request); the
+// name is disowned instead.
+unique_fd open_command_file()
+{
+    constexpr int flags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    struct stat named;
+    bool absent = lstat(cmd_file_path, &named) != 0;
+    if (absent && errno != ENOENT)
+        return unique_fd();
+    if (!absent && !is_own_file(named)) {
+        disown(cmd_file_path);
+        return unique_fd();
+    }
+    unique_fd fd(open(cmd_file_path, absent ? flags | O_CREAT | O_EXCL : flags, 0600));
+    struct stat held;
+    if (!fd.ok()) {
+        if (errno == EEXIST || errno == ELOOP || errno == ENXIO || errno == EISDIR)
+            disown(cmd_file_path);
+        return unique_fd();
+    }
+    if (fstat(fd.get(), &held) != 0)
+        return unique_fd();
+    if (!is_own_file(held) || (!absent && (held.st_dev != named.st_dev || held.st_ino != named.st_ino))) {
+        disown(cmd_file_path);
+        return unique_fd();
+    }
+    return fd;
+}
+
+// A run has used the commands: remove them, so that the next run starts
+// afresh. A command file that cannot be removed is given up, never run again.
+void consume_command_file()
+{
+    if (cmd_file_path[0] != '\0' && unlink(cmd_file_path) != 0 && errno != ENOENT)
+        disown(cmd_file_path);
 }
 
 // The three signals that end a request, blocked while a child is started
@@ -155,7 +204,9 @@ int reap_child_group(pid_t pid)
     return w == pid ? status : -1;
 }
 
-enum class run_fate { done, unavailable, timeout };
+// done: imish ran to its end; unavailable: it certainly did nothing;
+// timeout and no_answer: it ran, and what it did is not known.
+enum class run_fate { done, unavailable, timeout, no_answer };
 
 // Starts imish over the command file in its own process group with its
 // standard output on out, and waits for it at most CLI_RUN_TIMEOUT_MS.
@@ -228,24 +279,26 @@ run_fate spawn_imish(bool show_mode, int out)
             fate = run_fate::timeout;
         }
         int status = reap_child_group(pid);
-        if (fate == run_fate::done && status != -1 && WIFSIGNALED(status))
-            fate = run_fate::unavailable;
+        // Killed, or ended in a way that cannot be told: it may have made
+        // changes before, and its answer may be cut.
+        if (fate == run_fate::done && (status == -1 || WIFSIGNALED(status)))
+            fate = run_fate::no_answer;
         // The shell's "cannot run that command": some C libraries report a
         // failed exec only through this status.
         struct stat st;
-        if (fate == run_fate::done && status != -1 && WIFEXITED(status) &&
-            WEXITSTATUS(status) == 127 && fstat(out, &st) == 0 && st.st_size == 0)
+        if (fate == run_fate::done && WIFEXITED(status) && WEXITSTATUS(status) == 127 &&
+            fstat(out, &st) == 0 && st.st_size == 0)
             fate = run_fate::unavailable;
     }
     sigprocmask(SIG_SETMASK, &saved, nullptr);
     return fate;
 }
 
-bool has_room_for_result(int fd)
+// Free bytes of the file system that holds fd, or 0 when they cannot be told.
+unsigned long long free_bytes(int fd)
 {
     struct statvfs vfs;
-    return fstatvfs(fd, &vfs) == 0 &&
-           static_cast<unsigned long long>(vfs.f_bavail) * vfs.f_frsize >= CLI_MIN_FREE_BYTES;
+    return fstatvfs(fd, &vfs) == 0 ? static_cast<unsigned long long>(vfs.f_bavail) * vfs.f_frsize : 0;
 }
 
 // Writes reply as the whole content of the result file open at fd.
@@ -254,27 +307,50 @@ bool put_reply(int fd, std::string_view reply)
     return ftruncate(fd, 0) == 0 && lseek(fd, 0, SEEK_SET) == 0 && write_all(fd, reply);
 }
 
+// The result file, emptied for a run; not opened when something else
+// stands at its name (which is then disowned).
+unique_fd open_result_file()
+{
+    unique_fd out(open(res_file_path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+    if (!out.ok()) {
+        if (errno == ELOOP || errno == ENXIO || errno == EISDIR)
+            disown(res_file_path);
+        return out;
+    }
+    if (!fd_is_own_file(out.get())) {
+        disown(res_file_path);
+        return unique_fd();
+    }
+    return ftruncate(out.get(), 0) == 0 ? std::move(out) : unique_fd();
+}
+
 // Runs imish with the result file as its output. A run that could not
-// complete leaves its reply (unavailable or time-out) as the whole result,
-// unless the result file is not this process's own: that one is left as
-// it is, unread and unwritten.
+// complete leaves its reply as the whole result, when it can be written.
 int run_imish(bool show_mode)
 {
-    if (cmd_file_path[0] == '\0' || res_file_path[0] == '\0')
+    if (res_file_path[0] == '\0')
         return CLI_RUN_UNAVAILABLE;
-    unique_fd out(open(res_file_path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!out.ok() || !fd_is_own_file(out.get()) || ftruncate(out.get(), 0) != 0)
+    unique_fd out = open_result_file();
+    if (!out.ok())
         return CLI_RUN_UNAVAILABLE;
     struct stat cmd_st;
     run_fate fate = run_fate::unavailable;
-    if (lstat(cmd_file_path, &cmd_st) == 0 && is_own_file(cmd_st) && has_room_for_result(out.get()))
+    if (cmd_file_path[0] != '\0' && lstat(cmd_file_path, &cmd_st) == 0 && is_own_file(cmd_st) &&
+        free_bytes(out.get()) >= CLI_MIN_FREE_BYTES)
         fate = spawn_imish(show_mode, out.get());
+    // A /tmp that filled up during the run may have cut imish's answer: a
+    // cut listing is not the table, a result without its "%" line no success.
+    if (fate == run_fate::done && free_bytes(out.get()) == 0)
+        fate = run_fate::no_answer;
     switch (fate) {
     case run_fate::done:
         return 0;
     case run_fate::timeout:
         put_reply(out.get(), CLI_TIMEOUT_REPLY);
         return CLI_RUN_TIMEOUT;
+    case run_fate::no_answer:
+        put_reply(out.get(), CLI_NO_ANSWER_REPLY);
+        return CLI_RUN_NO_ANSWER;
     case run_fate::unavailable:
         break;
     }
@@ -285,8 +361,7 @@ int run_imish(bool show_mode)
 int exec_and_consume(bool show_mode)
 {
     int rc = run_imish(show_mode);
-    if (cmd_file_path[0] != '\0')
-        unlink(cmd_file_path);
+    consume_command_file();
     return rc;
 }
 
@@ -296,9 +371,11 @@ int cli_append_cmd(const char *cmd)
 {
     if (!cmd)
         return 0;
-    unique_fd fd(open(cmd_file_path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (cmd_file_path[0] == '\0')
+        return -1;
+    unique_fd fd = open_command_file();
     struct stat st;
-    if (!fd.ok() || fstat(fd.get(), &st) != 0 || !is_own_file(st))
+    if (!fd.ok() || fstat(fd.get(), &st) != 0)
         return -1;
     if (write_all(fd.get(), cmd) && write_all(fd.get(), "\n"))
         return 0;
@@ -312,10 +389,15 @@ int cli_exec_config()
     if (!config_mode_held())
         return exec_and_consume(false);
     // Another user holds configuration mode: run nothing, answer for the CLI.
-    unlink(res_file_path);
-    unique_fd out(open(res_file_path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    bool written = out.ok() && write_all(out.get(), CONFIG_MODE_REPLY);
-    unlink(cmd_file_path);
+    bool written = false;
+    if (res_file_path[0] != '\0') {
+        unlink(res_file_path);
+        unique_fd out(open(res_file_path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!out.ok() && errno == EEXIST)
+            disown(res_file_path);
+        written = out.ok() && write_all(out.get(), CONFIG_MODE_REPLY);
+    }
+    consume_command_file();
     return written ? 0 : CLI_RUN_UNAVAILABLE;
 }
 
@@ -326,7 +408,14 @@ int cli_exec_show()
 
 const char *cli_failure_text(int rc)
 {
-    return rc == CLI_RUN_TIMEOUT ? "%cli_timeout" : "%cli_unavailable";
+    switch (rc) {
+    case CLI_RUN_TIMEOUT:
+        return "%cli_timeout";
+    case CLI_RUN_NO_ANSWER:
+        return "%cli_no_answer";
+    default:
+        return "%cli_unavailable";
+    }
 }
 
 void cli_child_end()
@@ -353,7 +442,7 @@ int cli_parse_result(cli_line_cb cb, int skip)
         }
         cb(&counter, line);
     }
-    return 0;
+    return f.failed() ? -1 : 0;
 }
 
 const char *cli_result_path()
@@ -393,5 +482,6 @@ int cli_find_error(const char *match, const char *exclude1, const char *exclude2
         }
         return -1;
     }
-    return 0;
+    // Lines that could not be read may hold the error.
+    return f.failed() ? -1 : 0;
 }

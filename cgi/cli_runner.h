@@ -7,11 +7,15 @@
 // Size of the buffer a result line is read into; longer lines come in pieces.
 inline constexpr std::size_t CLI_LINE_SIZE = 256;
 
-// Results of a run that did not complete. No command ran (or, after a
-// time-out, it is not known whether it did); the result file then holds
-// "%%cli_unavailable" or "%%cli_timeout" when it could be written.
+// Results of a run that did not complete; the result file then holds
+// "%%cli_unavailable", "%%cli_timeout" or "%%cli_no_answer" when it could be
+// written. UNAVAILABLE: no command ran. TIMEOUT: imish was ended at the time
+// limit. NO_ANSWER: imish ran, but its answer is not whole (it was killed,
+// or /tmp filled up under it). After the last two a change may or may not
+// have been made.
 inline constexpr int CLI_RUN_UNAVAILABLE = -1;
 inline constexpr int CLI_RUN_TIMEOUT = -2;
+inline constexpr int CLI_RUN_NO_ANSWER = -3;
 
 // The longest an imish run may take before it is ended, and the time it is
 // given between SIGTERM and SIGKILL.
@@ -26,21 +30,24 @@ using cli_line_cb = int (*)(int *counter, const char *line);
 
 // Appends cmd and a line feed to the command file. 0 (also for a null cmd),
 // or -1 when the file cannot be written; a failed append leaves the file as
-// it was.
+// it was. After a run the file is made anew, exclusively: whatever another
+// user planted at its name is refused (and the name given up), not opened.
 int cli_append_cmd(const char *cmd);
 
 // Runs the command file in configuration mode, or, while "/tmp/config_mode"
 // is a regular file, writes "%%configure_mode_inuse" as the result instead.
 // 0; CLI_RUN_UNAVAILABLE when nothing could run (no room in /tmp, a command
 // or result file that is not this process's own, imish missing) or the reply
-// cannot be written; CLI_RUN_TIMEOUT when imish had to be ended.
+// cannot be written; CLI_RUN_TIMEOUT when imish had to be ended;
+// CLI_RUN_NO_ANSWER when it ran but its answer is not whole.
 int cli_exec_config();
 
 // Runs the command file in show mode. 0, or a run failure as above.
 int cli_exec_show();
 
 // The error text a failed run gives the error page: "%cli_timeout" for
-// CLI_RUN_TIMEOUT, else "%cli_unavailable".
+// CLI_RUN_TIMEOUT, "%cli_no_answer" for CLI_RUN_NO_ANSWER, else
+// "%cli_unavailable".
 const char *cli_failure_text(int rc);
 
 // Ends the imish run in progress, if any, with its whole process group.
@@ -48,7 +55,7 @@ const char *cli_failure_text(int rc);
 void cli_child_end();
 
 // Hands each result line after the first skip lines to cb. 0, or -1 when cb is
-// null or the result file cannot be read.
+// null or the result file cannot be read to its end.
 int cli_parse_result(cli_line_cb cb, int skip);
 
 // The result file's path (res_file_path itself); never null.
@@ -61,5 +68,5 @@ int cli_run_show(const char *cmd, cli_line_cb cb, int skip);
 // Finds the first result line that holds match and neither exclusion. Then
 // copies the text from the match on (one leading "%" dropped, line feed kept)
 // into out (256 bytes, may be null) and returns -1. 0 when no line matches;
-// -1 with out untouched when the result cannot be read.
+// -1 with out untouched when the result cannot be read to its end.
 int cli_find_error(const char *match, const char *exclude1, const char *exclude2, char *out);

@@ -10,6 +10,7 @@
 #include <ctime>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -18,38 +19,122 @@ namespace {
 // The socket option IMI's kernel knows by number only; set to 0 before connecting.
 constexpr int IMI_SOCKOPT = 100;
 constexpr int CONNECT_ATTEMPTS = 5;
-// An IMI that accepts and never answers must not hold the request.
-constexpr int REPLY_TIMEOUT_MS = 5000;
+// One attempt's deadline covers its connect, the request's send and the
+// reply: an IMI that is stuck (its queue full, or silent after accepting)
+// must not hold the request, nor pile up pages waiting on it.
+constexpr int EXCHANGE_TIMEOUT_MS = 5000;
+
+long long now_ms()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
+}
+
+// The blocking calls on the socket (connect, send) wait at most until deadline.
+bool limit_blocking(int fd, long long deadline)
+{
+    long long left = deadline - now_ms();
+    if (left <= 0)
+        return false;
+    timeval tv = {static_cast<time_t>(left / 1000), static_cast<suseconds_t>(left % 1000 * 1000)};
+    return ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) == 0;
+}
+
+// After a time-out the connection is out of step: IMI's late reply would be
+// read by the next request as its own. Start afresh instead.
+void drop_connection()
+{
+    ::close(imi_sock_fd);
+    imi_sock_fd = -1;
+}
+
+// Connects imi_sock_fd: up to five attempts a second apart. 0 with the
+// deadline of the attempt that succeeded in *deadline, or -1.
+int connect_socket(long long *deadline)
+{
+    unique_fd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd.ok())
+        return -1;
+    // A kernel without the option rejects it as unknown; the connection
+    // works without it there, so only other failures are fatal.
+    int zero = 0;
+    if (::setsockopt(fd.get(), SOL_SOCKET, IMI_SOCKOPT, &zero, sizeof zero) != 0 &&
+        errno != ENOPROTOOPT)
+        return -1;
+
+    sockaddr_un addr;
+    std::memset(&addr, 0, sizeof addr);
+    addr.sun_family = AF_UNIX;
+    std::size_t path_len = std::strlen(IMI_SOCK_PATH);
+    std::memcpy(addr.sun_path, IMI_SOCK_PATH, path_len);
+    auto addr_len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path_len);
+
+    // A connect that finds IMI's queue full waits for room until the
+    // attempt's deadline, then fails like a refused one.
+    for (int i = 0; i < CONNECT_ATTEMPTS; ++i) {
+        *deadline = now_ms() + EXCHANGE_TIMEOUT_MS;
+        if (limit_blocking(fd.get(), *deadline) &&
+            ::connect(fd.get(), reinterpret_cast<const sockaddr *>(&addr), addr_len) == 0) {
+            imi_sock_fd = fd.release();
+            return 0;
+        }
+        ::sleep(1);
+    }
+    return -1;
+}
+
+// Connects when needed. The deadline of this request's exchange (monotonic
+// ms), or -1 when no connection could be made.
+long long open_exchange()
+{
+    long long deadline = now_ms() + EXCHANGE_TIMEOUT_MS;
+    if (imi_sock_fd == -1 && connect_socket(&deadline) != 0)
+        return -1;
+    return deadline;
+}
 
 // Sends the request in buf, whose length is taken from its header, with one
-// write call. A peer that has gone away fails the write instead of raising
-// SIGPIPE. 0 when every byte went out, else 1.
-int send_request(const unsigned char *buf)
+// send call by deadline. A peer that has gone away fails the send instead
+// of raising SIGPIPE. 0 when every byte went out, else 1.
+int send_request(const unsigned char *buf, long long deadline)
 {
     std::size_t len = imi_get_u16(buf, IMI_OFF_LENGTH);
+    if (!limit_blocking(imi_sock_fd, deadline)) {
+        drop_connection();
+        return 1;
+    }
     ssize_t n;
     do {
         n = ::send(imi_sock_fd, buf, len, MSG_NOSIGNAL);
     } while (n < 0 && errno == EINTR);
-    return n == static_cast<ssize_t>(len) ? 0 : 1;
+    if (n == static_cast<ssize_t>(len))
+        return 0;
+    // Timed out, whole or in part.
+    if ((n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) || n > 0)
+        drop_connection();
+    return 1;
 }
 
-// One read of at most size bytes, within REPLY_TIMEOUT_MS; only what it
-// returns counts. The buffer is cleared first so a text field cut off by a
-// short reply stays terminated. Returns the byte count, or -1.
-ssize_t read_reply(unsigned char *buf, std::size_t size)
+// One receive of at most size bytes by deadline; only what it returns
+// counts. The buffer is cleared first so a text field cut off by a short
+// reply stays terminated. Returns the byte count, or -1.
+ssize_t read_reply(unsigned char *buf, std::size_t size, long long deadline)
 {
     std::memset(buf, 0, size);
     pollfd pfd = {imi_sock_fd, POLLIN, 0};
     int ready;
     do {
-        ready = ::poll(&pfd, 1, REPLY_TIMEOUT_MS);
+        long long left = deadline - now_ms();
+        ready = left > 0 ? ::poll(&pfd, 1, static_cast<int>(left)) : 0;
     } while (ready < 0 && errno == EINTR);
-    if (ready <= 0)
+    if (ready <= 0) {
+        drop_connection();
         return -1;
+    }
     ssize_t n;
     do {
-        n = ::read(imi_sock_fd, buf, size);
+        n = ::recv(imi_sock_fd, buf, size, 0);
     } while (n < 0 && errno == EINTR);
     return n;
 }
@@ -112,39 +197,14 @@ void imi_get_text(const unsigned char *buf, std::size_t off, std::size_t width, 
 
 int imi_connect()
 {
-    if (imi_sock_fd != -1)
-        return 0;
-
-    unique_fd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!fd.ok())
-        return -1;
-    // A kernel without the option rejects it as unknown; the connection
-    // works without it there, so only other failures are fatal.
-    int zero = 0;
-    if (::setsockopt(fd.get(), SOL_SOCKET, IMI_SOCKOPT, &zero, sizeof zero) != 0 &&
-        errno != ENOPROTOOPT)
-        return -1;
-
-    sockaddr_un addr;
-    std::memset(&addr, 0, sizeof addr);
-    addr.sun_family = AF_UNIX;
-    std::size_t path_len = std::strlen(IMI_SOCK_PATH);
-    std::memcpy(addr.sun_path, IMI_SOCK_PATH, path_len);
-    auto addr_len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path_len);
-
-    for (int i = 0; i < CONNECT_ATTEMPTS; ++i) {
-        if (::connect(fd.get(), reinterpret_cast<const sockaddr *>(&addr), addr_len) == 0) {
-            imi_sock_fd = fd.release();
-            return 0;
-        }
-        ::sleep(1);
-    }
-    return -1;
+    long long deadline;
+    return imi_sock_fd != -1 ? 0 : connect_socket(&deadline);
 }
 
 int imi_check_session(const char *session_id, const char *client_addr, char *user)
 {
-    if (imi_connect() != 0)
+    long long deadline = open_exchange();
+    if (deadline < 0)
         return 1;
 
     unsigned char buf[IMI_REPLY_BUF] = {};
@@ -152,10 +212,10 @@ int imi_check_session(const char *session_id, const char *client_addr, char *use
     imi_put_u16(buf, IMI_OFF_LENGTH, IMI_CHECK_LEN);
     imi_put_text(buf, IMI_OFF_CHECK_ADDR, IMI_ADDR_LEN, client_addr);
     imi_put_text(buf, IMI_OFF_CHECK_SESSION, IMI_NAME_LEN, session_id);
-    if (send_request(buf) != 0)
+    if (send_request(buf, deadline) != 0)
         return 1;
 
-    ssize_t got = read_reply(buf, sizeof buf);
+    ssize_t got = read_reply(buf, sizeof buf, deadline);
     if (got < static_cast<ssize_t>(IMI_REPLY_MIN))
         return 1;
     if (imi_get_u32(buf, IMI_OFF_STATUS) != 0) {
@@ -170,7 +230,8 @@ int imi_check_session(const char *session_id, const char *client_addr, char *use
 int imi_login(const char *user, const char *password, const char *client_addr, char *session,
               char *err)
 {
-    if (imi_connect() != 0) {
+    long long deadline = open_exchange();
+    if (deadline < 0) {
         set_err(err, IMI_LOGIN_ERR_SIZE, "Connect to IMI failed");
         return 1;
     }
@@ -181,12 +242,12 @@ int imi_login(const char *user, const char *password, const char *client_addr, c
     imi_put_text(buf, IMI_OFF_LOGIN_USER, IMI_NAME_LEN, user);
     imi_put_text(buf, IMI_OFF_LOGIN_ADDR, IMI_ADDR_LEN, client_addr);
     imi_put_text(buf, IMI_OFF_LOGIN_PASSWORD, IMI_ADDR_LEN, password);
-    if (send_request(buf) != 0) {
+    if (send_request(buf, deadline) != 0) {
         set_err(err, IMI_LOGIN_ERR_SIZE, "Send login message failed");
         return 1;
     }
 
-    ssize_t got = read_reply(buf, sizeof buf);
+    ssize_t got = read_reply(buf, sizeof buf, deadline);
     if (got < static_cast<ssize_t>(IMI_REPLY_MIN)) {
         set_err(err, IMI_LOGIN_ERR_SIZE, "Invalid message from IMI");
         return 1;
@@ -201,19 +262,21 @@ int imi_login(const char *user, const char *password, const char *client_addr, c
 
 int imi_logout(const char *session_id)
 {
-    if (imi_connect() != 0)
+    long long deadline = open_exchange();
+    if (deadline < 0)
         return 1;
 
     unsigned char buf[IMI_LOGOUT_LEN] = {};
     imi_put_u16(buf, IMI_OFF_TYPE, IMI_MSG_LOGOUT);
     imi_put_u16(buf, IMI_OFF_LENGTH, IMI_LOGOUT_LEN);
     imi_put_text(buf, IMI_OFF_LOGOUT_SESSION, IMI_NAME_LEN, session_id);
-    return send_request(buf);
+    return send_request(buf, deadline);
 }
 
 int imi_list_users(imi_user_cb cb, char *err)
 {
-    if (imi_connect() != 0) {
+    long long deadline = open_exchange();
+    if (deadline < 0) {
         set_err(err, IMI_LIST_ERR_SIZE, "Connect to IMI failed");
         return 1;
     }
@@ -221,12 +284,12 @@ int imi_list_users(imi_user_cb cb, char *err)
     unsigned char buf[IMI_LIST_BUF] = {};
     imi_put_u16(buf, IMI_OFF_TYPE, IMI_MSG_LIST_USERS);
     imi_put_u16(buf, IMI_OFF_LENGTH, IMI_LIST_LEN);
-    if (send_request(buf) != 0) {
+    if (send_request(buf, deadline) != 0) {
         set_err(err, IMI_LIST_ERR_SIZE, "Send request message failed");
         return 1;
     }
 
-    ssize_t got = read_reply(buf, sizeof buf);
+    ssize_t got = read_reply(buf, sizeof buf, deadline);
     if (got < static_cast<ssize_t>(IMI_HDR_LEN) ||
         (static_cast<std::size_t>(got) - IMI_HDR_LEN) % IMI_USER_REC_LEN != 0) {
         set_err(err, IMI_LIST_ERR_SIZE, "Invalid response from IMI");

@@ -109,6 +109,9 @@ void imi_get_text(const unsigned char *buf, std::size_t off, std::size_t width, 
 
 // Makes sure imi_sock_fd holds a connected socket: at once when it already
 // does, else by up to five connect attempts a second apart. 0, or -1.
+// Each attempt has 5 s for its connect and, in a request, for the send and
+// the reply that follow; a request that times out closes the connection,
+// so that the late reply is never read as the next request's.
 int imi_connect();
 
 // Asks IMI whether session_id is a live session for client_addr. 0 when it

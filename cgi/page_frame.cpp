@@ -34,6 +34,10 @@ constexpr int PID_LOCK_ATTEMPTS = 8;
 // A directory planted at a scratch path is removed down to this depth; the
 // removal runs in a signal handler and keeps to a bounded stack.
 constexpr int REMOVE_DEPTH_MAX = 64;
+// Entries removed under the reader may shift the rest, so a directory is
+// read again until a pass removes nothing; someone who keeps refilling it
+// must not hold the process for ever.
+constexpr int REMOVE_PASSES_MAX = 16;
 
 // A path into a PATH_BUF_SIZE buffer, cut to fit and terminated, as
 // snprintf("%s") would, without its format machinery.
@@ -57,9 +61,8 @@ void copy_basename(std::string_view path, char *out)
 void remove_tree_at(int dir, int depth)
 {
     alignas(8) char buf[512];
-    // Entries removed under the reader may shift the rest: read the
-    // directory again until a pass removes nothing more.
-    for (bool removed = true; removed;) {
+    bool removed = true;
+    for (int pass = 0; removed && pass < REMOVE_PASSES_MAX; ++pass) {
         removed = false;
         lseek(dir, 0, SEEK_SET);
         ssize_t n;
@@ -235,6 +238,16 @@ int scratch_create(const char *session_id)
     publish_path(cmd_file_path, cmd);
     publish_path(res_file_path, res);
     return 0;
+}
+
+void scratch_release()
+{
+    for (char *path : {cmd_file_path, res_file_path}) {
+        if (path[0] != '\0') {
+            remove_path(path);
+            publish_path(path, "");
+        }
+    }
 }
 
 void scratch_cleanup()

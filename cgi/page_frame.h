@@ -29,6 +29,10 @@ int pid_write(const char *path);
 // 0, or -1 (nothing recorded, nothing left behind).
 int scratch_create(const char *session_id);
 
+// Removes the command and result files and forgets their paths: once the
+// answer is composed, nothing of the CLI's is needed any more.
+void scratch_release();
+
 // Exit handler: removes the command, result and pid files that are recorded.
 void scratch_cleanup();
 

@@ -35,6 +35,7 @@ bool line_reader::fill()
     while (n < 0 && errno == EINTR);
     pos_ = 0;
     end_ = n > 0 ? static_cast<std::size_t>(n) : 0;
+    failed_ = failed_ || n < 0;
     return end_ > 0;
 }
 

@@ -103,11 +103,14 @@ public:
     // or on a read error.
     template <std::size_t SIZE> bool next(char (&line)[SIZE]) { return next(line, SIZE); }
     bool next(char *line, std::size_t size);
+    // true once a read has failed: what came before is not the whole file.
+    bool failed() const { return failed_; }
 
 private:
     bool fill();
 
     unique_fd fd_;
+    bool failed_ = false;
     char buf_[8192];
     std::size_t pos_ = 0;
     std::size_t end_ = 0;

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string_view>
 #include <utility>
 
@@ -24,6 +25,7 @@ constexpr std::size_t WORD_BUF_SIZE = 256;
 constexpr int LISTING_HEADER_LINES = 6;
 
 constexpr char INVALID_PARAMETER[] = "invalid_parameter";
+constexpr char TOO_MANY_ENTRIES[] = "error_too_many_entries";
 constexpr std::array<const char *, 5> LIST_FILTERS = {"addr0", "addr1", "addr2", "intf_name", "vlan"};
 
 bool is_hex(char c)
@@ -115,12 +117,25 @@ bool delete_cmd(std::string_view sel, char (&cmd)[CMD_BUF_SIZE])
     return len > 0 && static_cast<std::size_t>(len) < sizeof cmd && !has_control_char(cmd);
 }
 
-// A run whose answer is not whole is told to the operator ("cli_failed"),
-// never shown as a shorter list.
-void note_cli_failure(int rc)
+bool is_listed(const char (*cmds)[CMD_BUF_SIZE], int count, const char *cmd)
 {
-    if (rc != 0)
-        page_set("cli_failed", "1");
+    for (int i = 0; i < count; ++i)
+        if (std::strcmp(cmds[i], cmd) == 0)
+            return true;
+    return false;
+}
+
+// A run whose answer is not whole is told to the operator ("cli_failed"),
+// and what was read of it is dropped: never a shorter list shown as whole.
+void note_cli_failure(int rc, std::initializer_list<const char *> partial)
+{
+    if (rc == 0)
+        return;
+    for (const char *key : partial) {
+        NEOERR *err = hdf_remove_tree(web_cgi->hdf, key);
+        nerr_ignore(&err);
+    }
+    page_set("cli_failed", "1");
 }
 
 // Runs the commands in one configuration run. 0 when the CLI accepted them
@@ -140,9 +155,10 @@ int config_run(const char (*cmds)[CMD_BUF_SIZE], int count, char *err)
     err[0] = '\0';
     if (cli_find_error("%", nullptr, nullptr, err) == 0)
         return 0;
-    // A result that cannot be read tells nothing: not a success either.
+    // The commands ran, but their answer cannot be read: they may or may
+    // not have been applied, which is neither a success nor a refusal.
     if (err[0] == '\0')
-        std::snprintf(err, CLI_LINE_SIZE, "%s", cli_failure_text(CLI_RUN_UNAVAILABLE));
+        std::snprintf(err, CLI_LINE_SIZE, "%s", cli_failure_text(CLI_RUN_NO_ANSWER));
     return -1;
 }
 
@@ -151,7 +167,7 @@ int config_run(const char (*cmds)[CMD_BUF_SIZE], int count, char *err)
 int intf_names_load()
 {
     int rc = cli_run_show("show interface switchport", intf_line_parse, 0);
-    note_cli_failure(rc);
+    note_cli_failure(rc, {"ifname", "eth", "agg"});
     return rc;
 }
 
@@ -243,13 +259,16 @@ int mac_static_list()
     int rc = cli_append_cmd(cmd);
     if (rc == 0)
         rc = cli_exec_show();
-    note_cli_failure(rc);
-    if (rc != 0)
+    if (rc != 0) {
+        note_cli_failure(rc, {});
         return 0;
+    }
 
     line_reader f(cli_result_path());
-    if (!f.ok())
+    if (!f.ok()) {
+        note_cli_failure(-1, {});
         return 0;
+    }
     char line[CLI_LINE_SIZE];
     int skipped = 0;
     int entries = 0;
@@ -270,6 +289,7 @@ int mac_static_list()
             continue;
         mac_entry_store(++entries, mac, vid, type, port);
     }
+    note_cli_failure(f.failed() ? -1 : 0, {"entry"});
     return 0;
 }
 
@@ -289,20 +309,24 @@ int mac_static_delete(char *err)
 {
     // "sel" once is a value; named more than once, the values are its children.
     HDF *sel = hdf_get_obj(web_cgi->hdf, "Query.sel");
-    HDF *child = sel ? hdf_obj_child(sel) : nullptr;
+    HDF *many = sel ? hdf_obj_child(sel) : nullptr;
     char cmds[MAC_DELETE_MAX][CMD_BUF_SIZE];
     int count = 0;
-    bool valid = sel != nullptr;
-    if (valid && !child) {
-        const char *v = hdf_obj_value(sel);
-        valid = v && delete_cmd(v, cmds[count++]);
+    const char *refusal = sel ? nullptr : INVALID_PARAMETER;
+    for (HDF *v = many ? many : sel; v && !refusal; v = many ? hdf_obj_next(v) : nullptr) {
+        char cmd[CMD_BUF_SIZE];
+        const char *text = hdf_obj_value(v);
+        if (!text || !delete_cmd(text, cmd))
+            refusal = INVALID_PARAMETER;
+        else if (is_listed(cmds, count, cmd))
+            continue;   // a form sent twice: the entry is removed once
+        else if (count == MAC_DELETE_MAX)
+            refusal = TOO_MANY_ENTRIES;
+        else
+            std::memcpy(cmds[count++], cmd, sizeof cmd);
     }
-    for (; valid && child; child = hdf_obj_next(child)) {
-        const char *v = hdf_obj_value(child);
-        valid = count < MAC_DELETE_MAX && v && delete_cmd(v, cmds[count++]);
-    }
-    if (!valid) {
-        std::snprintf(err, CLI_LINE_SIZE, "%s", INVALID_PARAMETER);
+    if (refusal) {
+        std::snprintf(err, CLI_LINE_SIZE, "%s", refusal);
         return -1;
     }
     return config_run(cmds, count, err);

@@ -5,7 +5,8 @@
 #include <cstddef>
 
 // Asks the CLI for its switch ports and stores their names for the form.
-// 0, or the CLI runner's failure after setting "cli_failed".
+// 0, or the CLI runner's failure after setting "cli_failed" (no names are
+// kept from a run whose answer was not read whole).
 int intf_names_load();
 
 // Line handler of "show interface switchport": a name line (" Interface...:
@@ -18,14 +19,16 @@ int intf_name_store(int num, const char *name);
 
 // Adds the posted static entry through the CLI. 0 when it was accepted or
 // not attempted (a field is missing); -1 with the reason in err (at least
-// 256 bytes): the CLI's error text, "%cli_unavailable" or "%cli_timeout" for a
-// run that did not complete, or "invalid_parameter" for a command that does
-// not fit its buffer or holds a control character (then nothing runs).
+// 256 bytes): the CLI's error text, a failed run's text (cli_failure_text;
+// "%cli_no_answer" too when the run's answer cannot be read), or
+// "invalid_parameter" for a command that does not fit its buffer or holds a
+// control character (then nothing runs).
 int mac_static_add(char *err);
 
 // Lists the static entries that pass the query's filters as "entry.%d.*";
-// none for a filter that does not fit its buffer. Sets "cli_failed" when the
-// CLI run did not complete. Returns 0.
+// none for a filter that does not fit its buffer. When the CLI run did not
+// complete, or its answer could not be read to its end, sets "cli_failed"
+// and lists nothing. Returns 0.
 int mac_static_list();
 
 // Sets "entry.<num>.mac", ".vlan", ".type" and ".intf". Returns 0.
@@ -40,8 +43,9 @@ inline constexpr int MAC_DELETE_MAX = 64;
 // accepted every removal; -1 with the reason in err (at least 256 bytes):
 // "invalid_parameter" when any value is malformed (a MAC not of three groups
 // of four hex digits, an interface the switch does not list, a VLAN not
-// 1-4094, none or more than MAC_DELETE_MAX), with nothing written; else a
-// failed run's text or the CLI's first error text.
+// 1-4094, or none at all) and "error_too_many_entries" for more than
+// MAC_DELETE_MAX entries, with nothing written; else a failed run's text or
+// the CLI's first error text. An entry named twice is removed once.
 int mac_static_delete(char *err);
 
 // "sessionId=..&lang=.." with the query's listing filters, escaped, into out:

@@ -26,10 +26,13 @@ bool lang_is_valid(std::string_view lang)
 }
 
 // A session id becomes part of a file name under /var/run: one that could
-// leave that directory, or end a header line, is no session at all.
+// leave that directory, or end a header line, is no session at all. Nor is
+// one longer than IMI compares: its tail would name another pid file and
+// other links than the session IMI accepted.
 bool session_id_is_safe(std::string_view sid)
 {
-    return sid.find('/') == std::string_view::npos && !has_control_char(sid);
+    return sid.size() < IMI_NAME_LEN && sid.find('/') == std::string_view::npos &&
+           !has_control_char(sid);
 }
 
 
@@ -84,6 +87,15 @@ bool page_body_acceptable()
     return true;
 }
 
+NEOERR *page_parse_body()
+{
+    // ClearSilver parses only the bare type, spelled so: give it the one the
+    // gate accepted, or every field of the body would read as missing.
+    page_set("CGI.ContentType", FORM_TYPE.data());
+    page_set("CGI.RequestMethod", "POST");
+    return cgi_parse(web_cgi);
+}
+
 int session_is_normal(const char *session_id)
 {
     return std::strtoul(session_id, nullptr, 10) % 2 == 0 ? 1 : 0;
@@ -98,6 +110,9 @@ NEOERR *page_setup(int argc, char **argv, char **envp)
     std::signal(SIGTERM, exit_on_signal);
     std::signal(SIGINT, exit_on_signal);
     std::signal(SIGABRT, exit_on_signal);
+    // A client that has gone makes the answer's write fail, not end the
+    // process before its clean-up.
+    std::signal(SIGPIPE, SIG_IGN);
     // Templates are found relative to the web root; without it the render
     // reports the missing template.
     if (chdir("/var/www") != 0) {
@@ -165,6 +180,9 @@ int page_render(const char *template_name)
     page_set("cgiout.ContentType", "text/html; charset=utf-8");
     // The session id travels in the page's links: keep it out of Referer.
     page_set("cgiout.other.referrer", "Referrer-Policy: no-referrer");
+    // Everything the CLI said is in the data set by now; should the client
+    // be gone, nothing of the request waits on the answer's write.
+    scratch_release();
     NEOERR *err = cgi_display(web_cgi, template_name);
     return err == STATUS_OK ? 0 : page_fail(err);
 }

@@ -31,6 +31,10 @@ bool has_control_char(std::string_view text);
 inline constexpr unsigned long FORM_BODY_MAX = 4096;
 bool page_body_acceptable();
 
+// Parses the POST body that page_body_acceptable let through, whatever
+// parameters and letter case its content type had. cgi_parse's error.
+struct _neo_err *page_parse_body();
+
 // 1 when the session id's leading decimal digits are even (normal
 // privilege), 0 when odd (limited privilege).
 int session_is_normal(const char *session_id);

@@ -25,7 +25,7 @@ int serve_delete(const page_request &req, const char *list_query)
         redirect_error(req.session_id, req.lang, "invalid_parameter", "%s?%s", PAGE_NAME, list_query);
         return 0;
     }
-    if (NEOERR *err = cgi_parse(web_cgi); err != STATUS_OK)
+    if (NEOERR *err = page_parse_body(); err != STATUS_OK)
         return page_fail(err);
     const char *errid = nullptr;
     if (strcasecmp(page_value("Query.operate", ""), "delete") != 0)
@@ -63,6 +63,10 @@ int main(int argc, char **argv, char **envp)
     if (strcasecmp(method, "GET") != 0)
         return page_fail(STATUS_OK);
     page_set("listquery", list_query);
+    // The browser stops a larger selection before it is sent.
+    char max[8];
+    std::snprintf(max, sizeof max, "%d", MAC_DELETE_MAX);
+    page_set("delete_max", max);
     intf_names_load();   // the interface filter offers the switch's ports
     mac_static_list();
     return page_render(TEMPLATE_NAME);

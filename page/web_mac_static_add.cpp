@@ -25,7 +25,7 @@ int serve_post(const page_request &req)
         redirect_error(req.session_id, req.lang, "invalid_parameter", RETURN_PAGE);
         return 0;
     }
-    if (NEOERR *err = cgi_parse(web_cgi); err != STATUS_OK)
+    if (NEOERR *err = page_parse_body(); err != STATUS_OK)
         return page_fail(err);
     if (strcasecmp(page_value("Query.operate", ""), "config") == 0) {
         // A refresh of the form's data: answer with the form itself.

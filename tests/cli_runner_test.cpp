@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
+#include <functional>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -85,7 +87,7 @@ TEST_F(CliRunner, RunPerModeMarkerAndImishFate)
         {"show, marker a file", "/tmp/config_mode", true, true, 0, "out\n"},
         {"imish exits 127 after its answer", "/tmp/stub.rc", false, true, 0, "out\n"},
         {"imish exits 127 with no answer", "/tmp/stub.127", false, true, -1, "%%cli_unavailable"},
-        {"imish killed by a signal", "/tmp/stub.kill", true, true, -1, "%%cli_unavailable"},
+        {"imish killed by a signal", "/tmp/stub.kill", true, true, -3, "%%cli_no_answer"},
         {"imish missing", "nopath", false, false, -1, "%%cli_unavailable"},
     };
     for (const auto &c : cases) {
@@ -110,9 +112,11 @@ TEST_F(CliRunner, RunPerModeMarkerAndImishFate)
 TEST_F(CliRunner, ResultFileNotOursIsNeitherWrittenNorRun)
 {
     write_file("/tmp/victim", "keep");
+    const std::string res = res_file_path;
     // A symbolic link in show, config and held config mode; a second hard link.
     for (int mode = 0; mode < 4; ++mode) {
         SCOPED_TRACE(mode);
+        std::snprintf(res_file_path, sizeof res_file_path, "%s", res.c_str());
         if (mode == 2)
             write_file("/tmp/config_mode", "");
         remove("/tmp/stub.ran");
@@ -128,21 +132,46 @@ TEST_F(CliRunner, ResultFileNotOursIsNeitherWrittenNorRun)
         EXPECT_EQ(mode == 0 ? cli_exec_show() : cli_exec_config(), mode == 2 ? 0 : -1);
         EXPECT_EQ(read_file("/tmp/victim"), "keep");
         EXPECT_FALSE(path_exists("/tmp/stub.ran"));
+        // What stands at the name is not the clean-up's to remove.
+        EXPECT_EQ(res_file_path[0] == '\0', mode != 2);
     }
 }
 
-TEST_F(CliRunner, CommandFilePlantedByAnotherUserIsNotRun)
+TEST_F(CliRunner, WhatIsPlantedAtTheCommandFileIsNeitherOpenedNorRun)
 {
-    // After a run the command file is gone and its name is known: another
-    // user's file there is neither written to nor handed to imish.
-    cli_exec_show();
-    write_file(cmd_file_path, "no mac-address-table 00e0.fc0a.b1c2 vlan 10\n", 0666);
-    ASSERT_EQ(chown(cmd_file_path, 65534, 65534), 0);
-    EXPECT_EQ(cli_append_cmd("show x"), -1);
-    unlink("/tmp/stub.ran");
-    EXPECT_EQ(cli_exec_config(), -1);
-    EXPECT_FALSE(path_exists("/tmp/stub.ran"));
-    EXPECT_EQ(read_file(res_file_path), "%%cli_unavailable");
+    // After a run the command file is gone and its name is known. What
+    // another user puts there is refused at once (a FIFO without a reader
+    // would hold a plain open for ever), never run, and left to its owner.
+    const std::string cmd = cmd_file_path;
+    const std::function<void()> plants[] = {
+        [&] {
+            write_file(cmd, "no mac-address-table 00e0.fc0a.b1c2 vlan 10\n", 0666);
+            ASSERT_EQ(chown(cmd.c_str(), 65534, 65534), 0);
+        },
+        [&] { ASSERT_EQ(mkfifo(cmd.c_str(), 0666), 0); },
+        [&] { ASSERT_EQ(mkdir(cmd.c_str(), 0777), 0); write_file(cmd + "/keep", ""); },
+        [&] { ASSERT_EQ(symlink("/tmp/body", cmd.c_str()), 0); },
+    };
+    for (std::size_t i = 0; i < std::size(plants); ++i) {
+        SCOPED_TRACE(i);
+        std::snprintf(cmd_file_path, sizeof cmd_file_path, "%s", cmd.c_str());
+        ASSERT_EQ(cli_append_cmd("show a"), 0);
+        cli_exec_show();
+        plants[i]();
+        struct stat planted;
+        ASSERT_EQ(lstat(cmd.c_str(), &planted), 0);
+        EXPECT_EQ(cli_append_cmd("show x"), -1);
+        unlink("/tmp/stub.ran");
+        EXPECT_EQ(cli_exec_config(), -1);
+        EXPECT_FALSE(path_exists("/tmp/stub.ran"));
+        EXPECT_EQ(read_file(res_file_path), "%%cli_unavailable");
+        scratch_cleanup();
+        struct stat after;
+        EXPECT_TRUE(lstat(cmd.c_str(), &after) == 0 && after.st_ino == planted.st_ino);
+        EXPECT_EQ(read_file("/tmp/body"), "addr0=00e0");
+        std::filesystem::remove_all(cmd);
+        ASSERT_EQ(scratch_create("1"), 0);
+    }
 }
 
 TEST_F(CliRunner, RunShowHandsLinesAfterTheSkip)
@@ -188,14 +217,21 @@ TEST_F(CliRunner, FindError)
         {"from the match on", "an error here\n", "error", nullptr, nullptr, -1, "error here\n"},
         {"null out buffer", "% x\n", "%", nullptr, nullptr, -1, nullptr},
         {"unreadable result", nullptr, "%", nullptr, nullptr, -1, "untouched"},
+        // Opens, then fails its first read: no line read is no success.
+        {"result not readable to its end", "DIR", "%", nullptr, nullptr, -1, "untouched"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        c.result ? write_file(res_file_path, c.result) : (void)unlink(res_file_path);
+        std::filesystem::remove_all(res_file_path);
+        if (c.result && std::string(c.result) == "DIR")
+            ASSERT_EQ(mkdir(res_file_path, 0700), 0);
+        else if (c.result)
+            write_file(res_file_path, c.result);
         char out[256] = "untouched";
         EXPECT_EQ(cli_find_error(c.match, c.ex1, c.ex2, c.out ? out : nullptr), c.rc);
         EXPECT_STREQ(out, c.out ? c.out : "untouched");
     }
+    EXPECT_EQ(cli_parse_result(record_line, 0), -1);
 }
 
 TEST_F(CliRunner, WithoutScratchFiles)

@@ -147,6 +147,23 @@ TEST_F(ImiClient, UserListReplies)
     }
 }
 
+// A peer that takes the request and never answers: the request fails at
+// its deadline, and the connection is closed, so that the late answer is
+// never read as the next request's.
+TEST_F(ImiClient, SilentPeerTimesOutAndTheConnectionGoes)
+{
+    unique_fd imi = peer();
+    char user[32];
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(imi_check_session("1", "10.0.0.1", user), 1);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(4900));
+    EXPECT_LT(waited, std::chrono::seconds(8));
+    EXPECT_EQ(imi_sock_fd, -1);
+    char byte;
+    EXPECT_EQ(recv(imi.get(), &byte, 1, MSG_PEEK), 1) << "the request was sent";
+}
+
 // Five attempts a second apart, then the request fails quietly.
 TEST_F(ImiClient, NoListenerGivesUpAfterFiveSeconds)
 {

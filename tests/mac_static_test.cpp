@@ -153,4 +153,18 @@ TEST_F(MacStatic, Listing)
     }
 }
 
+TEST_F(MacStatic, ListQueryKeepsAFilterWholeOrDropsIt)
+{
+    // "sessionId=1&lang=en" is 19 bytes, "&vlan=" 6 more: 38 digits fill a
+    // 64-byte buffer to its terminator, 39 would need one byte more.
+    const std::string base = "sessionId=1&lang=en";
+    for (std::size_t digits : {38u, 39u}) {
+        const std::string vlan(digits, '1');
+        request({{"vlan", vlan}});
+        char out[64];
+        mac_list_query(base.c_str(), out, sizeof out);
+        EXPECT_EQ(out, digits == 38 ? base + "&vlan=" + vlan : base) << digits;
+    }
+}
+
 } // namespace

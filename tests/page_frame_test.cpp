@@ -11,8 +11,21 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
+
+// The holder before this process removes its pid file just as this
+// process's lock lands: the flock is then taken on a file no longer at the
+// path. Every other flock of the program passes through.
+const char *g_removed_before_lock = nullptr;
+extern "C" int flock(int fd, int op)
+{
+    if (const char *path = std::exchange(g_removed_before_lock, nullptr))
+        unlink(path);
+    return static_cast<int>(syscall(SYS_flock, fd, op));
+}
 
 namespace {
 
@@ -114,6 +127,17 @@ TEST(PidFile, LockIsTheGuard)
     ASSERT_EQ(symlink("/tmp/victim", "/var/run/planted.pid"), 0);
     EXPECT_EQ(pid_lock("/var/run/planted.pid"), -1);
     EXPECT_EQ(read_file("/tmp/victim"), "keep");
+}
+
+TEST(PidFile, LockOnAFileNoLongerAtThePathIsTakenAgain)
+{
+    const std::string path = "/var/run/moved.pid";
+    clear_paths();
+    g_removed_before_lock = path.c_str();
+    EXPECT_EQ(pid_lock(path.c_str()), 0);
+    // The lock held is the one at the path: another instance finds it busy.
+    EXPECT_EQ(read_file(path), std::to_string(getpid()));
+    EXPECT_EQ(in_child([&] { _exit(pid_lock(path.c_str())); }), 1);
 }
 
 TEST(PidFile, BusyOnlyForALiveProcess)

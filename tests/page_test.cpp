@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <poll.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -111,10 +112,12 @@ protected:
         return request("POST", "sessionId=" + sid + "&lang=" + lang, body);
     }
 
-    // Starts the page on a GET of the admin's session without waiting for it.
-    pid_t start_get()
+    // Starts a page on a GET of the admin's session without waiting for it,
+    // its answer going to out (or nowhere).
+    pid_t start_get(const std::string &page = "web_mac_static_add.cgi", int out = -1)
     {
-        std::vector<std::string> env = cgi_env("GET", "sessionId=" + admin + "&lang=en", "");
+        std::vector<std::string> env = cgi_env("GET", "sessionId=" + admin + "&lang=en", "", page);
+        const std::string bin = page == "web_mac_static.cgi" ? kListBin : PAGE_BIN;
         std::vector<char *> envp;
         for (std::string &e : env)
             envp.push_back(e.data());
@@ -123,9 +126,9 @@ protected:
         if (pid == 0) {
             int null = open("/dev/null", O_RDWR);
             dup2(null, 0);
-            dup2(null, 1);
-            char *argv[] = {const_cast<char *>(PAGE_BIN), nullptr};
-            execve(PAGE_BIN, argv, envp.data());
+            dup2(out >= 0 ? out : null, 1);
+            char *argv[] = {const_cast<char *>(bin.c_str()), nullptr};
+            execve(bin.c_str(), argv, envp.data());
             _exit(127);
         }
         return pid;
@@ -318,11 +321,18 @@ TEST_F(PageTest, RefusedAddsRunNoCommand)
     EXPECT_EQ(show_static().find("00e0"), std::string::npos);
     EXPECT_TRUE(dir_entries("/var/tmp").empty());
 
-    // A body of exactly 4 KiB, with a charset parameter, is the form's.
-    content_type = "Application/X-WWW-Form-Urlencoded; charset=UTF-8";
-    std::string body = "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10&pad=";
-    body += std::string(4096 - body.size(), 'x');
-    EXPECT_EQ(add(admin, body).out, "Location: web_mac_static.cgi?sessionId=" + admin + "&lang=en\r\n\r\n");
+    // A body of exactly 4 KiB, with a charset parameter and in any case, is
+    // the form's, and is read as such.
+    std::string mac = "b1c2";
+    for (const char *type : {"Application/X-WWW-Form-Urlencoded; charset=UTF-8",
+             "application/x-www-form-urlencoded;charset=UTF-8"}) {
+        content_type = type;
+        std::string body = "addr0=00e0&addr1=fc0a&addr2=" + mac + "&intf_name=eth-0-1&vlan=10&pad=";
+        body += std::string(4096 - body.size(), 'x');
+        EXPECT_EQ(add(admin, body).out, "Location: web_mac_static.cgi?sessionId=" + admin + "&lang=en\r\n\r\n");
+        EXPECT_NE(show_static().find("00e0.fc0a." + mac), std::string::npos) << type;
+        mac = "b1c3";
+    }
 }
 
 TEST_F(PageTest, HeldConfigurationModeIsReported)
@@ -365,7 +375,7 @@ TEST_F(PageTest, ListingRemovesTheSelectedEntries)
     const std::string both = sel(a, "eth-0-1", "10") + sel(b, "agg1", "10");
     std::string many;
     for (int i = 0; i <= 64; ++i)
-        many += sel(a, "eth-0-1", "10");
+        many += sel("00e0.fc0a." + std::to_string(1000 + i), "eth-0-1", "10");
     const std::string list = "web_mac_static.cgi%3FsessionId%3D";
     // left: the entries still there afterwards, of a and b.
     struct { const char *name; std::string sid_of, body, out; std::string left; } cases[] = {
@@ -376,7 +386,11 @@ TEST_F(PageTest, ListingRemovesTheSelectedEntries)
         {"limited session", "guest", "operate=delete" + both, "error_no_privilege", a + b},
         {"no operate", "admin", both.substr(1), "invalid_parameter", a + b},
         {"nothing named", "admin", "operate=delete", "invalid_parameter", a + b},
-        {"over 64 entries", "admin", "operate=delete" + many, "invalid_parameter", a + b},
+        {"an entry named twice goes once", "admin",
+         "operate=delete" + sel(a, "eth-0-1", "10") + sel(a, "eth-0-1", "10"), "OK", b},
+        {"a valid value, then a bad one", "admin",
+         "operate=delete" + sel(a, "eth-0-1", "10") + sel(b, "agg1", "4095"), "invalid_parameter", a + b},
+        {"over 64 entries", "admin", "operate=delete" + many, "error_too_many_entries", a + b},
         {"body over 4 KiB", "admin", "operate=delete" + both + "&pad=" + std::string(4096, 'x'),
          "invalid_parameter", a + b},
     };
@@ -405,6 +419,12 @@ TEST_F(PageTest, ListingRemovesTheSelectedEntries)
     };
     for (const auto &c : cases)
         run(c.name, c.sid_of == "guest" ? guest : admin, c.body, c.out, c.left);
+    for (const char *type : {"application/x-www-form-urlencoded;charset=UTF-8",
+             "APPLICATION/X-WWW-FORM-URLENCODED"}) {
+        content_type = type;
+        run(type, admin, "operate=delete" + both, "OK", "");
+    }
+    content_type = "application/x-www-form-urlencoded";
     for (const std::string &v : bad_values)
         run(v, admin, "operate=delete&sel=" + v, "invalid_parameter", a + b);
 }
@@ -498,7 +518,9 @@ TEST_F(PageTest, TmpNearlyFullRunsNothingAndSaysSo)
 
 TEST_F(PageTest, HungImishIsEndedAndReported)
 {
-    stub_imish("trap '' TERM\necho $$ >/tmp/imish_started\nwhile :; do sleep 1; done\n");
+    // Its child takes SIGTERM as a cue to clean up: the whole group gets it.
+    stub_imish("(trap 'echo >/tmp/child_termed; exit' TERM; while :; do sleep 0.1; done) &\n"
+               "trap '' TERM\necho $$ >/tmp/imish_started\nwhile :; do sleep 1; done\n");
     auto start = std::chrono::steady_clock::now();
     proc_result r = add(admin, "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10");
     auto took = std::chrono::steady_clock::now() - start;
@@ -509,6 +531,78 @@ TEST_F(PageTest, HungImishIsEndedAndReported)
     pid_t imish = std::atoi(read_file("/tmp/imish_started").c_str());
     ASSERT_GT(imish, 0);
     EXPECT_EQ(kill(imish, 0), -1);
+    EXPECT_TRUE(path_exists("/tmp/child_termed"));
+}
+
+// Runs that ran but whose answer is not whole: the operator is told the
+// outcome is unknown (a change) or that the list is incomplete (a listing),
+// never a success nor a shorter list.
+TEST_F(PageTest, RunsWithoutAWholeAnswerAreToldSo)
+{
+    const std::string sim = SIM_BIN_DIR "/imish \"$@\"";
+    const std::string entry = "mac-address-table 00e0.fc0a.0001 forward eth-0-1 vlan 10\n";
+    const std::string add_body = "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10";
+    const std::string no_answer = error_redirect(admin, "en", "%25cli_no_answer", "web_mac_static_add.cgi%3F");
+    struct { const char *name, *request; std::string stub; } cases[] = {
+        {"the listing's own run killed after the port run", "list",
+         "for a; do :; done\ngrep -q '^show mac' \"$a\" && kill -9 $$\nexec " + sim + "\n"},
+        {"the result file gone after the run", "add",
+         "rm -f \"$(readlink /proc/$$/fd/1)\"\nexec " + sim + "\n"},
+        {"imish killed after its work", "add", sim + "\nkill -9 $$\n"},
+        {"imish killed after its work", "remove", sim + "\nkill -9 $$\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.request) + ": " + c.name);
+        run_process({SIM_BIN_DIR "/imish", "--reset"}, {});
+        configure(entry);
+        stub_imish(c.stub);
+        std::string req = c.request;
+        if (req == "list") {
+            proc_result r = listing("GET", "sessionId=" + admin + "&lang=en");
+            EXPECT_NE(r.out.find("id=\"cli_failed\""), std::string::npos);
+            EXPECT_EQ(r.out.find("00e0.fc0a.0001"), std::string::npos);
+        } else if (req == "add") {
+            EXPECT_EQ(add(admin, add_body).out, no_answer);
+        } else {
+            proc_result r = listing("POST", "sessionId=" + admin + "&lang=en",
+                                    "operate=delete&sel=00e0.fc0a.0001+eth-0-1+10");
+            EXPECT_EQ(r.out, error_redirect(admin, "en", "%25cli_no_answer",
+                                            "web_mac_static.cgi%3FsessionId%3D" + admin + "%26lang%3Den"));
+        }
+        path = kPath;
+    }
+}
+
+// /tmp fills up while imish answers: what it wrote is not its whole answer.
+TEST_F(PageTest, TmpFillingDuringARunIsNoAnswer)
+{
+    ASSERT_EQ(mount(nullptr, "/tmp", nullptr, MS_REMOUNT, "size=2m"), 0) << std::strerror(errno);
+    configure("mac-address-table 00e0.fc0a.0001 forward eth-0-1 vlan 10\n");
+    stub_imish("cat /dev/zero >/tmp/filler 2>/dev/null\nexec " SIM_BIN_DIR "/imish \"$@\"\n");
+    EXPECT_EQ(add(admin, "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10").out,
+              error_redirect(admin, "en", "%25cli_no_answer", "web_mac_static_add.cgi%3F"));
+    unlink("/tmp/filler");
+    proc_result r = listing("GET", "sessionId=" + admin + "&lang=en");
+    unlink("/tmp/filler");
+    EXPECT_NE(r.out.find("id=\"cli_failed\""), std::string::npos);
+    EXPECT_EQ(r.out.find("00e0.fc0a.0001"), std::string::npos);
+}
+
+// The client has gone before the answer: its write fails, and the request
+// still leaves nothing behind (TearDown).
+TEST_F(PageTest, AnswerToAClientThatHasGoneLeavesNothing)
+{
+    configure("mac-address-table 00e0.fc0a.0001 forward eth-0-1 vlan 10\n");
+    for (const char *page : {"web_mac_static.cgi", "web_mac_static_add.cgi"}) {
+        int out[2];
+        ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+        close(out[0]);
+        pid_t pid = start_get(page, out[1]);
+        close(out[1]);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status)) << page << ": ended by signal " << WTERMSIG(status);
+    }
 }
 
 TEST_F(PageTest, TerminatedMidRunEndsImishLeavesNothingAndExitsZero)
@@ -563,6 +657,71 @@ TEST(PageFault, SilentImiGivesTheLoginPageInTime)
     EXPECT_GE(took, std::chrono::seconds(5));
     EXPECT_LT(took, std::chrono::seconds(10));
     close(srv);
+}
+
+// An IMI whose queue is full and never accepts: every connect attempt
+// times out, and the request ends on the login page.
+TEST(PageFault, ImiThatNeverAcceptsGivesTheLoginPageInTime)
+{
+    int srv = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", IMI_SOCK_PATH);
+    ASSERT_EQ(bind(srv, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+    ASSERT_EQ(listen(srv, 0), 0);
+    std::vector<int> queued;
+    for (int i = 0; i < 16; ++i) {
+        int c = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (connect(c, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) {
+            close(c);
+            break;
+        }
+        queued.push_back(c);
+    }
+    ASSERT_FALSE(queued.empty());
+    auto start = std::chrono::steady_clock::now();
+    proc_result r = run_process({PAGE_BIN}, {"GATEWAY_INTERFACE=CGI/1.1", "REQUEST_METHOD=GET",
+                                             "QUERY_STRING=sessionId=2&lang=cn"});
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(r.out, login_timeout_page("cn"));
+    // Five attempts of 5 s, a second apart.
+    EXPECT_GE(took, std::chrono::seconds(25));
+    EXPECT_LT(took, std::chrono::seconds(40));
+    for (int c : queued)
+        close(c);
+    close(srv);
+}
+
+// A session id longer than IMI compares is no session: it is not sent, so an
+// IMI that would take its first 31 characters never vouches for all of it.
+TEST(PageFault, OverlongSessionIdIsNeverSentToImi)
+{
+    int srv = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", IMI_SOCK_PATH);
+    ASSERT_EQ(bind(srv, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+    ASSERT_EQ(listen(srv, 8), 0);
+    // An IMI that accepts whatever it is asked.
+    std::thread imi([srv] {
+        pollfd pfd = {srv, POLLIN, 0};
+        if (poll(&pfd, 1, 10000) != 1)
+            return;
+        int c = accept(srv, nullptr, nullptr);
+        char req[100];
+        unsigned char reply[200] = {3, 0, 200, 0, 1, 1, 1, 1, 'a', 'd', 'm', 'i', 'n'};
+        if (read(c, req, sizeof req) > 0) {
+            EXPECT_EQ(write(c, reply, sizeof reply), 200);
+        }
+        close(c);
+    });
+    proc_result r = run_process({PAGE_BIN}, {"GATEWAY_INTERFACE=CGI/1.1", "REQUEST_METHOD=GET",
+                                             "QUERY_STRING=sessionId=" + std::string(32, '2') + "&lang=en"});
+    EXPECT_EQ(r.out, login_timeout_page("en"));
+    shutdown(srv, SHUT_RDWR);
+    imi.join();
+    close(srv);
+    EXPECT_TRUE(dir_entries("/var/run", "web_mac_static").empty());
 }
 
 // Each request maps what the binary needs: the C library and nothing else

@@ -23,6 +23,7 @@
 <?cs set:L.cli_failed = "交换机没有返回完整的数据，显示的内容可能不完整。请刷新页面重试。" ?>
 <?cs set:L.delete_selected = "删除所选" ?>
 <?cs set:L.delete_confirm_one = "删除 1 个静态表项？" ?>
+<?cs set:L.delete_too_many = "一次最多可删除 %d 个表项，请减少选择。" ?>
 <?cs set:L.delete_confirm_many = "删除 %d 个静态表项？" ?>
 <?cs set:L.select = "选择此表项" ?>
 <?cs set:L.select_all = "选择全部表项" ?>

@@ -23,6 +23,7 @@
 <?cs set:L.cli_failed = "The switch did not answer in full: what is shown may be incomplete. Reload the page to try again." ?>
 <?cs set:L.delete_selected = "Delete selected" ?>
 <?cs set:L.delete_confirm_one = "Delete 1 static entry?" ?>
+<?cs set:L.delete_too_many = "At most %d entries can be deleted at a time; select fewer." ?>
 <?cs set:L.delete_confirm_many = "Delete %d static entries?" ?>
 <?cs set:L.select = "Select this entry" ?>
 <?cs set:L.select_all = "Select all entries" ?>

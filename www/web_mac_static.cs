@@ -15,7 +15,7 @@
  <label><?cs var:L.vlan ?> <input id="vlan" name="vlan" size="5" maxlength="4" inputmode="numeric" pattern="<?cs var:Pattern.vlan ?>" data-invalid="<?cs var:L.vlan_invalid ?>" value="<?cs var:Query.vlan ?>"></label>
  <button type="submit" id="filter_bn"><?cs var:L.filter ?></button>
 </form>
-<?cs if:privilege == "normal" ?><form id="delete_form" method="post" action="web_mac_static.cgi?<?cs var:listquery ?>" data-confirm-one="<?cs var:L.delete_confirm_one ?>" data-confirm-many="<?cs var:L.delete_confirm_many ?>">
+<?cs if:privilege == "normal" ?><form id="delete_form" method="post" action="web_mac_static.cgi?<?cs var:listquery ?>" data-confirm-one="<?cs var:L.delete_confirm_one ?>" data-confirm-many="<?cs var:L.delete_confirm_many ?>" data-max="<?cs var:delete_max ?>" data-too-many="<?cs var:L.delete_too_many ?>">
 <input type="hidden" name="operate" value="delete"><?cs /if ?>
 <table id="entries">
 <thead><tr><?cs if:privilege == "normal" ?><th><input type="checkbox" id="select_all" title="<?cs var:L.select_all ?>"></th><?cs /if ?><th>#</th><th><?cs var:L.mac ?></th><th><?cs var:L.vlan ?></th><th><?cs var:L.type ?></th><th><?cs var:L.intf ?></th></tr></thead>
@@ -43,6 +43,12 @@
   form.addEventListener('change', chosen);
   form.addEventListener('submit', function (ev) {
     var n = chosen();
+    var max = Number(form.dataset.max);
+    if (n > max) {
+      window.alert(form.dataset.tooMany.replace('%d', max));
+      ev.preventDefault();
+      return;
+    }
     var ask = (n === 1 ? form.dataset.confirmOne : form.dataset.confirmMany).replace('%d', n);
     if (n === 0 || !window.confirm(ask)) ev.preventDefault();
   });

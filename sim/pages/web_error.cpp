@@ -12,8 +12,8 @@ namespace {
 
 // The ids that pages send; any other text (the CLI's own) is shown as it is.
 constexpr std::string_view KNOWN_IDS[] = {
-    "invalid_parameter", "error_prog_busy", "error_no_privilege", "configure_mode_inuse",
-    "cli_unavailable", "cli_timeout",
+    "invalid_parameter", "error_prog_busy", "error_no_privilege", "error_too_many_entries",
+    "configure_mode_inuse", "cli_unavailable", "cli_timeout", "cli_no_answer",
 };
 
 // Only a page of this interface: "name.cgi" and its query, no scheme, no

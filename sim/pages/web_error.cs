@@ -14,16 +14,20 @@
   if:errid == "invalid_parameter" ?>参数无效。<?cs
   elif:errid == "error_prog_busy" ?>该页面正在为本会话处理另一个请求，请稍后再试。<?cs
   elif:errid == "error_no_privilege" ?>您的账户没有执行此操作的权限。<?cs
+  elif:errid == "error_too_many_entries" ?>一次最多可删除 64 个表项，请分批选择。未删除任何表项。<?cs
   elif:errid == "configure_mode_inuse" ?>另一个用户正在使用配置模式，请稍后再试。<?cs
   elif:errid == "cli_unavailable" ?>交换机命令行暂时不可用，未执行任何更改。<?cs
-  elif:errid == "cli_timeout" ?>交换机没有及时响应。更改可能已经生效，也可能没有，请查看地址表。<?cs /if ?><?cs
+  elif:errid == "cli_timeout" ?>交换机没有及时响应。更改可能已经生效，也可能没有，请查看地址表。<?cs
+  elif:errid == "cli_no_answer" ?>命令已发送给交换机，但无法读取其完整应答。更改可能已经生效，也可能没有，请查看地址表。<?cs /if ?><?cs
  else ?><?cs
   if:errid == "invalid_parameter" ?>A value of the request is not valid.<?cs
   elif:errid == "error_prog_busy" ?>This page is busy with another request of your session; try again in a moment.<?cs
   elif:errid == "error_no_privilege" ?>Your account is not allowed to do this.<?cs
+  elif:errid == "error_too_many_entries" ?>At most 64 entries can be deleted at a time; select fewer. Nothing was deleted.<?cs
   elif:errid == "configure_mode_inuse" ?>Another user holds configuration mode; try again later.<?cs
   elif:errid == "cli_unavailable" ?>The switch's command line is not available; nothing was changed.<?cs
-  elif:errid == "cli_timeout" ?>The switch did not answer in time. The change may or may not have been made; check the table.<?cs /if ?><?cs
+  elif:errid == "cli_timeout" ?>The switch did not answer in time. The change may or may not have been made; check the table.<?cs
+  elif:errid == "cli_no_answer" ?>The command reached the switch, but its answer could not be read in full. The change may or may not have been made; check the table.<?cs /if ?><?cs
  /if ?></p>
 <p class="links"><a id="back_link" href="<?cs var:rdrpage ?>"><?cs if:lang == "cn" ?>返回<?cs else ?>Back<?cs /if ?></a></p>
 </main>
