@@ -208,6 +208,39 @@ test('entries are removed from the listing after a confirmation', async () => {
   await finish(page);
 });
 
+test('a selection past 64 entries is stopped before it is sent', async () => {
+  const page = await login('admin', 'admin');
+  // fetch posts URLSearchParams as "application/x-www-form-urlencoded;charset=UTF-8".
+  const post = (cgi, query, fields) => page.evaluate(async ([cgi, query, fields]) => {
+    const body = new URLSearchParams();
+    for (const [k, v] of fields) body.append(k, v);
+    return (await fetch(`${cgi}?${query}`, { method: 'POST', body, redirect: 'manual' })).type;
+  }, [cgi, query, fields]);
+  const query = `sessionId=${page.sessionId}&lang=en`;
+  const macs = Array.from({ length: 65 }, (_, i) => `0000.0d0d.${String(1000 + i)}`);
+  for (const mac of macs) {
+    const [a0, a1, a2] = mac.split('.');
+    await post('web_mac_static_add.cgi', query,
+      [['addr0', a0], ['addr1', a1], ['addr2', a2], ['intf_name', 'eth-0-5'], ['vlan', '10']]);
+  }
+  await page.goto(`${page.base}web_mac_static.cgi?${query}&vlan=10&intf_name=eth-0-5`);
+  assert.equal((await listedEntries(page)).length, 65);
+  await page.check('#select_all');
+  let asked;
+  page.once('dialog', (d) => { asked = d.message(); d.accept(); });
+  await page.click('#delete_bn');
+  assert.equal(asked, 'At most 64 entries can be deleted at a time; select fewer.');
+  assert.equal((await listedEntries(page)).length, 65);
+  // Two batches go.
+  for (const batch of [macs.slice(0, 64), macs.slice(64)]) {
+    await post('web_mac_static.cgi', `${query}&vlan=10&intf_name=eth-0-5`,
+      [['operate', 'delete'], ...batch.map((m) => ['sel', `${m} eth-0-5 10`])]);
+  }
+  await page.reload();
+  assert.deepEqual(await listedEntries(page), []);
+  await finish(page);
+});
+
 test('the error page shows foreign text as text and links only into this interface', async () => {
   const page = await (await browser.newContext()).newPage();
   for (const rdr of ['https://evil.example/a.cgi', 'javascript:alert(1)//x.cgi', '../x.cgi']) {
