@@ -640,15 +640,25 @@ TEST_F(PageTest, ArgumentIsNoEnvironmentFileUnderCgi)
     EXPECT_TRUE(is_rendered_page(run_process({PAGE_BIN, "/tmp/env_file"}, env).out));
 }
 
-// An IMI that accepts and never answers: the session counts as refused.
-TEST(PageFault, SilentImiGivesTheLoginPageInTime)
+// A socket where IMI listens, played by the test; -1 when it cannot be made.
+int imi_listener(int backlog)
 {
     int srv = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", IMI_SOCK_PATH);
-    ASSERT_EQ(bind(srv, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
-    ASSERT_EQ(listen(srv, 8), 0);
+    if (bind(srv, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || listen(srv, backlog) != 0) {
+        close(srv);
+        return -1;
+    }
+    return srv;
+}
+
+// An IMI that accepts and never answers: the session counts as refused.
+TEST(PageFault, SilentImiGivesTheLoginPageInTime)
+{
+    int srv = imi_listener(8);
+    ASSERT_GE(srv, 0);
     auto start = std::chrono::steady_clock::now();
     proc_result r = run_process({PAGE_BIN}, {"GATEWAY_INTERFACE=CGI/1.1", "REQUEST_METHOD=GET",
                                              "QUERY_STRING=sessionId=2&lang=cn"});
@@ -663,12 +673,11 @@ TEST(PageFault, SilentImiGivesTheLoginPageInTime)
 // times out, and the request ends on the login page.
 TEST(PageFault, ImiThatNeverAcceptsGivesTheLoginPageInTime)
 {
-    int srv = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int srv = imi_listener(0);
+    ASSERT_GE(srv, 0);
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", IMI_SOCK_PATH);
-    ASSERT_EQ(bind(srv, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
-    ASSERT_EQ(listen(srv, 0), 0);
     std::vector<int> queued;
     for (int i = 0; i < 16; ++i) {
         int c = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -696,12 +705,8 @@ TEST(PageFault, ImiThatNeverAcceptsGivesTheLoginPageInTime)
 // IMI that would take its first 31 characters never vouches for all of it.
 TEST(PageFault, OverlongSessionIdIsNeverSentToImi)
 {
-    int srv = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", IMI_SOCK_PATH);
-    ASSERT_EQ(bind(srv, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
-    ASSERT_EQ(listen(srv, 8), 0);
+    int srv = imi_listener(8);
+    ASSERT_GE(srv, 0);
     // An IMI that accepts whatever it is asked.
     std::thread imi([srv] {
         pollfd pfd = {srv, POLLIN, 0};
