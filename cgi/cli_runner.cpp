@@ -425,7 +425,11 @@ void cli_child_end()
         reap_child_group(pid);
 }
 
-int cli_parse_result(cli_line_cb cb, int skip)
+namespace {
+
+// Hands the result lines after the first skip to cb; with checked, a
+// handler's non-zero result stops the reading. 0 after the whole file.
+int parse_lines(cli_line_cb cb, int skip, bool checked)
 {
     if (!cb)
         return -1;
@@ -440,9 +444,17 @@ int cli_parse_result(cli_line_cb cb, int skip)
             ++skipped;
             continue;
         }
-        cb(&counter, line);
+        if (cb(&counter, line) != 0 && checked)
+            return -1;
     }
     return f.failed() ? -1 : 0;
+}
+
+} // namespace
+
+int cli_parse_result(cli_line_cb cb, int skip)
+{
+    return parse_lines(cb, skip, false);
 }
 
 const char *cli_result_path()
@@ -457,6 +469,15 @@ int cli_run_show(const char *cmd, cli_line_cb cb, int skip)
     if (int rc = cli_exec_show())
         return rc;
     return cli_parse_result(cb, skip);
+}
+
+int cli_run_show_checked(const char *cmd, cli_line_cb cb, int skip)
+{
+    if (int rc = cli_append_cmd(cmd))
+        return rc;
+    if (int rc = cli_exec_show())
+        return rc;
+    return parse_lines(cb, skip, true);
 }
 
 int cli_find_error(const char *match, const char *exclude1, const char *exclude2, char *out)

@@ -65,6 +65,10 @@ const char *cli_result_path();
 // The first non-zero result of those steps (a failed run's included), else 0.
 int cli_run_show(const char *cmd, cli_line_cb cb, int skip);
 
+// As cli_run_show, but a handler's result counts: the first non-zero one
+// (a line the caller could not take in) stops the reading with -1.
+int cli_run_show_checked(const char *cmd, cli_line_cb cb, int skip);
+
 // Finds the first result line that holds match and neither exclusion. Then
 // copies the text from the match on (one leading "%" dropped, line feed kept)
 // into out (256 bytes, may be null) and returns -1. 0 when no line matches;

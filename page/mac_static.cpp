@@ -125,6 +125,13 @@ bool is_listed(const char (*cmds)[CMD_BUF_SIZE], int count, const char *cmd)
     return false;
 }
 
+// A filter no entry can pass: the listing is whole, and empty.
+int matches_nothing()
+{
+    page_set("entries_listed", "1");
+    return 0;
+}
+
 // A run whose answer is not whole is told to the operator ("cli_failed"),
 // and what was read of it is dropped: never a shorter list shown as whole.
 void note_cli_failure(int rc, std::initializer_list<const char *> partial)
@@ -166,8 +173,12 @@ int config_run(const char (*cmds)[CMD_BUF_SIZE], int count, char *err)
 
 int intf_names_load()
 {
-    int rc = cli_run_show("show interface switchport", intf_line_parse, 0);
+    int rc = cli_run_show_checked("show interface switchport", intf_line_parse, 0);
     note_cli_failure(rc, {"ifname", "eth", "agg"});
+    // Set last: the form offers its ports, or says there are none, only
+    // once every name is in.
+    if (rc == 0 && !page_set("ports_listed", "1"))
+        rc = -1;
     return rc;
 }
 
@@ -191,10 +202,10 @@ int intf_line_parse(int *counter, const char *line)
         return 0;
     // The colon and the blank after it are not part of the name.
     const char *name = colon + 2 <= len ? copy + colon + 2 : copy + len;
-    page_set("ifname", name);
-    intf_name_store(*counter, name);
+    bool stored = page_set("ifname", name);
+    stored = intf_name_store(*counter, name) == 0 && stored;
     ++*counter;
-    return 0;
+    return stored ? 0 : -1;
 }
 
 int intf_name_store(int num, const char *name)
@@ -203,7 +214,8 @@ int intf_name_store(int num, const char *name)
     if (group) {
         char key[KEY_BUF_SIZE];
         row_key(key, group, num, "name");
-        page_set(key, name);
+        if (!page_set(key, name))
+            return -1;
     }
     return 0;
 }
@@ -241,7 +253,7 @@ int mac_static_list()
         int len = std::snprintf(mac_filter, sizeof mac_filter, "%s.%s.%s", groups[0] ? groups[0] : "",
                                 groups[1] ? groups[1] : "", groups[2] ? groups[2] : "");
         if (len < 0 || static_cast<std::size_t>(len) >= sizeof mac_filter)
-            return 0;
+            return matches_nothing();
     }
 
     const char *intf = page_value("Query.intf_name");
@@ -255,7 +267,7 @@ int mac_static_list()
     // A cut VLAN would ask for another VLAN's entries, and a line end would
     // add a command: list nothing instead.
     if (len < 0 || static_cast<std::size_t>(len) >= sizeof cmd || has_control_char(cmd))
-        return 0;
+        return matches_nothing();
     int rc = cli_append_cmd(cmd);
     if (rc == 0)
         rc = cli_exec_show();
@@ -272,7 +284,8 @@ int mac_static_list()
     char line[CLI_LINE_SIZE];
     int skipped = 0;
     int entries = 0;
-    while (f.next(line)) {
+    bool stored = true;
+    while (stored && f.next(line)) {
         if (skipped < LISTING_HEADER_LINES) {
             ++skipped;
             continue;
@@ -287,9 +300,13 @@ int mac_static_list()
             continue;
         if (by_mac && std::strcmp(mac, mac_filter) != 0)
             continue;
-        mac_entry_store(++entries, mac, vid, type, port);
+        stored = mac_entry_store(++entries, mac, vid, type, port) == 0;
     }
-    note_cli_failure(f.failed() ? -1 : 0, {"entry"});
+    bool whole = stored && !f.failed();
+    note_cli_failure(whole ? 0 : -1, {"entry"});
+    // Set last: the table is shown, or said to be empty, only when whole.
+    if (whole)
+        page_set("entries_listed", "1");
     return 0;
 }
 
@@ -300,7 +317,8 @@ int mac_entry_store(int num, const char *mac, const char *vlan, const char *type
     char key[KEY_BUF_SIZE];
     for (const auto &[name, value] : fields) {
         row_key(key, "entry", num, name);
-        page_set(key, value);
+        if (!page_set(key, value))
+            return -1;
     }
     return 0;
 }

@@ -4,17 +4,19 @@
 
 #include <cstddef>
 
-// Asks the CLI for its switch ports and stores their names for the form.
-// 0, or the CLI runner's failure after setting "cli_failed" (no names are
-// kept from a run whose answer was not read whole).
+// Asks the CLI for its switch ports and stores their names for the form,
+// then "ports_listed". 0, or the CLI runner's failure (or -1 when a name
+// could not be stored) after setting "cli_failed": no names are kept from a
+// run whose answer was not taken in whole.
 int intf_names_load();
 
 // Line handler of "show interface switchport": a name line (" Interface...:
-// <name>") sets "ifname" and one "eth.%d.name" or "agg.%d.name". Returns 0.
+// <name>") sets "ifname" and one "eth.%d.name" or "agg.%d.name". 0, or -1
+// when a value could not be stored.
 int intf_line_parse(int *counter, const char *line);
 
 // Stores name under "eth.<num>.name" or "agg.<num>.name" by its first
-// letter; other names are not stored. Returns 0.
+// letter; other names are not stored. 0, or -1 when it could not be stored.
 int intf_name_store(int num, const char *name);
 
 // Adds the posted static entry through the CLI. 0 when it was accepted or
@@ -26,12 +28,13 @@ int intf_name_store(int num, const char *name);
 int mac_static_add(char *err);
 
 // Lists the static entries that pass the query's filters as "entry.%d.*";
-// none for a filter that does not fit its buffer. When the CLI run did not
-// complete, or its answer could not be read to its end, sets "cli_failed"
-// and lists nothing. Returns 0.
+// none for a filter that does not fit its buffer; then "entries_listed".
+// When the CLI run did not complete, or its answer could not be read to its
+// end or stored, sets "cli_failed" and lists nothing. Returns 0.
 int mac_static_list();
 
-// Sets "entry.<num>.mac", ".vlan", ".type" and ".intf". Returns 0.
+// Sets "entry.<num>.mac", ".vlan", ".type" and ".intf". 0, or -1 when a
+// value could not be stored.
 int mac_entry_store(int num, const char *mac, const char *vlan, const char *type,
                     const char *intf);
 

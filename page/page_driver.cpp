@@ -52,10 +52,17 @@ const char *page_value(const char *key, const char *def)
     return hdf_get_value(web_cgi->hdf, key, def);
 }
 
-void page_set(const char *key, const char *value)
+bool page_set(const char *key, const char *value)
 {
     NEOERR *err = hdf_set_value(web_cgi->hdf, key, value);
+    bool set = err == STATUS_OK;
     nerr_ignore(&err);
+    return set;
+}
+
+int page_fail_no_memory()
+{
+    return page_fail(nerr_raise(NERR_NOMEM, "the request's values could not be stored"));
 }
 
 bool has_control_char(std::string_view text)
@@ -91,8 +98,8 @@ NEOERR *page_parse_body()
 {
     // ClearSilver parses only the bare type, spelled so: give it the one the
     // gate accepted, or every field of the body would read as missing.
-    page_set("CGI.ContentType", FORM_TYPE.data());
-    page_set("CGI.RequestMethod", "POST");
+    if (!page_set("CGI.ContentType", FORM_TYPE.data()) || !page_set("CGI.RequestMethod", "POST"))
+        return nerr_raise(NERR_NOMEM, "the form's type could not be stored");
     return cgi_parse(web_cgi);
 }
 
@@ -137,8 +144,6 @@ bool page_admit(const char *page_name, page_request *req)
         redirect_error(sid, "en", "invalid_parameter", "%s", page_name);
         return false;
     }
-    page_set("lang", lang);
-
     char user[USER_BUF_SIZE] = {};
     const char *client = page_value("CGI.RemoteAddress", "unknown");
     if (!session_id_is_safe(sid) || imi_check_session(sid, client, user) == 1) {
@@ -146,9 +151,14 @@ bool page_admit(const char *page_name, page_request *req)
         return false;
     }
     std::snprintf(req->defquery, sizeof req->defquery, "sessionId=%s&lang=%s", sid, lang);
-    page_set("sessionId", sid);
-    page_set("defquerystr", req->defquery);
-    page_set("privilege", session_is_normal(sid) ? "normal" : "limit");
+    // The privilege and the session are read back from here: a value that
+    // could not be stored must not leave a default in its place.
+    if (!page_set("lang", lang) || !page_set("sessionId", sid) ||
+        !page_set("defquerystr", req->defquery) ||
+        !page_set("privilege", session_is_normal(sid) ? "normal" : "limit")) {
+        page_fail_no_memory();
+        return false;
+    }
 
     char pid_path[PATH_BUF_SIZE];
     pid_path_build(sid, pid_path, page_name);
@@ -176,10 +186,11 @@ int page_render(const char *template_name)
 {
     // Every value a template shows is HTML-escaped, inside conditionals and
     // loops too (a template's own escape block does not reach into those).
-    page_set("Config.VarEscapeMode", "html");
-    page_set("cgiout.ContentType", "text/html; charset=utf-8");
     // The session id travels in the page's links: keep it out of Referer.
-    page_set("cgiout.other.referrer", "Referrer-Policy: no-referrer");
+    if (!page_set("Config.VarEscapeMode", "html") ||
+        !page_set("cgiout.ContentType", "text/html; charset=utf-8") ||
+        !page_set("cgiout.other.referrer", "Referrer-Policy: no-referrer"))
+        return page_fail_no_memory();
     // Everything the CLI said is in the data set by now; should the client
     // be gone, nothing of the request waits on the answer's write.
     scratch_release();

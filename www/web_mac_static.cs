@@ -1,4 +1,4 @@
-<?cs include:"lang_" + lang + ".cs" ?><?cs include:"page_layout.cs" ?><?cs call:page_top(L.list_title) ?>
+<?cs include:"lang_" + lang + ".cs" ?><?cs include:"page_layout.cs" ?><?cs call:page_top(L.list_title, ?ports_listed && ?entries_listed) ?>
 <form id="filter_form" method="get" action="web_mac_static.cgi" class="filter">
  <input type="hidden" name="sessionId" value="<?cs var:sessionId ?>">
  <input type="hidden" name="lang" value="<?cs var:lang ?>">
@@ -54,7 +54,7 @@
   });
 })();
 </script><?cs /if ?>
-<?cs if:!?entry.1.mac && !?cli_failed ?><p id="no_entries"><?cs var:L.no_entries ?></p><?cs /if ?>
+<?cs if:?entries_listed && !?entry.1.mac ?><p id="no_entries"><?cs var:L.no_entries ?></p><?cs /if ?>
 <p class="links">
  <a id="add_link" href="web_mac_static_add.cgi?<?cs var:defquerystr ?>"><?cs var:L.add_link ?></a>
  <a id="lang_link" href="web_mac_static.cgi?sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:L.other_lang_code ?>"><?cs var:L.other_lang ?></a>

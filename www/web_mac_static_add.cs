@@ -1,4 +1,4 @@
-<?cs include:"lang_" + lang + ".cs" ?><?cs include:"page_layout.cs" ?><?cs call:page_top(L.add_title) ?>
+<?cs include:"lang_" + lang + ".cs" ?><?cs include:"page_layout.cs" ?><?cs call:page_top(L.add_title, ?ports_listed) ?>
 <?cs if:privilege == "normal" ?>
 <form id="add_form" method="post" action="web_mac_static_add.cgi?sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:lang ?>">
 <div class="row">
@@ -18,7 +18,7 @@
    <option value="<?cs var:p.name ?>"><?cs var:p.name ?></option><?cs /each ?>
   </optgroup>
  </select>
- <?cs if:!?ifname && !?cli_failed ?><small class="warn"><?cs var:L.no_ports ?></small><?cs /if ?>
+ <?cs if:?ports_listed && !?ifname ?><small class="warn"><?cs var:L.no_ports ?></small><?cs /if ?>
 </div>
 <div class="row">
  <label for="vlan"><?cs var:L.vlan ?></label>

@@ -25,8 +25,26 @@ std::vector<char *> c_strings(const std::vector<std::string> &v)
     return out;
 }
 
-// An unlinked scratch file: the child's standard input or an output of it.
-int scratch_fd(const std::string &content = "")
+
+// The sanitizer settings the test itself runs under reach the programs it
+// starts, unless the test sets them; without them nothing is added.
+std::vector<std::string> with_sanitizer_options(std::vector<std::string> env)
+{
+    for (const char *name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
+        const char *value = std::getenv(name);
+        std::string prefix = std::string(name) + "=";
+        bool set = false;
+        for (const std::string &e : env)
+            set = set || e.rfind(prefix, 0) == 0;
+        if (value && !set)
+            env.push_back(prefix + value);
+    }
+    return env;
+}
+
+} // namespace
+
+int scratch_fd(const std::string &content)
 {
     char path[] = "/tmp/proc_XXXXXX";
     int fd = mkostemp(path, O_CLOEXEC);
@@ -48,24 +66,6 @@ std::string drain(int fd)
     close(fd);
     return text;
 }
-
-// The sanitizer settings the test itself runs under reach the programs it
-// starts, unless the test sets them; without them nothing is added.
-std::vector<std::string> with_sanitizer_options(std::vector<std::string> env)
-{
-    for (const char *name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
-        const char *value = std::getenv(name);
-        std::string prefix = std::string(name) + "=";
-        bool set = false;
-        for (const std::string &e : env)
-            set = set || e.rfind(prefix, 0) == 0;
-        if (value && !set)
-            env.push_back(prefix + value);
-    }
-    return env;
-}
-
-} // namespace
 
 proc_result run_process(const std::vector<std::string> &argv, const std::vector<std::string> &env,
                         const std::string &stdin_data)

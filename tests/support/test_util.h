@@ -16,6 +16,12 @@ struct proc_result {
 proc_result run_process(const std::vector<std::string> &argv, const std::vector<std::string> &env,
                         const std::string &stdin_data = "");
 
+// An unlinked scratch file holding content, read from its start: a child's
+// standard input or an output of it.
+int scratch_fd(const std::string &content = "");
+// All of fd from its start; closes it.
+std::string drain(int fd);
+
 std::string read_file(const std::string &path);
 void write_file(const std::string &path, const std::string &text, int mode = 0644);
 bool path_exists(const std::string &path);
