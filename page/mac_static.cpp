@@ -1,6 +1,7 @@
 // Static entry form data, the add command and the static address listing.
 #include "mac_static.h"
 
+#include "cgi_value.h"
 #include "cli_runner.h"
 #include "page_driver.h"
 #include "unique_fd.h"
@@ -128,7 +129,7 @@ bool is_listed(const char (*cmds)[CMD_BUF_SIZE], int count, const char *cmd)
 // A filter no entry can pass: the listing is whole, and empty.
 int matches_nothing()
 {
-    page_set("entries_listed", "1");
+    cgi_set(web_cgi, "entries_listed", "1");
     return 0;
 }
 
@@ -142,7 +143,7 @@ void note_cli_failure(int rc, std::initializer_list<const char *> partial)
         NEOERR *err = hdf_remove_tree(web_cgi->hdf, key);
         nerr_ignore(&err);
     }
-    page_set("cli_failed", "1");
+    cgi_set(web_cgi, "cli_failed", "1");
 }
 
 // Runs the commands in one configuration run. 0 when the CLI accepted them
@@ -177,7 +178,7 @@ int intf_names_load()
     note_cli_failure(rc, {"ifname", "eth", "agg"});
     // Set last: the form offers its ports, or says there are none, only
     // once every name is in.
-    if (rc == 0 && !page_set("ports_listed", "1"))
+    if (rc == 0 && !cgi_set(web_cgi, "ports_listed", "1"))
         rc = -1;
     return rc;
 }
@@ -202,7 +203,7 @@ int intf_line_parse(int *counter, const char *line)
         return 0;
     // The colon and the blank after it are not part of the name.
     const char *name = colon + 2 <= len ? copy + colon + 2 : copy + len;
-    bool stored = page_set("ifname", name);
+    bool stored = cgi_set(web_cgi, "ifname", name);
     stored = intf_name_store(*counter, name) == 0 && stored;
     ++*counter;
     return stored ? 0 : -1;
@@ -214,7 +215,7 @@ int intf_name_store(int num, const char *name)
     if (group) {
         char key[KEY_BUF_SIZE];
         row_key(key, group, num, "name");
-        if (!page_set(key, name))
+        if (!cgi_set(web_cgi, key, name))
             return -1;
     }
     return 0;
@@ -222,11 +223,11 @@ int intf_name_store(int num, const char *name)
 
 int mac_static_add(char *err)
 {
-    const char *addr0 = page_value("Query.addr0");
-    const char *addr1 = page_value("Query.addr1");
-    const char *addr2 = page_value("Query.addr2");
-    const char *intf = page_value("Query.intf_name");
-    const char *vlan = page_value("Query.vlan");
+    const char *addr0 = cgi_value(web_cgi, "Query.addr0");
+    const char *addr1 = cgi_value(web_cgi, "Query.addr1");
+    const char *addr2 = cgi_value(web_cgi, "Query.addr2");
+    const char *intf = cgi_value(web_cgi, "Query.intf_name");
+    const char *vlan = cgi_value(web_cgi, "Query.vlan");
     if (!addr0 || !addr1 || !addr2 || !intf || !vlan)
         return 0;
     // A cut command is another command (a VLAN cut from 209 to 20), and a
@@ -245,7 +246,7 @@ int mac_static_list()
 {
     char mac_filter[CMD_BUF_SIZE];
     bool by_mac = false;
-    const char *groups[3] = {page_value("Query.addr0"), page_value("Query.addr1"), page_value("Query.addr2")};
+    const char *groups[3] = {cgi_value(web_cgi, "Query.addr0"), cgi_value(web_cgi, "Query.addr1"), cgi_value(web_cgi, "Query.addr2")};
     for (const char *g : groups)
         by_mac = by_mac || (g && *g);
     // A cut filter would match other entries: list nothing instead.
@@ -256,11 +257,11 @@ int mac_static_list()
             return matches_nothing();
     }
 
-    const char *intf = page_value("Query.intf_name");
+    const char *intf = cgi_value(web_cgi, "Query.intf_name");
     bool by_intf = intf && intf[0] != '0' && std::strncmp(intf, "all", 3) != 0;
 
     char cmd[CMD_BUF_SIZE];
-    const char *vlan = page_value("Query.vlan");
+    const char *vlan = cgi_value(web_cgi, "Query.vlan");
     int len = vlan && *vlan
                   ? std::snprintf(cmd, sizeof cmd, "show mac address-table static vlan %s", vlan)
                   : std::snprintf(cmd, sizeof cmd, "show mac address-table static");
@@ -306,7 +307,7 @@ int mac_static_list()
     note_cli_failure(whole ? 0 : -1, {"entry"});
     // Set last: the table is shown, or said to be empty, only when whole.
     if (whole)
-        page_set("entries_listed", "1");
+        cgi_set(web_cgi, "entries_listed", "1");
     return 0;
 }
 
@@ -317,7 +318,7 @@ int mac_entry_store(int num, const char *mac, const char *vlan, const char *type
     char key[KEY_BUF_SIZE];
     for (const auto &[name, value] : fields) {
         row_key(key, "entry", num, name);
-        if (!page_set(key, value))
+        if (!cgi_set(web_cgi, key, value))
             return -1;
     }
     return 0;
@@ -356,7 +357,7 @@ void mac_list_query(const char *defquery, char *out, std::size_t size)
     for (const char *name : LIST_FILTERS) {
         char key[KEY_BUF_SIZE];
         std::snprintf(key, sizeof key, "Query.%s", name);
-        const char *v = page_value(key);
+        const char *v = cgi_value(web_cgi, key);
         char *esc = nullptr;
         if (!v || !*v)
             continue;

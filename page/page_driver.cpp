@@ -1,6 +1,7 @@
 // Entry steps shared by the page programs.
 #include "page_driver.h"
 
+#include "cgi_value.h"
 #include "imi_client.h"
 #include "page_frame.h"
 #include "web_state.h"
@@ -40,25 +41,12 @@ bool session_id_is_safe(std::string_view sid)
 // it came from.
 void answer_busy(const char *page_name, const char *sid, const char *lang)
 {
-    const char *uri = page_value("CGI.RequestURI", nullptr);
+    const char *uri = cgi_value(web_cgi, "CGI.RequestURI", nullptr);
     const char *page = uri && std::strstr(uri, page_name) ? uri + 1 : page_name;
     redirect_error(sid, lang, "error_prog_busy", "%s", page);
 }
 
 } // namespace
-
-const char *page_value(const char *key, const char *def)
-{
-    return hdf_get_value(web_cgi->hdf, key, def);
-}
-
-bool page_set(const char *key, const char *value)
-{
-    NEOERR *err = hdf_set_value(web_cgi->hdf, key, value);
-    bool set = err == STATUS_OK;
-    nerr_ignore(&err);
-    return set;
-}
 
 int page_fail_no_memory()
 {
@@ -75,14 +63,14 @@ bool has_control_char(std::string_view text)
 
 bool page_body_acceptable()
 {
-    std::string_view type = page_value("CGI.ContentType", "");
+    std::string_view type = cgi_value(web_cgi, "CGI.ContentType", "");
     type = type.substr(0, type.find(';'));
     while (!type.empty() && type.back() == ' ')
         type.remove_suffix(1);
     if (type.size() != FORM_TYPE.size() ||
         strncasecmp(type.data(), FORM_TYPE.data(), FORM_TYPE.size()) != 0)
         return false;
-    std::string_view length = page_value("CGI.ContentLength", "0");
+    std::string_view length = cgi_value(web_cgi, "CGI.ContentLength", "0");
     unsigned long n = 0;
     for (char c : length) {
         if (c < '0' || c > '9')
@@ -98,7 +86,7 @@ NEOERR *page_parse_body()
 {
     // ClearSilver parses only the bare type, spelled so: give it the one the
     // gate accepted, or every field of the body would read as missing.
-    if (!page_set("CGI.ContentType", FORM_TYPE.data()) || !page_set("CGI.RequestMethod", "POST"))
+    if (!cgi_set(web_cgi, "CGI.ContentType", FORM_TYPE.data()) || !cgi_set(web_cgi, "CGI.RequestMethod", "POST"))
         return nerr_raise(NERR_NOMEM, "the form's type could not be stored");
     return cgi_parse(web_cgi);
 }
@@ -134,8 +122,8 @@ NEOERR *page_setup(int argc, char **argv, char **envp)
 
 bool page_admit(const char *page_name, page_request *req)
 {
-    const char *lang = page_value("Query.lang", "cn");
-    const char *sid = page_value("Query.sessionId", nullptr);
+    const char *lang = cgi_value(web_cgi, "Query.lang", "cn");
+    const char *sid = cgi_value(web_cgi, "Query.sessionId", nullptr);
     if (!sid) {
         page_login_timeout("en", nullptr);
         return false;
@@ -145,7 +133,7 @@ bool page_admit(const char *page_name, page_request *req)
         return false;
     }
     char user[USER_BUF_SIZE] = {};
-    const char *client = page_value("CGI.RemoteAddress", "unknown");
+    const char *client = cgi_value(web_cgi, "CGI.RemoteAddress", "unknown");
     if (!session_id_is_safe(sid) || imi_check_session(sid, client, user) == 1) {
         page_login_timeout(lang, nullptr);
         return false;
@@ -153,9 +141,9 @@ bool page_admit(const char *page_name, page_request *req)
     std::snprintf(req->defquery, sizeof req->defquery, "sessionId=%s&lang=%s", sid, lang);
     // The privilege and the session are read back from here: a value that
     // could not be stored must not leave a default in its place.
-    if (!page_set("lang", lang) || !page_set("sessionId", sid) ||
-        !page_set("defquerystr", req->defquery) ||
-        !page_set("privilege", session_is_normal(sid) ? "normal" : "limit")) {
+    if (!cgi_set(web_cgi, "lang", lang) || !cgi_set(web_cgi, "sessionId", sid) ||
+        !cgi_set(web_cgi, "defquerystr", req->defquery) ||
+        !cgi_set(web_cgi, "privilege", session_is_normal(sid) ? "normal" : "limit")) {
         page_fail_no_memory();
         return false;
     }
@@ -170,7 +158,7 @@ bool page_admit(const char *page_name, page_request *req)
     // The query's values are replaced (and freed) when a POST body names
     // the same fields: keep the checked ones, which no body can reach.
     req->lang = std::string_view(lang) == "en" ? "en" : "cn";
-    req->session_id = page_value("sessionId", "");
+    req->session_id = cgi_value(web_cgi, "sessionId", "");
     return true;
 }
 
@@ -187,9 +175,9 @@ int page_render(const char *template_name)
     // Every value a template shows is HTML-escaped, inside conditionals and
     // loops too (a template's own escape block does not reach into those).
     // The session id travels in the page's links: keep it out of Referer.
-    if (!page_set("Config.VarEscapeMode", "html") ||
-        !page_set("cgiout.ContentType", "text/html; charset=utf-8") ||
-        !page_set("cgiout.other.referrer", "Referrer-Policy: no-referrer"))
+    if (!cgi_set(web_cgi, "Config.VarEscapeMode", "html") ||
+        !cgi_set(web_cgi, "cgiout.ContentType", "text/html; charset=utf-8") ||
+        !cgi_set(web_cgi, "cgiout.other.referrer", "Referrer-Policy: no-referrer"))
         return page_fail_no_memory();
     // Everything the CLI said is in the data set by now; should the client
     // be gone, nothing of the request waits on the answer's write.

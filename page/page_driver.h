@@ -16,13 +16,6 @@ struct page_request {
     char defquery[DEFQUERY_SIZE] = {};  // "sessionId=%s&lang=%s"
 };
 
-// The request's HDF value at key, or def.
-const char *page_value(const char *key, const char *def = nullptr);
-
-// Sets an HDF value for the template (copied). false when it could not be
-// stored (no memory): what the page would show is then not whole.
-bool page_set(const char *key, const char *value);
-
 // The ClearSilver error page for values that could not be stored. Returns
 // the exit status -1.
 int page_fail_no_memory();

@@ -1,6 +1,7 @@
 // web_mac_static.cgi: the listing page of the static MAC pages, showing the
 // switch's static entries narrowed by the query's filters, and removing the
 // entries a full-privilege operator selects there.
+#include "cgi_value.h"
 #include "cli_runner.h"
 #include "mac_static.h"
 #include "page_driver.h"
@@ -28,7 +29,7 @@ int serve_delete(const page_request &req, const char *list_query)
     if (NEOERR *err = page_parse_body(); err != STATUS_OK)
         return page_fail(err);
     const char *errid = nullptr;
-    if (strcasecmp(page_value("Query.operate", ""), "delete") != 0)
+    if (strcasecmp(cgi_value(web_cgi, "Query.operate", ""), "delete") != 0)
         errid = "invalid_parameter";
     else if (!session_is_normal(req.session_id))
         errid = "error_no_privilege";
@@ -57,16 +58,16 @@ int main(int argc, char **argv, char **envp)
     char list_query[LIST_QUERY_SIZE];
     mac_list_query(req.defquery, list_query, sizeof list_query);
 
-    const char *method = page_value("CGI.RequestMethod", "GET");
+    const char *method = cgi_value(web_cgi, "CGI.RequestMethod", "GET");
     if (strcasecmp(method, "POST") == 0)
         return serve_delete(req, list_query);
     if (strcasecmp(method, "GET") != 0)
         return page_fail(STATUS_OK);
-    page_set("listquery", list_query);
+    cgi_set(web_cgi, "listquery", list_query);
     // The browser stops a larger selection before it is sent.
     char max[8];
     std::snprintf(max, sizeof max, "%d", MAC_DELETE_MAX);
-    page_set("delete_max", max);
+    cgi_set(web_cgi, "delete_max", max);
     intf_names_load();   // the interface filter offers the switch's ports
     mac_static_list();
     return page_render(TEMPLATE_NAME);

@@ -1,5 +1,6 @@
 // web_mac_static_add.cgi: the page on which an operator adds a static entry
 // to the switch's MAC address table. One process serves one request.
+#include "cgi_value.h"
 #include "mac_static.h"
 #include "page_driver.h"
 #include "page_frame.h"
@@ -27,7 +28,7 @@ int serve_post(const page_request &req)
     }
     if (NEOERR *err = page_parse_body(); err != STATUS_OK)
         return page_fail(err);
-    if (strcasecmp(page_value("Query.operate", ""), "config") == 0) {
+    if (strcasecmp(cgi_value(web_cgi, "Query.operate", ""), "config") == 0) {
         // A refresh of the form's data: answer with the form itself.
         intf_names_load();
         return page_render(TEMPLATE_NAME);
@@ -56,7 +57,7 @@ int main(int argc, char **argv, char **envp)
     if (!page_admit(PAGE_NAME, &req))
         return 0;
 
-    const char *method = page_value("CGI.RequestMethod", "GET");
+    const char *method = cgi_value(web_cgi, "CGI.RequestMethod", "GET");
     if (strcasecmp(method, "POST") == 0)
         return serve_post(req);
     if (strcasecmp(method, "GET") == 0) {

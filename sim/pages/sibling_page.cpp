@@ -1,28 +1,18 @@
 // Helpers shared by the sibling page stand-ins.
 #include "sibling_page.h"
 
+#include "cgi_value.h"
 #include "page_driver.h"
 #include "web_state.h"
 
 #include <string_view>
 #include <unistd.h>
 
-const char *sib_value(const char *key, const char *def)
-{
-    return hdf_get_value(web_cgi->hdf, key, def);
-}
-
-void sib_set(const char *key, const char *value)
-{
-    NEOERR *err = hdf_set_value(web_cgi->hdf, key, value);
-    nerr_ignore(&err);
-}
-
 const char *sib_lang()
 {
-    std::string_view l = sib_value("Query.lang", "en");
+    std::string_view l = cgi_value(web_cgi, "Query.lang", "en");
     const char *lang = l == "cn" ? "cn" : "en";
-    sib_set("lang", lang);
+    cgi_set(web_cgi, "lang", lang);
     return lang;
 }
 

@@ -3,9 +3,6 @@
 
 #include <ClearSilver.h>
 
-// The value of key in web_cgi's data set, or def.
-const char *sib_value(const char *key, const char *def);
-void sib_set(const char *key, const char *value);
 // "cn" or "en" from Query.lang (anything else is "en"), also set as "lang".
 const char *sib_lang();
 // Renders the template with the page headers; the exit status.

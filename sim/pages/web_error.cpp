@@ -1,6 +1,8 @@
 // web_error.cgi stand-in: the switch's shared error page. Shows an error id
 // as a message and links back to the page the error came from.
+#include "cgi_value.h"
 #include "sibling_page.h"
+#include "web_state.h"
 
 #include <cctype>
 #include <cstdio>
@@ -37,11 +39,11 @@ int main(int argc, char **argv, char **envp)
     if (!sib_start(argc, argv, envp))
         return 1;
     const char *lang = sib_lang();
-    const char *sid = sib_value("Query.sessionId", "");
-    sib_set("sessionId", sid);
+    const char *sid = cgi_value(web_cgi, "Query.sessionId", "");
+    cgi_set(web_cgi, "sessionId", sid);
 
     // The CLI's replies carry a leading "%" and blanks; the ids are words.
-    std::string_view errid = sib_value("Query.errid", "");
+    std::string_view errid = cgi_value(web_cgi, "Query.errid", "");
     std::string_view word = errid;
     while (!word.empty() && (word.front() == '%' || word.front() == ' '))
         word.remove_prefix(1);
@@ -50,9 +52,9 @@ int main(int argc, char **argv, char **envp)
     bool known = false;
     for (std::string_view id : KNOWN_IDS)
         known = known || word == id;
-    sib_set(known ? "errid" : "errtext", std::string(known ? word : errid).c_str());
+    cgi_set(web_cgi, known ? "errid" : "errtext", std::string(known ? word : errid).c_str());
 
-    std::string page = sib_value("Query.rdrpage", "");
+    std::string page = cgi_value(web_cgi, "Query.rdrpage", "");
     if (!is_local_page(page))
         page = "web_login.cgi";
     // A return page without its own query comes back into the same session.
@@ -65,6 +67,6 @@ int main(int argc, char **argv, char **envp)
         page += std::string("sessionId=") + (esc ? esc : "") + "&lang=" + lang;
         std::free(esc);
     }
-    sib_set("rdrpage", page.c_str());
+    cgi_set(web_cgi, "rdrpage", page.c_str());
     return sib_render("web_error.cs");
 }
