@@ -1,6 +1,9 @@
 // CLI command runner over the scratch files of the page frame.
 #include "cli_runner.h"
 
+#include "deadline.h"
+#include "line_reader.h"
+#include "page_frame.h"
 #include "unique_fd.h"
 #include "web_state.h"
 
@@ -53,19 +56,6 @@ bool config_mode_held()
 {
     struct stat st;
     return stat(CONFIG_MODE_MARKER, &st) == 0 && S_ISREG(st.st_mode);
-}
-
-bool write_all(int fd, std::string_view text)
-{
-    while (!text.empty()) {
-        ssize_t n = write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 // The scratch files live in /tmp under names anyone can list, and the
@@ -129,33 +119,6 @@ void consume_command_file()
         disown(cmd_file_path);
 }
 
-// The three signals that end a request, blocked while a child is started
-// and recorded, so that the handler never misses a child it must end.
-class request_signals_blocked {
-public:
-    request_signals_blocked()
-    {
-        sigset_t block;
-        sigemptyset(&block);
-        for (int sig : {SIGTERM, SIGINT, SIGABRT})
-            sigaddset(&block, sig);
-        sigprocmask(SIG_BLOCK, &block, &saved_);
-    }
-    ~request_signals_blocked() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
-    request_signals_blocked(const request_signals_blocked &) = delete;
-    request_signals_blocked &operator=(const request_signals_blocked &) = delete;
-
-private:
-    sigset_t saved_;
-};
-
-long long now_ms()
-{
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
-}
-
 // true once the child has ended; it stays a zombie, so its pid (and with it
 // the process group id) cannot be taken by another process before the reap.
 bool child_ended(pid_t pid)
@@ -165,7 +128,9 @@ bool child_ended(pid_t pid)
     do
         rc = waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT);
     while (rc < 0 && errno == EINTR);
-    // ECHILD: a server that ignores SIGCHLD had it reaped already.
+    // ECHILD: a server that ignores SIGCHLD had it reaped already. Any other
+    // failure is taken as an end too: the reap then kills what is left, and
+    // its status tells.
     return rc < 0 || info.si_pid == pid;
 }
 
@@ -178,7 +143,7 @@ bool wait_child_until(pid_t pid, long long deadline)
     sigemptyset(&chld);
     sigaddset(&chld, SIGCHLD);
     while (!child_ended(pid)) {
-        long long left = deadline - now_ms();
+        long long left = deadline - monotonic_ms();
         if (left <= 0)
             return false;
         timespec ts = {static_cast<time_t>(left / 1000), static_cast<long>(left % 1000) * 1000000};
@@ -193,7 +158,7 @@ int reap_child_group(pid_t pid)
 {
     // The handler must not end the group between the kill and the reap, nor
     // find the id once it may name another process.
-    request_signals_blocked guard;
+    signals_blocked guard;
     kill(-pid, SIGKILL);
     int status = 0;
     pid_t w;
@@ -208,90 +173,118 @@ int reap_child_group(pid_t pid)
 // timeout and no_answer: it ran, and what it did is not known.
 enum class run_fate { done, unavailable, timeout, no_answer };
 
-// Starts imish over the command file in its own process group with its
-// standard output on out, and waits for it at most CLI_RUN_TIMEOUT_MS.
-// One child, no shell.
+// imish's command line: "imish -g -y [-w] -f <command file>".
+struct imish_argv {
+    explicit imish_argv(bool show_mode)
+    {
+        for (const char *arg : {"imish", "-g", "-y", show_mode ? "-w" : nullptr, "-f"})
+            if (arg)
+                args[count++] = const_cast<char *>(arg);
+        args[count++] = cmd_file_path;
+    }
+    char *args[7] = {};
+    int count = 0;
+};
+
+// The page's environment without a variable that carries the request: no
+// request byte reaches imish but through the command file.
+struct child_environment {
+    child_environment()
+    {
+        for (char **e = environ; e && *e && count < CHILD_ENV_MAX; ++e)
+            if (!carries_request(*e))
+                vars[count++] = *e;
+    }
+    std::array<char *, CHILD_ENV_MAX + 1> vars{};
+    std::size_t count = 0;
+};
+
+// How imish is started: standard input from /dev/null (the request body is
+// still on the page's), standard output on the result file, a process group
+// of its own (ending the run ends whatever it started too), no signal
+// blocked or ignored. Released at scope exit.
+class imish_spawn_setup {
+public:
+    explicit imish_spawn_setup(int out)
+    {
+        posix_spawn_file_actions_init(&actions_);
+        posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions_, out, STDOUT_FILENO);
+        posix_spawnattr_init(&attr_);
+        sigset_t none, deflt;
+        sigemptyset(&none);
+        sigemptyset(&deflt);
+        for (int sig : {SIGTERM, SIGINT, SIGABRT, SIGCHLD, SIGPIPE, SIGHUP})
+            sigaddset(&deflt, sig);
+        posix_spawnattr_setflags(&attr_, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
+                                             POSIX_SPAWN_SETSIGDEF);
+        posix_spawnattr_setpgroup(&attr_, 0);
+        posix_spawnattr_setsigmask(&attr_, &none);
+        posix_spawnattr_setsigdefault(&attr_, &deflt);
+    }
+    ~imish_spawn_setup()
+    {
+        posix_spawn_file_actions_destroy(&actions_);
+        posix_spawnattr_destroy(&attr_);
+    }
+    imish_spawn_setup(const imish_spawn_setup &) = delete;
+    imish_spawn_setup &operator=(const imish_spawn_setup &) = delete;
+
+    // Starts imish and records it for the signal handler. 0, or an errno.
+    int start(pid_t *pid, bool show_mode)
+    {
+        imish_argv argv(show_mode);
+        child_environment env;
+        signals_blocked guard;
+        int err = posix_spawnp(pid, "imish", &actions_, &attr_, argv.args, env.vars.data());
+        if (err == 0)
+            cli_child_pid = *pid;
+        return err;
+    }
+
+private:
+    posix_spawn_file_actions_t actions_;
+    posix_spawnattr_t attr_;
+};
+
+// Waits for a started imish at most CLI_RUN_TIMEOUT_MS, ends its group at
+// the limit (SIGTERM, then SIGKILL after CLI_KILL_GRACE_MS), reaps it, and
+// tells what became of the run.
+run_fate wait_or_end(pid_t pid, int out)
+{
+    run_fate fate = run_fate::done;
+    if (!wait_child_until(pid, monotonic_ms() + CLI_RUN_TIMEOUT_MS)) {
+        kill(-pid, SIGTERM);
+        wait_child_until(pid, monotonic_ms() + CLI_KILL_GRACE_MS);
+        fate = run_fate::timeout;
+    }
+    int status = reap_child_group(pid);
+    if (fate == run_fate::timeout)
+        return fate;
+    // Killed, or ended in a way that cannot be told: it may have made
+    // changes before, and its answer may be cut.
+    if (status == -1 || WIFSIGNALED(status))
+        return run_fate::no_answer;
+    // The shell's "cannot run that command": some C libraries report a
+    // failed exec only through this status.
+    struct stat st;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 127 && fstat(out, &st) == 0 && st.st_size == 0)
+        return run_fate::unavailable;
+    return run_fate::done;
+}
+
+// Runs imish over the command file with its standard output on out. One
+// child, no shell.
 run_fate spawn_imish(bool show_mode, int out)
 {
-    char *argv[7];
-    int argc = 0;
-    argv[argc++] = const_cast<char *>("imish");
-    argv[argc++] = const_cast<char *>("-g");
-    argv[argc++] = const_cast<char *>("-y");
-    if (show_mode)
-        argv[argc++] = const_cast<char *>("-w");
-    argv[argc++] = const_cast<char *>("-f");
-    argv[argc++] = cmd_file_path;
-    argv[argc] = nullptr;
-
-    std::array<char *, CHILD_ENV_MAX + 1> envp{};
-    std::size_t envc = 0;
-    for (char **e = environ; e && *e && envc < CHILD_ENV_MAX; ++e)
-        if (!carries_request(*e))
-            envp[envc++] = *e;
-    envp[envc] = nullptr;
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    // The request body is still on standard input: imish must not read it.
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
-    // imish leads a process group of its own, so that ending the run ends
-    // whatever it started too; it starts with no signal blocked or ignored.
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none, deflt;
-    sigemptyset(&none);
-    sigemptyset(&deflt);
-    for (int sig : {SIGTERM, SIGINT, SIGABRT, SIGCHLD, SIGPIPE, SIGHUP})
-        sigaddset(&deflt, sig);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
-                                        POSIX_SPAWN_SETSIGDEF);
-    posix_spawnattr_setpgroup(&attr, 0);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &deflt);
-
     // A server that ignores SIGCHLD would leave no end of the child to wait for.
     std::signal(SIGCHLD, SIG_DFL);
-    sigset_t chld, saved;
-    sigemptyset(&chld);
-    sigaddset(&chld, SIGCHLD);
-    sigprocmask(SIG_BLOCK, &chld, &saved);
-
+    signals_blocked chld({SIGCHLD});
+    imish_spawn_setup setup(out);
     pid_t pid = 0;
-    int err;
-    {
-        request_signals_blocked guard;
-        err = posix_spawnp(&pid, "imish", &actions, &attr, argv, envp.data());
-        if (err == 0)
-            cli_child_pid = pid;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-
-    run_fate fate = run_fate::unavailable;
-    if (err == 0) {
-        if (wait_child_until(pid, now_ms() + CLI_RUN_TIMEOUT_MS)) {
-            fate = run_fate::done;
-        } else {
-            kill(-pid, SIGTERM);
-            wait_child_until(pid, now_ms() + CLI_KILL_GRACE_MS);
-            fate = run_fate::timeout;
-        }
-        int status = reap_child_group(pid);
-        // Killed, or ended in a way that cannot be told: it may have made
-        // changes before, and its answer may be cut.
-        if (fate == run_fate::done && (status == -1 || WIFSIGNALED(status)))
-            fate = run_fate::no_answer;
-        // The shell's "cannot run that command": some C libraries report a
-        // failed exec only through this status.
-        struct stat st;
-        if (fate == run_fate::done && WIFEXITED(status) && WEXITSTATUS(status) == 127 &&
-            fstat(out, &st) == 0 && st.st_size == 0)
-            fate = run_fate::unavailable;
-    }
-    sigprocmask(SIG_SETMASK, &saved, nullptr);
-    return fate;
+    if (setup.start(&pid, show_mode) != 0)
+        return run_fate::unavailable;
+    return wait_or_end(pid, out);
 }
 
 // Free bytes of the file system that holds fd, or 0 when they cannot be told.

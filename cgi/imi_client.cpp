@@ -1,6 +1,7 @@
 // IMI client: connection, message packing and the login, check, logout and list requests.
 #include "imi_client.h"
 
+#include "deadline.h"
 #include "unique_fd.h"
 #include "web_state.h"
 
@@ -24,17 +25,10 @@ constexpr int CONNECT_ATTEMPTS = 5;
 // must not hold the request, nor pile up pages waiting on it.
 constexpr int EXCHANGE_TIMEOUT_MS = 5000;
 
-long long now_ms()
-{
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
-}
-
 // The blocking calls on the socket (connect, send) wait at most until deadline.
 bool limit_blocking(int fd, long long deadline)
 {
-    long long left = deadline - now_ms();
+    long long left = deadline - monotonic_ms();
     if (left <= 0)
         return false;
     timeval tv = {static_cast<time_t>(left / 1000), static_cast<suseconds_t>(left % 1000 * 1000)};
@@ -73,7 +67,7 @@ int connect_socket(long long *deadline)
     // A connect that finds IMI's queue full waits for room until the
     // attempt's deadline, then fails like a refused one.
     for (int i = 0; i < CONNECT_ATTEMPTS; ++i) {
-        *deadline = now_ms() + EXCHANGE_TIMEOUT_MS;
+        *deadline = monotonic_ms() + EXCHANGE_TIMEOUT_MS;
         if (limit_blocking(fd.get(), *deadline) &&
             ::connect(fd.get(), reinterpret_cast<const sockaddr *>(&addr), addr_len) == 0) {
             imi_sock_fd = fd.release();
@@ -88,7 +82,7 @@ int connect_socket(long long *deadline)
 // ms), or -1 when no connection could be made.
 long long open_exchange()
 {
-    long long deadline = now_ms() + EXCHANGE_TIMEOUT_MS;
+    long long deadline = monotonic_ms() + EXCHANGE_TIMEOUT_MS;
     if (imi_sock_fd == -1 && connect_socket(&deadline) != 0)
         return -1;
     return deadline;
@@ -125,7 +119,7 @@ ssize_t read_reply(unsigned char *buf, std::size_t size, long long deadline)
     pollfd pfd = {imi_sock_fd, POLLIN, 0};
     int ready;
     do {
-        long long left = deadline - now_ms();
+        long long left = deadline - monotonic_ms();
         ready = left > 0 ? ::poll(&pfd, 1, static_cast<int>(left)) : 0;
     } while (ready < 0 && errno == EINTR);
     if (ready <= 0) {

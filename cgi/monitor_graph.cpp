@@ -309,17 +309,9 @@ void console_line(const char *fmt, ...)
     unique_fd con(open(CONSOLE_PATH, O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC));
     if (!con.ok())
         return;
-    std::size_t left = std::size_t(n) < sizeof line ? std::size_t(n) : sizeof line - 1;
-    const char *p = line;
-    while (left > 0) {
-        const ssize_t w = write(con.get(), p, left);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return;
-        p += w;
-        left -= static_cast<std::size_t>(w);
-    }
+    const std::size_t len = std::size_t(n) < sizeof line ? std::size_t(n) : sizeof line - 1;
+    // A console that takes nothing more loses the rest of the line; nothing to tell.
+    [[maybe_unused]] bool written = write_all(con.get(), std::string_view(line, len));
 }
 
 } // namespace

@@ -104,18 +104,22 @@ void remove_path(const char *path)
     rmdir(path);
 }
 
+template <class Signals> void block_signals(const Signals &sigs, sigset_t *saved)
+{
+    sigset_t block;
+    sigemptyset(&block);
+    for (int sig : sigs)
+        sigaddset(&block, sig);
+    sigprocmask(SIG_BLOCK, &block, saved);
+}
+
 // Copies a finished path into a buffer the clean-up reads. The signal
 // handler must never see a path half written ("/", "/tmp/" on the way to
 // "/tmp/webcmd_..."), so the copy is made with its signals blocked.
 void publish_path(char *dst, const char *src)
 {
-    sigset_t block, saved;
-    sigemptyset(&block);
-    for (int sig : {SIGTERM, SIGINT, SIGABRT})
-        sigaddset(&block, sig);
-    sigprocmask(SIG_BLOCK, &block, &saved);
+    signals_blocked guard;
     copy_path(dst, src);
-    sigprocmask(SIG_SETMASK, &saved, nullptr);
 }
 
 bool is_c_alpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -137,6 +141,21 @@ struct escaped {
 };
 
 } // namespace
+
+signals_blocked::signals_blocked()
+{
+    block_signals(REQUEST_END_SIGNALS, &saved_);
+}
+
+signals_blocked::signals_blocked(std::initializer_list<int> sigs)
+{
+    block_signals(sigs, &saved_);
+}
+
+signals_blocked::~signals_blocked()
+{
+    sigprocmask(SIG_SETMASK, &saved_, nullptr);
+}
 
 char *self_exe_name(char *out)
 {
@@ -190,7 +209,7 @@ int pid_write(const char *path)
         return -1;
     char text[16];
     int len = std::snprintf(text, sizeof text, "%d", static_cast<int>(getpid()));
-    return write(fd.get(), text, static_cast<std::size_t>(len)) == len ? 0 : -1;
+    return write_all(fd.get(), std::string_view(text, static_cast<std::size_t>(len))) ? 0 : -1;
 }
 
 int pid_lock(const char *path)
@@ -212,7 +231,7 @@ int pid_lock(const char *path)
         int len = std::snprintf(text, sizeof text, "%d", static_cast<int>(getpid()));
         // Should the pid not fit on a full disk, the lock still guards.
         [[maybe_unused]] bool written =
-            ftruncate(fd.get(), 0) == 0 && write(fd.get(), text, static_cast<std::size_t>(len)) == len;
+            ftruncate(fd.get(), 0) == 0 && write_all(fd.get(), std::string_view(text, static_cast<std::size_t>(len)));
         publish_path(pid_file_path, path);
         // Held until the process ends: the lock is the guard.
         fd.release();

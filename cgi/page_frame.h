@@ -2,7 +2,28 @@
 // removal on every way out, and the answers that send the browser elsewhere.
 #pragma once
 
+#include <csignal>
 #include <cstddef>
+#include <initializer_list>
+
+// The signals that end a request, in the order their handler is installed:
+// it ends the running imish and removes the request's files.
+inline constexpr int REQUEST_END_SIGNALS[] = {SIGTERM, SIGINT, SIGABRT};
+
+// Blocks signals for its scope, then restores the mask it found. Without
+// arguments, the request-ending ones: the handler never sees a path half
+// recorded, nor a child half started or half reaped.
+class signals_blocked {
+public:
+    signals_blocked();
+    explicit signals_blocked(std::initializer_list<int> sigs);
+    ~signals_blocked();
+    signals_blocked(const signals_blocked &) = delete;
+    signals_blocked &operator=(const signals_blocked &) = delete;
+
+private:
+    sigset_t saved_;
+};
 
 // Writes the running program's file name (the part after the last "/" of
 // /proc/self/exe, else of argv[0]) into out, which holds PATH_BUF_SIZE bytes;

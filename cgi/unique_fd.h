@@ -1,11 +1,12 @@
-// Owning wrappers for descriptors and stdio streams: closed on every way out.
-// And a line reader over a descriptor, for the files a request reads whole.
+// Owning wrappers for descriptors and stdio streams, closed on every way
+// out, and the ways they are opened and written.
 #pragma once
 
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <fcntl.h>
+#include <string_view>
 #include <unistd.h>
 
 // Closes its descriptor at scope exit and keeps errno intact across the close,
@@ -81,6 +82,10 @@ private:
     FILE *f_ = nullptr;
 };
 
+// Writes all of text to fd, through partial writes and interruptions. false
+// when a write fails or writes nothing.
+bool write_all(int fd, std::string_view text);
+
 // Opens a path as a stream without following a link planted at it and without
 // leaking the descriptor into child processes. The descriptor is closed when
 // fdopen fails. flags are open(2) flags; mode is the fdopen mode.
@@ -88,30 +93,3 @@ unique_file open_stream(const char *path, int flags, const char *mode);
 
 // fopen for reading, close-on-exec; a null or empty path gives no stream.
 unique_file open_read(const char *path);
-
-// Reads a file line by line as fgets with a SIZE-byte buffer would: each line
-// with its line feed, a longer one in pieces of SIZE-1 bytes. It reads the
-// descriptor in large blocks itself, so a line costs a search and a copy, not
-// a trip through stdio.
-class line_reader {
-public:
-    // Opens path for reading without following a link, close-on-exec.
-    explicit line_reader(const char *path);
-    bool ok() const { return fd_.ok(); }
-
-    // The next line into line, NUL-terminated; false at the end of the file
-    // or on a read error.
-    template <std::size_t SIZE> bool next(char (&line)[SIZE]) { return next(line, SIZE); }
-    bool next(char *line, std::size_t size);
-    // true once a read has failed: what came before is not the whole file.
-    bool failed() const { return failed_; }
-
-private:
-    bool fill();
-
-    unique_fd fd_;
-    bool failed_ = false;
-    char buf_[8192];
-    std::size_t pos_ = 0;
-    std::size_t end_ = 0;
-};

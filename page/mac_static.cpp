@@ -3,8 +3,8 @@
 
 #include "cgi_value.h"
 #include "cli_runner.h"
+#include "line_reader.h"
 #include "page_driver.h"
-#include "unique_fd.h"
 #include "web_state.h"
 
 #include <ClearSilver.h>

@@ -102,9 +102,8 @@ NEOERR *page_setup(int argc, char **argv, char **envp)
     res_file_path[0] = '\0';
     pid_file_path[0] = '\0';
     std::atexit(scratch_cleanup);
-    std::signal(SIGTERM, exit_on_signal);
-    std::signal(SIGINT, exit_on_signal);
-    std::signal(SIGABRT, exit_on_signal);
+    for (int sig : REQUEST_END_SIGNALS)
+        std::signal(sig, exit_on_signal);
     // A client that has gone makes the answer's write fail, not end the
     // process before its clean-up.
     std::signal(SIGPIPE, SIG_IGN);
