@@ -33,7 +33,6 @@ constexpr std::string_view CONFIG_MODE_REPLY = "%%configure_mode_inuse";
 constexpr std::string_view CLI_UNAVAILABLE_REPLY = "%%cli_unavailable";
 constexpr std::string_view CLI_TIMEOUT_REPLY = "%%cli_timeout";
 constexpr std::string_view CLI_NO_ANSWER_REPLY = "%%cli_no_answer";
-constexpr std::size_t ERROR_TEXT_SIZE = 256;
 constexpr std::size_t CHILD_ENV_MAX = 256;
 
 // Variables that carry the request. imish gets none of them, so no request
@@ -473,11 +472,16 @@ int cli_run_show_checked(const char *cmd, cli_line_cb cb, int skip)
     return parse_lines(cb, skip, true);
 }
 
-int cli_find_error(const char *match, const char *exclude1, const char *exclude2, char *out)
+namespace {
+
+// Scans the result for the first line that holds match and neither
+// exclusion, and copies the error text from there into out (size bytes).
+cli_verdict scan_result(const char *match, const char *exclude1, const char *exclude2, char *out,
+                        std::size_t size)
 {
     line_reader f(res_file_path);
     if (!f.ok())
-        return -1;
+        return cli_verdict::unread;
     char line[CLI_LINE_SIZE];
     while (f.next(line)) {
         if (exclude1 && std::strstr(line, exclude1))
@@ -492,10 +496,22 @@ int cli_find_error(const char *match, const char *exclude1, const char *exclude2
         if (out) {
             if (*hit == '%')
                 ++hit;
-            std::snprintf(out, ERROR_TEXT_SIZE, "%s", hit);
+            std::snprintf(out, size, "%s", hit);
         }
-        return -1;
+        return cli_verdict::refused;
     }
     // Lines that could not be read may hold the error.
-    return f.failed() ? -1 : 0;
+    return f.failed() ? cli_verdict::unread : cli_verdict::accepted;
+}
+
+} // namespace
+
+int cli_find_error(const char *match, const char *exclude1, const char *exclude2, char *out)
+{
+    return scan_result(match, exclude1, exclude2, out, CLI_ERROR_SIZE) == cli_verdict::accepted ? 0 : -1;
+}
+
+cli_verdict cli_config_verdict(char *err, std::size_t size)
+{
+    return scan_result("%", nullptr, nullptr, err, size);
 }

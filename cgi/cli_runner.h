@@ -6,6 +6,9 @@
 
 // Size of the buffer a result line is read into; longer lines come in pieces.
 inline constexpr std::size_t CLI_LINE_SIZE = 256;
+// The most error text the runner writes for a caller, terminator included:
+// the CLI's own line, or a failed run's text.
+inline constexpr std::size_t CLI_ERROR_SIZE = 256;
 
 // Results of a run that did not complete; the result file then holds
 // "%%cli_unavailable", "%%cli_timeout" or "%%cli_no_answer" when it could be
@@ -71,6 +74,18 @@ int cli_run_show_checked(const char *cmd, cli_line_cb cb, int skip);
 
 // Finds the first result line that holds match and neither exclusion. Then
 // copies the text from the match on (one leading "%" dropped, line feed kept)
-// into out (256 bytes, may be null) and returns -1. 0 when no line matches;
+// into out (CLI_ERROR_SIZE bytes, may be null) and returns -1. 0 when no line matches;
 // -1 with out untouched when the result cannot be read to its end.
 int cli_find_error(const char *match, const char *exclude1, const char *exclude2, char *out);
+
+// What the CLI said of the commands of the last run, as its result tells.
+enum class cli_verdict {
+    accepted,   // no result line holds "%"
+    refused,    // one does: its error text is in the caller's buffer
+    unread,     // the result could not be read to its end: not known
+};
+
+// The verdict of the last configuration run. err (size bytes, at least
+// CLI_ERROR_SIZE) gets the first error text, as cli_find_error with match
+// "%" gives it, when refused; it is untouched otherwise.
+cli_verdict cli_config_verdict(char *err, std::size_t size);

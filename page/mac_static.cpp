@@ -25,6 +25,8 @@ constexpr std::size_t KEY_BUF_SIZE = 128;
 constexpr std::size_t WORD_BUF_SIZE = 256;
 constexpr int LISTING_HEADER_LINES = 6;
 
+static_assert(ERR_TEXT_SIZE >= CLI_ERROR_SIZE, "err_text holds whatever error text the runner writes");
+
 constexpr char INVALID_PARAMETER[] = "invalid_parameter";
 constexpr char TOO_MANY_ENTRIES[] = "error_too_many_entries";
 constexpr std::array<const char *, 5> LIST_FILTERS = {"addr0", "addr1", "addr2", "intf_name", "vlan"};
@@ -126,6 +128,72 @@ bool is_listed(const char (*cmds)[CMD_BUF_SIZE], int count, const char *cmd)
     return false;
 }
 
+// The listing's filters from the query.
+struct list_filter {
+    bool by_mac = false;
+    char mac[CMD_BUF_SIZE] = {};   // "%s.%s.%s" of the three groups
+    const char *intf = nullptr;    // the interface, when it filters
+};
+
+// false when the MAC filter does not fit its buffer: a cut filter would
+// match other entries.
+bool list_filter_read(list_filter *f)
+{
+    const char *groups[3] = {cgi_value(web_cgi, "Query.addr0"), cgi_value(web_cgi, "Query.addr1"),
+                             cgi_value(web_cgi, "Query.addr2")};
+    for (const char *g : groups)
+        f->by_mac = f->by_mac || (g && *g);
+    const char *intf = cgi_value(web_cgi, "Query.intf_name");
+    // "0" and "all" are how a form asks for every interface.
+    if (intf && intf[0] != '0' && std::strncmp(intf, "all", 3) != 0)
+        f->intf = intf;
+    if (!f->by_mac)
+        return true;
+    int len = std::snprintf(f->mac, sizeof f->mac, "%s.%s.%s", groups[0] ? groups[0] : "",
+                            groups[1] ? groups[1] : "", groups[2] ? groups[2] : "");
+    return len >= 0 && static_cast<std::size_t>(len) < sizeof f->mac;
+}
+
+// The show command, narrowed to the query's VLAN. false when it would not
+// fit (a cut VLAN asks for another VLAN's entries) or holds a line end (it
+// would add a command).
+bool list_command(char (&cmd)[CMD_BUF_SIZE])
+{
+    const char *vlan = cgi_value(web_cgi, "Query.vlan");
+    int len = vlan && *vlan ? std::snprintf(cmd, sizeof cmd, "show mac address-table static vlan %s", vlan)
+                            : std::snprintf(cmd, sizeof cmd, "show mac address-table static");
+    return len >= 0 && static_cast<std::size_t>(len) < sizeof cmd && !has_control_char(cmd);
+}
+
+// Stores the result's entries that pass the filter, numbered from 1. false
+// when the result could not be read to its end or an entry not stored.
+bool list_entries(const list_filter &filter)
+{
+    line_reader f(cli_result_path());
+    if (!f.ok())
+        return false;
+    char line[CLI_LINE_SIZE];
+    int skipped = 0;
+    int entries = 0;
+    while (f.next(line)) {
+        if (skipped < LISTING_HEADER_LINES) {
+            ++skipped;
+            continue;
+        }
+        char vid[WORD_BUF_SIZE], mac[WORD_BUF_SIZE], type[WORD_BUF_SIZE], port[WORD_BUF_SIZE];
+        // Lines of fewer than four words, and the CLI's messages, are not entries.
+        if (std::sscanf(line, "%255s %255s %255s %255s", vid, mac, type, port) != 4 || vid[0] == '%')
+            continue;
+        if (filter.intf && std::strcmp(port, filter.intf) != 0)
+            continue;
+        if (filter.by_mac && std::strcmp(mac, filter.mac) != 0)
+            continue;
+        if (mac_entry_store(++entries, mac, vid, type, port) != 0)
+            return false;
+    }
+    return !f.failed();
+}
+
 // A filter no entry can pass: the listing is whole, and empty.
 int matches_nothing()
 {
@@ -157,16 +225,20 @@ int config_run(const char (*cmds)[CMD_BUF_SIZE], int count, char *err)
     if (rc == 0)
         rc = cli_exec_config();
     if (rc != 0) {
-        std::snprintf(err, CLI_LINE_SIZE, "%s", cli_failure_text(rc));
+        std::snprintf(err, CLI_ERROR_SIZE, "%s", cli_failure_text(rc));
         return -1;
     }
-    err[0] = '\0';
-    if (cli_find_error("%", nullptr, nullptr, err) == 0)
+    switch (cli_config_verdict(err, CLI_ERROR_SIZE)) {
+    case cli_verdict::accepted:
         return 0;
+    case cli_verdict::refused:
+        return -1;
+    case cli_verdict::unread:
+        break;
+    }
     // The commands ran, but their answer cannot be read: they may or may
     // not have been applied, which is neither a success nor a refusal.
-    if (err[0] == '\0')
-        std::snprintf(err, CLI_LINE_SIZE, "%s", cli_failure_text(CLI_RUN_NO_ANSWER));
+    std::snprintf(err, CLI_ERROR_SIZE, "%s", cli_failure_text(CLI_RUN_NO_ANSWER));
     return -1;
 }
 
@@ -236,7 +308,7 @@ int mac_static_add(char *err)
     int len = std::snprintf(cmd, sizeof cmd, "mac-address-table %s.%s.%s forward %s vlan %s",
                             addr0, addr1, addr2, intf, vlan);
     if (len < 0 || static_cast<std::size_t>(len) >= sizeof cmd || has_control_char(cmd)) {
-        std::snprintf(err, CLI_LINE_SIZE, "%s", INVALID_PARAMETER);
+        std::snprintf(err, CLI_ERROR_SIZE, "%s", INVALID_PARAMETER);
         return -1;
     }
     return config_run(&cmd, 1, err);
@@ -244,30 +316,9 @@ int mac_static_add(char *err)
 
 int mac_static_list()
 {
-    char mac_filter[CMD_BUF_SIZE];
-    bool by_mac = false;
-    const char *groups[3] = {cgi_value(web_cgi, "Query.addr0"), cgi_value(web_cgi, "Query.addr1"), cgi_value(web_cgi, "Query.addr2")};
-    for (const char *g : groups)
-        by_mac = by_mac || (g && *g);
-    // A cut filter would match other entries: list nothing instead.
-    if (by_mac) {
-        int len = std::snprintf(mac_filter, sizeof mac_filter, "%s.%s.%s", groups[0] ? groups[0] : "",
-                                groups[1] ? groups[1] : "", groups[2] ? groups[2] : "");
-        if (len < 0 || static_cast<std::size_t>(len) >= sizeof mac_filter)
-            return matches_nothing();
-    }
-
-    const char *intf = cgi_value(web_cgi, "Query.intf_name");
-    bool by_intf = intf && intf[0] != '0' && std::strncmp(intf, "all", 3) != 0;
-
+    list_filter filter;
     char cmd[CMD_BUF_SIZE];
-    const char *vlan = cgi_value(web_cgi, "Query.vlan");
-    int len = vlan && *vlan
-                  ? std::snprintf(cmd, sizeof cmd, "show mac address-table static vlan %s", vlan)
-                  : std::snprintf(cmd, sizeof cmd, "show mac address-table static");
-    // A cut VLAN would ask for another VLAN's entries, and a line end would
-    // add a command: list nothing instead.
-    if (len < 0 || static_cast<std::size_t>(len) >= sizeof cmd || has_control_char(cmd))
+    if (!list_filter_read(&filter) || !list_command(cmd))
         return matches_nothing();
     int rc = cli_append_cmd(cmd);
     if (rc == 0)
@@ -276,34 +327,7 @@ int mac_static_list()
         note_cli_failure(rc, {});
         return 0;
     }
-
-    line_reader f(cli_result_path());
-    if (!f.ok()) {
-        note_cli_failure(-1, {});
-        return 0;
-    }
-    char line[CLI_LINE_SIZE];
-    int skipped = 0;
-    int entries = 0;
-    bool stored = true;
-    while (stored && f.next(line)) {
-        if (skipped < LISTING_HEADER_LINES) {
-            ++skipped;
-            continue;
-        }
-        char vid[WORD_BUF_SIZE], mac[WORD_BUF_SIZE], type[WORD_BUF_SIZE], port[WORD_BUF_SIZE];
-        // Lines of fewer than four words are not entries.
-        if (std::sscanf(line, "%255s %255s %255s %255s", vid, mac, type, port) != 4)
-            continue;
-        if (vid[0] == '%')
-            continue;
-        if (by_intf && std::strcmp(port, intf) != 0)
-            continue;
-        if (by_mac && std::strcmp(mac, mac_filter) != 0)
-            continue;
-        stored = mac_entry_store(++entries, mac, vid, type, port) == 0;
-    }
-    bool whole = stored && !f.failed();
+    bool whole = list_entries(filter);
     note_cli_failure(whole ? 0 : -1, {"entry"});
     // Set last: the table is shown, or said to be empty, only when whole.
     if (whole)
@@ -345,7 +369,7 @@ int mac_static_delete(char *err)
             std::memcpy(cmds[count++], cmd, sizeof cmd);
     }
     if (refusal) {
-        std::snprintf(err, CLI_LINE_SIZE, "%s", refusal);
+        std::snprintf(err, CLI_ERROR_SIZE, "%s", refusal);
         return -1;
     }
     return config_run(cmds, count, err);

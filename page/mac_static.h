@@ -20,11 +20,11 @@ int intf_line_parse(int *counter, const char *line);
 int intf_name_store(int num, const char *name);
 
 // Adds the posted static entry through the CLI. 0 when it was accepted or
-// not attempted (a field is missing); -1 with the reason in err (at least
-// 256 bytes): the CLI's error text, a failed run's text (cli_failure_text;
-// "%cli_no_answer" too when the run's answer cannot be read), or
-// "invalid_parameter" for a command that does not fit its buffer or holds a
-// control character (then nothing runs).
+// not attempted (a field is missing); -1 with the reason in err
+// (CLI_ERROR_SIZE bytes): the CLI's error text, a failed run's text
+// (cli_failure_text; "%cli_no_answer" too when the run's answer cannot be
+// read), or "invalid_parameter" for a command that does not fit its buffer
+// or holds a control character (then nothing runs).
 int mac_static_add(char *err);
 
 // Lists the static entries that pass the query's filters as "entry.%d.*";
@@ -43,7 +43,7 @@ inline constexpr int MAC_DELETE_MAX = 64;
 
 // Removes the static entries named by the posted "Query.sel" values, each
 // "<MAC> <interface> <VLAN>", in one configuration run. 0 when the CLI
-// accepted every removal; -1 with the reason in err (at least 256 bytes):
+// accepted every removal; -1 with the reason in err (CLI_ERROR_SIZE bytes):
 // "invalid_parameter" when any value is malformed (a MAC not of three groups
 // of four hex digits, an interface the switch does not list, a VLAN not
 // 1-4094, or none at all) and "error_too_many_entries" for more than

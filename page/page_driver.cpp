@@ -36,7 +36,6 @@ bool session_id_is_safe(std::string_view sid)
            !has_control_char(sid);
 }
 
-
 // Another instance works for this session: send the browser back to the page
 // it came from.
 void answer_busy(const char *page_name, const char *sid, const char *lang)
@@ -44,6 +43,25 @@ void answer_busy(const char *page_name, const char *sid, const char *lang)
     const char *uri = cgi_value(web_cgi, "CGI.RequestURI", nullptr);
     const char *page = uri && std::strstr(uri, page_name) ? uri + 1 : page_name;
     redirect_error(sid, lang, "error_prog_busy", "%s", page);
+}
+
+// Takes the session's instance guard. false when another instance holds it
+// (the browser is sent back, busy).
+bool take_guard(const char *page_name, const char *sid, const char *lang)
+{
+    char pid_path[PATH_BUF_SIZE];
+    pid_path_build(sid, pid_path, page_name);
+    switch (pid_lock(pid_path)) {
+    case 0:
+        return true;
+    case 1:
+        answer_busy(page_name, sid, lang);
+        return false;
+    default:
+        // A pid file that cannot be made (/var/run not writable) leaves the
+        // request unguarded rather than refused: it still works alone.
+        return true;
+    }
 }
 
 } // namespace
@@ -133,7 +151,7 @@ bool page_admit(const char *page_name, page_request *req)
     }
     char user[USER_BUF_SIZE] = {};
     const char *client = cgi_value(web_cgi, "CGI.RemoteAddress", "unknown");
-    if (!session_id_is_safe(sid) || imi_check_session(sid, client, user) == 1) {
+    if (!session_id_is_safe(sid) || imi_check_session(sid, client, user) != 0) {
         page_login_timeout(lang, nullptr);
         return false;
     }
@@ -146,14 +164,11 @@ bool page_admit(const char *page_name, page_request *req)
         page_fail_no_memory();
         return false;
     }
-
-    char pid_path[PATH_BUF_SIZE];
-    pid_path_build(sid, pid_path, page_name);
-    if (pid_lock(pid_path) == 1) {
-        answer_busy(page_name, sid, lang);
+    if (!take_guard(page_name, sid, lang))
         return false;
-    }
-    scratch_create(sid);
+    // No scratch files: every CLI step of the request then reports that it
+    // could not run ("%cli_unavailable", "cli_failed"), nothing more.
+    [[maybe_unused]] int no_scratch = scratch_create(sid);
     // The query's values are replaced (and freed) when a POST body names
     // the same fields: keep the checked ones, which no body can reach.
     req->lang = std::string_view(lang) == "en" ? "en" : "cn";
