@@ -7,6 +7,7 @@
 #include "imi_store.h"
 
 #include "imi_client.h"
+#include "deadline.h"
 #include "unique_fd.h"
 
 #include <cerrno>
@@ -91,13 +92,6 @@ bool parse_options(int argc, char **argv, options *opt)
     return opt->users_path != nullptr;
 }
 
-std::int64_t now_ms()
-{
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
 // Binds and listens on path. A socket left there by a daemon that died is
 // replaced; one that still answers is not taken over.
 unique_fd open_listener(const char *path)
@@ -179,7 +173,7 @@ bool serve_client(client *c, imi_store *st)
         return true;
 
     unsigned char reply[IMI_LIST_BUF];
-    std::size_t reply_len = store_handle(st, c->buf, reply, now_ms());
+    std::size_t reply_len = store_handle(st, c->buf, reply, monotonic_ms());
     c->have = 0;
     c->need = IMI_HDR_LEN;
     if (reply_len == 0)
@@ -199,6 +193,55 @@ void signal_ready(int fd)
     close(fd);
 }
 
+// SIGTERM and SIGINT as a readable descriptor for the poll set, so that no
+// handler runs in the middle of the loop.
+unique_fd stop_signal_fd()
+{
+    sigset_t stop_set;
+    sigemptyset(&stop_set);
+    sigaddset(&stop_set, SIGTERM);
+    sigaddset(&stop_set, SIGINT);
+    sigprocmask(SIG_BLOCK, &stop_set, nullptr);
+    unique_fd fd(signalfd(-1, &stop_set, SFD_CLOEXEC));
+    if (!fd.ok())
+        std::fprintf(stderr, "imi_sim: signalfd: %s\n", std::strerror(errno));
+    return fd;
+}
+
+// Serves the clients until a stop signal. The exit status.
+int serve(int stop_fd, int listener, imi_store *store)
+{
+    client clients[MAX_CLIENTS] = {};
+    pollfd fds[MAX_CLIENTS + 2];
+    std::size_t slot_of[MAX_CLIENTS + 2];
+    for (;;) {
+        fds[0] = {stop_fd, POLLIN, 0};
+        fds[1] = {listener, POLLIN, 0};
+        std::size_t nfds = 2;
+        for (std::size_t i = 0; i < MAX_CLIENTS; ++i) {
+            if (clients[i].fd.ok()) {
+                slot_of[nfds] = i;
+                fds[nfds++] = {clients[i].fd.get(), POLLIN, 0};
+            }
+        }
+        if (poll(fds, nfds, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            std::fprintf(stderr, "imi_sim: poll: %s\n", std::strerror(errno));
+            return 1;
+        }
+        if (fds[0].revents)
+            return 0;
+        for (std::size_t k = 2; k < nfds; ++k) {
+            client &c = clients[slot_of[k]];
+            if (fds[k].revents && !serve_client(&c, store))
+                c.fd.reset();
+        }
+        if (fds[1].revents)
+            accept_clients(listener, clients);
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -215,60 +258,16 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "imi_sim: %s\n", err);
         return 1;
     }
-
-    // Termination arrives as a readable descriptor in the poll set, so no
-    // handler runs in the middle of the loop.
-    sigset_t stop_set;
-    sigemptyset(&stop_set);
-    sigaddset(&stop_set, SIGTERM);
-    sigaddset(&stop_set, SIGINT);
-    sigprocmask(SIG_BLOCK, &stop_set, nullptr);
-    unique_fd sig_fd(signalfd(-1, &stop_set, SFD_CLOEXEC));
-    if (!sig_fd.ok()) {
-        std::fprintf(stderr, "imi_sim: signalfd: %s\n", std::strerror(errno));
+    unique_fd stop_fd = stop_signal_fd();
+    if (!stop_fd.ok())
         return 1;
-    }
     signal(SIGPIPE, SIG_IGN);
 
     unique_fd listener = open_listener(opt.socket_path);
     if (!listener.ok())
         return 1;
     signal_ready(opt.ready_fd);
-
-    client clients[MAX_CLIENTS] = {};
-    pollfd fds[MAX_CLIENTS + 2];
-    std::size_t slot_of[MAX_CLIENTS + 2];
-    int rc = 0;
-    for (;;) {
-        fds[0] = {sig_fd.get(), POLLIN, 0};
-        fds[1] = {listener.get(), POLLIN, 0};
-        std::size_t nfds = 2;
-        for (std::size_t i = 0; i < MAX_CLIENTS; ++i) {
-            if (clients[i].fd.ok()) {
-                slot_of[nfds] = i;
-                fds[nfds++] = {clients[i].fd.get(), POLLIN, 0};
-            }
-        }
-        if (poll(fds, nfds, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            std::fprintf(stderr, "imi_sim: poll: %s\n", std::strerror(errno));
-            rc = 1;
-            break;
-        }
-        if (fds[0].revents)
-            break;
-        for (std::size_t k = 2; k < nfds; ++k) {
-            client &c = clients[slot_of[k]];
-            if (fds[k].revents && !serve_client(&c, &store))
-                c.fd.reset();
-        }
-        if (fds[1].revents)
-            accept_clients(listener.get(), clients);
-    }
-
-    for (client &c : clients)
-        c.fd.reset();
+    int rc = serve(stop_fd.get(), listener.get(), &store);
     listener.reset();
     unlink(opt.socket_path);
     return rc;
