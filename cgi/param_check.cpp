@@ -6,6 +6,7 @@
 #include "unique_fd.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <string_view>
@@ -216,10 +217,6 @@ int real_to_display_path(const char *real, char *out)
 
 // ---- CRC-32 and the image header ------------------------------------------
 
-// glibc's assertion report; declared here because NDEBUG builds hide it.
-extern "C" [[noreturn]] void __assert_fail(const char *assertion, const char *file, unsigned int line,
-                                           const char *function) noexcept;
-
 namespace {
 
 inline std::uint32_t be32(const unsigned char *p)
@@ -259,9 +256,13 @@ private:
 
 std::uint32_t gen_crc32(std::uint32_t crc, const unsigned char *buf, std::uint32_t len)
 {
-    // Not assert(): a release build (NDEBUG) must still stop here.
-    if (buf == nullptr)
-        __assert_fail("buf != ((void *)0)", __FILE__, __LINE__, __func__);
+    // Not assert(): a release build (NDEBUG) must still stop here, with the
+    // report an assertion gives.
+    if (buf == nullptr) {
+        std::fprintf(stderr, "%s:%d: %s: Assertion `buf != ((void *)0)' failed.\n", __FILE__, __LINE__,
+                     __func__);
+        std::abort();
+    }
     // zlib's crc32 is the same CRC-32 (the reflected polynomial 0xEDB88320,
     // complemented in and out, continuable) and is linked in already for
     // ClearSilver; it runs several times faster than a table of our own.
@@ -321,21 +322,17 @@ std::int64_t file_size_at_end(const char *path)
     return end < 0 ? -1 : static_cast<std::int64_t>(end);
 }
 
-} // namespace
+// Where a copy lands: the mount measured for it, and whether that storage
+// keeps a reserve free.
+struct copy_area {
+    const char *mount = nullptr; // null: the RAM file system, not measured
+    bool keep_reserve = true;
+};
 
-std::int64_t get_free_space(const char *path)
+// The area of destination from its first three components, empty ones
+// skipped. false when it names no storage a copy may go to.
+bool copy_area_of(const char *destination, copy_area *area)
 {
-    struct statfs fs;
-    if (!path || statfs(path, &fs) != 0)
-        return -1;
-    return static_cast<std::int64_t>(fs.f_bavail) * static_cast<std::int64_t>(fs.f_bsize);
-}
-
-int check_copy_space(const char *source, const char *destination, std::int64_t reclaim_size)
-{
-    if (!destination)
-        return -1;
-    // The first three components, empty ones skipped.
     std::array<std::string_view, 3> comp;
     std::size_t n = 0;
     for (std::string_view rest(destination); n < comp.size();) {
@@ -348,33 +345,50 @@ int check_copy_space(const char *source, const char *destination, std::int64_t r
         rest.remove_prefix(e == std::string_view::npos ? rest.size() : e);
     }
     if (n == 0)
-        return -1;
+        return false;
     if (comp[0].starts_with("tmp"))
-        return 0; // the RAM file system is not measured
+        return true;
     if (n < 2)
-        return -1;
-
-    const char *mount = nullptr;
-    bool keep_reserve = true;
+        return false;
     if (comp[1].starts_with("flash")) {
         if (n < 3)
-            return -1; // a flash area needs a component to tell boot from the rest
-        mount = comp[2] == "boot" ? path_map[1].real_path : path_map[0].real_path;
+            return false; // a flash area needs a component to tell boot from the rest
+        area->mount = comp[2] == "boot" ? path_map[1].real_path : path_map[0].real_path;
     } else if (comp[1].starts_with("udisk")) {
-        mount = UDISK_MOUNT;
-        keep_reserve = false;
+        area->mount = UDISK_MOUNT;
+        area->keep_reserve = false;
     } else if (comp[1].starts_with("cf")) {
-        mount = CF_MOUNT;
+        area->mount = CF_MOUNT;
     } else {
-        return -1;
+        return false;
     }
+    return true;
+}
+
+} // namespace
+
+std::int64_t get_free_space(const char *path)
+{
+    struct statfs fs;
+    if (!path || statfs(path, &fs) != 0)
+        return -1;
+    return static_cast<std::int64_t>(fs.f_bavail) * static_cast<std::int64_t>(fs.f_bsize);
+}
+
+int check_copy_space(const char *source, const char *destination, std::int64_t reclaim_size)
+{
+    copy_area area;
+    if (!destination || !copy_area_of(destination, &area))
+        return -1;
+    if (!area.mount)
+        return 0; // the RAM file system is not measured
 
     if (reclaim_size == 0 && file_exists(destination)) {
         reclaim_size = file_size_at_end(destination);
         if (reclaim_size < 0)
             return -1;
     }
-    const std::int64_t free_bytes = get_free_space(mount);
+    const std::int64_t free_bytes = get_free_space(area.mount);
     if (free_bytes < 0)
         return -1;
     const std::int64_t size = source ? file_size_at_end(source) : -2;
@@ -386,7 +400,7 @@ int check_copy_space(const char *source, const char *destination, std::int64_t r
         budget = reclaim_size > 0 ? INT64_MAX : INT64_MIN;
     if (size > budget)
         return -3;
-    if (keep_reserve && budget - size <= COPY_RESERVE)
+    if (area.keep_reserve && budget - size <= COPY_RESERVE)
         return -3;
     return 0;
 }

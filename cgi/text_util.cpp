@@ -103,7 +103,7 @@ int u64_to_dec(std::uint64_t value, char *out)
 
 namespace {
 
-// size_units: letters, unit sizes and the unit-to-letter map.
+// Each unit's letter and size in bytes, by unit.
 constexpr char SIZE_LETTERS[] = "BKMGTPE";
 constexpr std::int64_t SIZE_UNIT_BYTES[] = {
     1,
@@ -114,7 +114,6 @@ constexpr std::int64_t SIZE_UNIT_BYTES[] = {
     INT64_C(1) << 50,
     INT64_C(1) << 60,
 };
-constexpr int SIZE_UNIT_LETTER[] = {0, 1, 2, 3, 4, 5, 6};
 constexpr int SIZE_UNIT_COUNT = 7;
 
 } // namespace
@@ -142,7 +141,7 @@ int format_size(std::int64_t value, char *out)
         q += q >= 0 ? 1 : -1;
         d = 0;
     }
-    const char letter = SIZE_LETTERS[SIZE_UNIT_LETTER[u]];
+    const char letter = SIZE_LETTERS[u];
     // At most 1024 units and a sign (6 characters), so the bound never cuts;
     // the length is taken only to say so to the compiler.
     int len = 0;

@@ -4,8 +4,10 @@
 // imish replaces the result.
 #include "cli_runner.h"
 #include "fuzz_util.h"
-#include "intf_data.h"
+#include "intf_status.h"
 #include "mac_static.h"
+#include "port_names.h"
+#include "qos_data.h"
 #include "web_state.h"
 
 #include <ClearSilver.h>

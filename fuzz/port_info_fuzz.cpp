@@ -1,7 +1,8 @@
 // The port info file: the input is the file the switch publishes; every line
 // of it is then also taken as an interface name against the loaded table.
 #include "fuzz_util.h"
-#include "intf_data.h"
+#include "intf_status.h"
+#include "port_names.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 // second the number of delimiter bytes that follow, the rest the text; the
 // first sixteen bytes are also taken as numbers to format.
 #include "fuzz_util.h"
-#include "intf_data.h"
+#include "intf_status.h"
 #include "text_util.h"
 
 #include <cerrno>

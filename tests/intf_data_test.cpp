@@ -1,7 +1,9 @@
 // Interface names, status rows and QoS page data: the parsers, the loaders over
 // scripted CLI output, and the loaders against the imish stand-in.
-#include "intf_data.h"
+#include "intf_status.h"
 #include "page_frame.h"
+#include "port_names.h"
+#include "qos_data.h"
 #include "test_util.h"
 #include "web_state.h"
 
@@ -107,7 +109,9 @@ TEST_F(IntfTest, PublishedFilesAreReadThroughLinks)
         port_prefix_load();
         EXPECT_EQ(prefixes(), ":. xe/tengig-") << "link " << link;
         EXPECT_EQ(policer_read(cgi_, link ? "/tmp/pol_link" : "/tmp/pol"), 0) << "link " << link;
-        expect({{"input_color_mode", "color-aware"}, {"input_cir", "1"}, {"input_use_l3_length", "YES"}});
+        expect({{"input_color_mode", "color-aware"}, {"input_cir", "1"}, {"input_use_l3_length", "YES"},
+                {"input_cbs", "2"}, {"input_ebs", "3"}, {"input_pir", "4"}, {"input_pbs", "5"},
+                {"input_drop_color", "yellow"}, {"output_cir", "<unset>"}});
     }
 }
 
@@ -175,6 +179,29 @@ TEST_F(IntfTest, StatusLineToRow)
         char w[64]; // port_status_parse accepts exactly the lines that give a row
         int32_t n;
         EXPECT_EQ(port_status_parse(c.line.c_str(), w, &n, &n, &n, w, w, w, w, w), c.row.empty() ? -1 : 0) << c.line;
+    }
+}
+
+TEST(PortStatus, ParseFillsEachOutputWithItsColumn)
+{
+    load_prefixes(std::nullopt);
+    const struct { const char *line; bool numbers; int rc; std::string want; } cases[] = { // numbers: pass slot/port/sub
+        {"eth-1-3/2 admin down full 1000 trunk SFP desc", true, 0, "eth-1-3/2 1:3:2 admindown full 1000 trunk SFP"},
+        {"eth-0-7 up half 10 access 1000BASE_T", true, 0, "eth-0-7 0:7:0 up half 10 access 1000BASE_T"},
+        {"xe-0-7 up a b c d", true, 0, "xe-0-7 -7:-7:-7 up a b c d"}, // no prefix matches: numbers untouched
+        {"eth-x up a b c d", true, -1, "- -7:-7:-7 - - - - -"},
+        {"eth-x up a b c d", false, 0, "eth-x -7:-7:-7 up a b c d"},
+    };
+    for (const auto &c : cases) {
+        char w[6][64] = {"-", "-", "-", "-", "-", "-"};
+        int32_t slot = KEEP, port = KEEP, sub = KEEP;
+        EXPECT_EQ(port_status_parse(c.line, w[0], c.numbers ? &slot : nullptr, &port, &sub, w[1], w[2], w[3], w[4],
+                                    w[5]), c.rc) << c.line;
+        std::string got = std::string(w[0]) + " " + std::to_string(slot) + ":" + std::to_string(port) + ":" +
+                          std::to_string(sub);
+        for (int i = 1; i < 6; ++i)
+            got += std::string(" ") + w[i];
+        EXPECT_EQ(got, c.want) << c.line;
     }
 }
 

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "line_reader.h"
+#include "line_words.h"
 
 namespace {
 

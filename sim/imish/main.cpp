@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "commands.h"
-#include "line_reader.h"
+#include "line_words.h"
 #include "state_file.h"
 #include "switch_state.h"
 #include "unique_fd.h"

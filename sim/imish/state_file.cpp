@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <utility>
 
-#include "line_reader.h"
+#include "line_words.h"
 
 namespace {
 

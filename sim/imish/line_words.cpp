@@ -1,5 +1,5 @@
-// Bounded line reading for command and state files.
-#include "line_reader.h"
+// Command and state file lines, read within a bounded buffer and split into words.
+#include "line_words.h"
 
 line_status read_line(FILE *f, char *buf, std::size_t cap, std::size_t &len)
 {

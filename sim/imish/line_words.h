@@ -1,4 +1,4 @@
-// Bounded line reading for command and state files: no line can outgrow its buffer.
+// Command and state file lines, read within a bounded buffer and split into words.
 #pragma once
 
 #include <cstddef>
