@@ -154,12 +154,8 @@ int intf_status_read(struct _cgi *cgi, const port_set *set)
         return -1;
     char line[INTF_STATUS_LINE_SIZE];
     while (std::fgets(line, sizeof line, f.get())) {
-        std::size_t n = std::strlen(line);
-        if (n > 0 && line[n - 1] == '\n')
-            line[--n] = '\0';
-        if (n > 0 && line[n - 1] == '\r')
-            line[--n] = '\0';
-        if (n == 0 || line[0] == '#')
+        strip_line_end(line);
+        if (line[0] == '\0' || line[0] == '#')
             continue;
         if (strncasecmp(line, "eth-", 4) != 0 || intf_status_to_hdf(cgi, line, set) != 0)
             break;

@@ -2,6 +2,7 @@
 // programs of the switch publish.
 #include "sys_info.h"
 
+#include "text_util.h"
 #include "unique_fd.h"
 
 #include <cctype>
@@ -34,16 +35,6 @@ int stat_mode(const char *path, mode_t *mode)
         return 0;
     *mode = st.st_mode;
     return 1;
-}
-
-// Cuts one line feed, then one carriage return before it.
-void strip_line_end(char *line)
-{
-    std::size_t n = std::strlen(line);
-    if (n > 0 && line[n - 1] == '\n')
-        line[--n] = '\0';
-    if (n > 0 && line[n - 1] == '\r')
-        line[--n] = '\0';
 }
 
 bool is_blank_or_comment(const char *line)

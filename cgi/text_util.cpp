@@ -158,3 +158,12 @@ int format_size(std::int64_t value, char *out)
     }
     return len < 0 ? -1 : 0;
 }
+
+void strip_line_end(char *line)
+{
+    std::size_t n = std::strlen(line);
+    if (n > 0 && line[n - 1] == '\n')
+        line[--n] = '\0';
+    if (n > 0 && line[n - 1] == '\r')
+        line[--n] = '\0';
+}

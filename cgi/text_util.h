@@ -1,4 +1,5 @@
-// Token lists (owned words cut from a line) and 64-bit number formatting.
+// Token lists (owned words cut from a line), line ends and 64-bit number
+// formatting.
 #pragma once
 
 #include <cstddef>
@@ -56,3 +57,7 @@ int u64_to_dec(std::uint64_t value, char *out);
 // "-99.9K"), at most 6 characters, into out (SIZE_TEXT_SIZE bytes). 0, or -1
 // with errno ERANGE and out untouched when |value| is out of range.
 int format_size(std::int64_t value, char *out);
+
+// Cuts one line feed from the end of line, then one carriage return before
+// it: a line as fgets gives it, without its line end.
+void strip_line_end(char *line);
