@@ -2,9 +2,10 @@
  * measured beside it. cgi_init; the values of FLOOR_VALUES set one by one;
  * CHILDREN child programs ("true") started and waited for, as a page runs
  * its CLI commands; and the render of FLOOR_TEMPLATE.
- * CMake builds it as the hello CGI: one value and a one-line template.
- * bench/run builds it with a page's own data set and template, taken from
- * the page at its render (bench/hdf_dump.py writes FLOOR_VALUES_H). */
+ * Built as the hello CGI (one value and a one-line template) and as the
+ * same-template floors, whose FLOOR_VALUES_H bench/run fills with a page's
+ * own data set and template, taken from the page at its render
+ * (bench/hdf_dump.py). */
 #include <ClearSilver.h>
 
 #include <spawn.h>

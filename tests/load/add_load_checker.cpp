@@ -1,6 +1,6 @@
 // Drives the add page through a web server with many requests at a time and
 // then checks that every answer told the truth about the switch.
-//   load_client PORT IMISH [REQUESTS] [CONCURRENCY]
+//   add_load_checker PORT IMISH [REQUESTS] [CONCURRENCY]
 // Runs where the server's IMI and switch stand-ins live (the load script's
 // sandbox). Exits 0 when every check holds.
 #include "http_exchange.h"
@@ -159,7 +159,7 @@ std::vector<std::string> leftovers()
 int main(int argc, char **argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: load_client PORT IMISH [REQUESTS] [CONCURRENCY]\n");
+        std::fprintf(stderr, "usage: add_load_checker PORT IMISH [REQUESTS] [CONCURRENCY]\n");
         return 2;
     }
     int port = std::atoi(argv[1]);

@@ -1,6 +1,6 @@
 // Closed-loop load through the web server: one client per session, each
 // sending its next request as soon as the last is answered.
-//   load_client PORT SECONDS EXPECT METHOD TARGET BODY SID...
+//   rate_client PORT SECONDS EXPECT METHOD TARGET BODY SID...
 // "%SID%" in TARGET and BODY becomes the client's session id. An answer
 // counts when it holds EXPECT (a status line, a redirect's target). Prints
 // "REQUESTS_PER_SECOND ANSWERED WRONG" over SECONDS after a short warm-up.
@@ -33,7 +33,7 @@ std::string with_session(std::string text, const std::string &sid)
 int main(int argc, char **argv)
 {
     if (argc < 8) {
-        std::fprintf(stderr, "usage: load_client PORT SECONDS EXPECT METHOD TARGET BODY SID...\n");
+        std::fprintf(stderr, "usage: rate_client PORT SECONDS EXPECT METHOD TARGET BODY SID...\n");
         return 2;
     }
     const int port = std::atoi(argv[1]);
