@@ -1,6 +1,7 @@
 // Static entry form data, the add command and the static address listing.
 #include "mac_static.h"
 
+#include "audit_log.h"
 #include "cgi_value.h"
 #include "cli_runner.h"
 #include "line_reader.h"
@@ -242,6 +243,78 @@ int config_run(const char (*cmds)[CMD_BUF_SIZE], int count, char *err)
     return -1;
 }
 
+// How the audit trail tells a configuration run that did not go through,
+// from the text it left for the error page.
+audit_result outcome_of(const char *err)
+{
+    if (std::strcmp(err, cli_failure_text(CLI_RUN_UNAVAILABLE)) == 0)
+        return audit_result::failed;
+    if (std::strcmp(err, cli_failure_text(CLI_RUN_TIMEOUT)) == 0 ||
+        std::strcmp(err, cli_failure_text(CLI_RUN_NO_ANSWER)) == 0)
+        return audit_result::unknown;
+    return audit_result::refused;
+}
+
+// An error id's own word: "%cli_timeout" is logged as cli_timeout.
+const char *reason_of(const char *err)
+{
+    return err[0] == '%' && std::strncmp(err, "%cli_", 5) == 0 ? err + 1 : err;
+}
+
+// The first result line with an error that names mac, into out; false when
+// none does.
+bool error_naming(const char *mac, char (&out)[CLI_LINE_SIZE])
+{
+    line_reader f(cli_result_path());
+    while (f.ok() && f.next(out))
+        if (std::strchr(out, '%') && std::strstr(out, mac))
+            return true;
+    return false;
+}
+
+// true when an error line of the result names none of the removed entries:
+// it may stand for any of them.
+bool error_naming_none(const char (*macs)[CMD_BUF_SIZE], int count)
+{
+    line_reader f(cli_result_path());
+    char line[CLI_LINE_SIZE];
+    while (f.ok() && f.next(line)) {
+        if (!std::strchr(line, '%'))
+            continue;
+        bool named = false;
+        for (int i = 0; i < count && !named; ++i)
+            named = std::strstr(line, macs[i]) != nullptr;
+        if (!named)
+            return true;
+    }
+    return false;
+}
+
+// One record per removed entry once the run's outcome is known. rc and err
+// are config_run's.
+void log_removals(const audit_who &who, const char (*cmds)[CMD_BUF_SIZE], int count, int rc,
+                  const char *err)
+{
+    char macs[MAC_DELETE_MAX][CMD_BUF_SIZE], intfs[MAC_DELETE_MAX][CMD_BUF_SIZE], vlans[MAC_DELETE_MAX][8];
+    for (int i = 0; i < count; ++i)
+        std::sscanf(cmds[i], "no mac-address-table %255s forward %255s vlan %7s", macs[i], intfs[i], vlans[i]);
+    audit_result all = rc == 0 ? audit_result::ok : outcome_of(err);
+    // The CLI ran every line: each entry its own error line, if it has one.
+    bool per_entry = all == audit_result::refused && std::strcmp(err, "%configure_mode_inuse") != 0;
+    bool unnamed = per_entry && error_naming_none(macs, count);
+    for (int i = 0; i < count; ++i) {
+        audit_entry entry = {macs[i], intfs[i], vlans[i]};
+        char line[CLI_LINE_SIZE];
+        if (!per_entry)
+            audit_log(who, "remove", &entry, all, all == audit_result::ok ? nullptr : reason_of(err));
+        else if (error_naming(macs[i], line))
+            audit_log(who, "remove", &entry, audit_result::refused, std::strchr(line, '%') + 1);
+        else
+            audit_log(who, "remove", &entry, unnamed ? audit_result::unknown : audit_result::ok,
+                      unnamed ? err : nullptr);
+    }
+}
+
 } // namespace
 
 int intf_names_load()
@@ -348,7 +421,29 @@ int mac_entry_store(int num, const char *mac, const char *vlan, const char *type
     return 0;
 }
 
-int mac_static_delete(char *err)
+int mac_static_add_logged(char *err, const audit_who &who)
+{
+    const char *addr[3] = {cgi_value(web_cgi, "Query.addr0"), cgi_value(web_cgi, "Query.addr1"),
+                           cgi_value(web_cgi, "Query.addr2")};
+    const char *intf = cgi_value(web_cgi, "Query.intf_name");
+    const char *vlan = cgi_value(web_cgi, "Query.vlan");
+    int rc = mac_static_add(err);
+    // A field missing: nothing was asked of the CLI, nothing to record.
+    if (!addr[0] || !addr[1] || !addr[2] || !intf || !vlan)
+        return rc;
+    if (rc != 0 && std::strcmp(err, INVALID_PARAMETER) == 0) {
+        audit_log(who, "add", nullptr, audit_result::refused, err);
+        return rc;
+    }
+    char mac[3 * AUDIT_VALUE_MAX];
+    std::snprintf(mac, sizeof mac, "%s.%s.%s", addr[0], addr[1], addr[2]);
+    audit_entry entry = {mac, intf, vlan};
+    audit_log(who, "add", &entry, rc == 0 ? audit_result::ok : outcome_of(err),
+              rc == 0 ? nullptr : reason_of(err));
+    return rc;
+}
+
+int mac_static_delete(char *err, const audit_who &who)
 {
     // "sel" once is a value; named more than once, the values are its children.
     HDF *sel = hdf_get_obj(web_cgi->hdf, "Query.sel");
@@ -370,9 +465,12 @@ int mac_static_delete(char *err)
     }
     if (refusal) {
         std::snprintf(err, CLI_ERROR_SIZE, "%s", refusal);
+        audit_log(who, "remove", nullptr, audit_result::refused, refusal);
         return -1;
     }
-    return config_run(cmds, count, err);
+    int rc = config_run(cmds, count, err);
+    log_removals(who, cmds, count, rc, err);
+    return rc;
 }
 
 void mac_list_query(const char *defquery, char *out, std::size_t size)

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+struct audit_who;
+
 // Asks the CLI for its switch ports and stores their names for the form,
 // then "ports_listed". 0, or the CLI runner's failure (or -1 when a name
 // could not be stored) after setting "cli_failed": no names are kept from a
@@ -27,6 +29,11 @@ int intf_name_store(int num, const char *name);
 // or holds a control character (then nothing runs).
 int mac_static_add(char *err);
 
+// mac_static_add, and one audit record of the entry once its outcome is
+// known (none when a field is missing; a refusal with no entry for
+// "invalid_parameter").
+int mac_static_add_logged(char *err, const audit_who &who);
+
 // Lists the static entries that pass the query's filters as "entry.%d.*";
 // none for a filter that does not fit its buffer; then "entries_listed".
 // When the CLI run did not complete, or its answer could not be read to its
@@ -48,8 +55,10 @@ inline constexpr int MAC_DELETE_MAX = 64;
 // of four hex digits, an interface the switch does not list, a VLAN not
 // 1-4094, or none at all) and "error_too_many_entries" for more than
 // MAC_DELETE_MAX entries, with nothing written; else a failed run's text or
-// the CLI's first error text. An entry named twice is removed once.
-int mac_static_delete(char *err);
+// the CLI's first error text. An entry named twice is removed once. Each
+// entry sent to the CLI gets one audit record with its own outcome (its
+// error line, when the CLI named it in one); a refused request one record.
+int mac_static_delete(char *err, const audit_who &who);
 
 // "sessionId=..&lang=.." with the query's listing filters, escaped, into out:
 // the query of the listing as the request shows it.

@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr std::size_t USER_BUF_SIZE = 32;
 constexpr std::string_view FORM_TYPE = "application/x-www-form-urlencoded";
 
 bool lang_is_valid(std::string_view lang)
@@ -149,9 +148,8 @@ bool page_admit(const char *page_name, page_request *req)
         redirect_error(sid, "en", "invalid_parameter", "%s", page_name);
         return false;
     }
-    char user[USER_BUF_SIZE] = {};
     const char *client = cgi_value(web_cgi, "CGI.RemoteAddress", "unknown");
-    if (!session_id_is_safe(sid) || imi_check_session(sid, client, user) != 0) {
+    if (!session_id_is_safe(sid) || imi_check_session(sid, client, req->user) != 0) {
         page_login_timeout(lang, nullptr);
         return false;
     }
@@ -173,6 +171,7 @@ bool page_admit(const char *page_name, page_request *req)
     // the same fields: keep the checked ones, which no body can reach.
     req->lang = std::string_view(lang) == "en" ? "en" : "cn";
     req->session_id = cgi_value(web_cgi, "sessionId", "");
+    req->addr = client;
     return true;
 }
 

@@ -8,12 +8,15 @@
 struct _neo_err;
 
 inline constexpr std::size_t DEFQUERY_SIZE = 512;
+inline constexpr std::size_t USER_NAME_SIZE = 32;
 
 // What a request that was let in carries on to the page's own work.
 struct page_request {
     const char *lang = nullptr;         // "cn" or "en"
     const char *session_id = nullptr;   // accepted by IMI; HDF "sessionId"
     char defquery[DEFQUERY_SIZE] = {};  // "sessionId=%s&lang=%s"
+    char user[USER_NAME_SIZE] = {};     // who holds the session, as IMI names them
+    const char *addr = nullptr;         // the client's address
 };
 
 // The ClearSilver error page for values that could not be stored. Returns

@@ -1,6 +1,7 @@
 // web_mac_static.cgi: the listing page of the static MAC pages, showing the
 // switch's static entries narrowed by the query's filters, and removing the
 // entries a full-privilege operator selects there.
+#include "audit_log.h"
 #include "cgi_value.h"
 #include "cli_runner.h"
 #include "mac_static.h"
@@ -22,25 +23,31 @@ constexpr std::size_t LIST_QUERY_SIZE = 1024;
 
 int serve_delete(const page_request &req, const char *list_query)
 {
-    if (!page_body_acceptable()) {
-        redirect_error(req.session_id, req.lang, "invalid_parameter", "%s?%s", PAGE_NAME, list_query);
-        return 0;
-    }
-    if (NEOERR *err = page_parse_body(); err != STATUS_OK)
-        return page_fail(err);
-    const char *errid = nullptr;
-    if (strcasecmp(cgi_value(web_cgi, "Query.operate", ""), "delete") != 0)
-        errid = "invalid_parameter";
-    else if (!session_is_normal(req.session_id))
-        errid = "error_no_privilege";
-    else if (int rc = intf_names_load(); rc != 0)
-        errid = cli_failure_text(rc);   // no names to check the interfaces against
-    else if (mac_static_delete(err_text) != 0)
-        errid = err_text;
-    if (errid) {
+    const audit_who who = {req.user, req.addr};
+    auto answer_error = [&](const char *errid) {
         redirect_error(req.session_id, req.lang, errid, "%s?%s", PAGE_NAME, list_query);
         return 0;
+    };
+    auto refuse = [&](const char *errid) {
+        audit_log(who, "remove", nullptr, audit_result::refused, errid);
+        return answer_error(errid);
+    };
+    if (!page_body_acceptable())
+        return refuse("invalid_parameter");
+    if (NEOERR *err = page_parse_body(); err != STATUS_OK)
+        return page_fail(err);
+    if (strcasecmp(cgi_value(web_cgi, "Query.operate", ""), "delete") != 0)
+        return refuse("invalid_parameter");
+    if (!session_is_normal(req.session_id))
+        return refuse("error_no_privilege");
+    if (int rc = intf_names_load(); rc != 0) {
+        // No names to check the interfaces against: nothing was sent.
+        audit_log(who, "remove", nullptr, audit_result::failed, cli_failure_text(rc) + 1);
+        return answer_error(cli_failure_text(rc));
     }
+    // It records each entry's outcome, or its refusal.
+    if (mac_static_delete(err_text, who) != 0)
+        return answer_error(err_text);
     std::printf("Location: %s?%s\r\n\r\n", PAGE_NAME, list_query);
     return 0;
 }

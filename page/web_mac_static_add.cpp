@@ -1,5 +1,6 @@
 // web_mac_static_add.cgi: the page on which an operator adds a static entry
 // to the switch's MAC address table. One process serves one request.
+#include "audit_log.h"
 #include "cgi_value.h"
 #include "mac_static.h"
 #include "page_driver.h"
@@ -22,7 +23,9 @@ int serve_post(const page_request &req)
 {
     // The form sends a few hundred bytes, form-encoded; anything else is
     // refused before a byte of it is read or spooled.
+    const audit_who who = {req.user, req.addr};
     if (!page_body_acceptable()) {
+        audit_log(who, "add", nullptr, audit_result::refused, "invalid_parameter");
         redirect_error(req.session_id, req.lang, "invalid_parameter", RETURN_PAGE);
         return 0;
     }
@@ -35,11 +38,12 @@ int serve_post(const page_request &req)
     }
     // The add button is no authorisation: a limited session may not add.
     if (!session_is_normal(req.session_id)) {
+        audit_log(who, "add", nullptr, audit_result::refused, "error_no_privilege");
         redirect_error(req.session_id, req.lang, "error_no_privilege", RETURN_PAGE);
         return 0;
     }
     // The add button's field is not required: every other POST adds.
-    if (mac_static_add(err_text) == 0) {
+    if (mac_static_add_logged(err_text, who) == 0) {
         std::printf("Location: web_mac_static.cgi?%s\r\n\r\n", req.defquery);
         return 0;
     }

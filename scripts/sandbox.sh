@@ -1,8 +1,8 @@
 #!/bin/sh
 # Runs a command in a private mount and IPC namespace with fresh tmpfs on the
 # paths the CGI programs use (and /var/tmp, where a form upload would spool),
-# so the real binaries keep their production paths and the host's files are
-# never touched.
+# and a /dev of its own, so the real binaries keep their production paths
+# and the host's files are never touched.
 #   sandbox.sh [--pid] [--keep DIR]... COMMAND [ARG...]
 # --pid   also a private process namespace: whatever the command starts ends
 #         with it (the demo's servers).
@@ -48,6 +48,24 @@ for p in /tmp /run /var/www /var/tmp /mnt; do
     mount -t tmpfs -o mode=755 tmpfs "$p"
 done
 chmod 1777 /tmp /var/tmp
+
+# A private /dev: the devices programs use, bound from the host's, and no
+# /dev/log but the one a test or the demo's syslogd makes here.
+dev=$(mktemp -d /tmp/.dev.XXXXXX)
+mount -t tmpfs -o mode=755 tmpfs "$dev"
+for node in null zero full random urandom tty console; do
+    : >"$dev/$node"
+    mount --bind "/dev/$node" "$dev/$node" 2>/dev/null || true
+done
+mkdir "$dev/shm" "$dev/pts"
+mount -t tmpfs -o mode=1777 tmpfs "$dev/shm"
+mount --rbind /dev/pts "$dev/pts" 2>/dev/null || true
+ln -s /proc/self/fd "$dev/fd"
+ln -s fd/0 "$dev/stdin"
+ln -s fd/1 "$dev/stdout"
+ln -s fd/2 "$dev/stderr"
+mount --move "$dev" /dev
+rmdir "$dev"
 
 for h in $held; do
     fd=${h%%:*}

@@ -2,6 +2,7 @@
 // stand-ins: every way out of a request, byte for byte, and what it leaves.
 #include "imi_client.h"
 #include "imi_daemon.h"
+#include "syslog_catcher.h"
 #include "test_util.h"
 #include "web_state.h"
 
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <poll.h>
 #include <sys/mount.h>
@@ -276,6 +278,59 @@ TEST_F(PageTest, CliErrorGoesToErrorPageWithItsText)
         << r.out;
 }
 
+// Every change asked of the pages, and every refusal, is one syslog record
+// with who asked, from where, what, and what became of it.
+TEST_F(PageTest, ChangesAndRefusalsGoToTheSyslog)
+{
+    std::optional<syslog_catcher> log(std::in_place);
+    ASSERT_TRUE(log->ok());
+    const std::string add_page = "web_mac_static_add.cgi: user=\"admin\" addr=\"127.0.0.1\" action=add ";
+    const std::string entry = "mac=\"00e0.fc0a.b1c2\" intf=\"eth-0-1\" vlan=\"10\" result=";
+    const std::string body = "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10";
+
+    add(admin, body);
+    EXPECT_EQ(log->take(), std::vector<std::string>{"5 " + add_page + entry + "ok"});
+    add(admin, "addr0=00e0&addr1=fc0a&addr2=b1cz&intf_name=eth-0-1&vlan=10");
+    std::vector<std::string> refused = log->take();
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0].rfind("4 " + add_page + "mac=\"00e0.fc0a.b1cz\" intf=\"eth-0-1\" vlan=\"10\" "
+                               "result=refused reason=\"", 0), 0u) << refused[0];
+    path = "/usr/bin:/bin";
+    add(admin, body);
+    EXPECT_EQ(log->take(), std::vector<std::string>{"3 " + add_page + entry + "failed reason=\"cli_unavailable\""});
+    path = kPath;
+
+    // A removal: a record per entry; a limited session's, one refusal.
+    configure("mac-address-table 00e0.fc0a.0001 forward agg1 vlan 10\n");
+    const std::string list = "web_mac_static.cgi: user=\"admin\" addr=\"127.0.0.1\" action=remove ";
+    listing("POST", "sessionId=" + admin + "&lang=en",
+            "operate=delete&sel=00e0.fc0a.b1c2+eth-0-1+10&sel=00e0.fc0a.0001+agg1+10");
+    EXPECT_EQ(log->take(), (std::vector<std::string>{
+        "5 " + list + entry + "ok",
+        "5 " + list + "mac=\"00e0.fc0a.0001\" intf=\"agg1\" vlan=\"10\" result=ok"}));
+    listing("POST", "sessionId=" + guest + "&lang=en", "operate=delete&sel=00e0.fc0a.0001+agg1+10");
+    EXPECT_EQ(log->take(), std::vector<std::string>{
+        "4 web_mac_static.cgi: user=\"guest\" addr=\"127.0.0.1\" action=remove result=refused "
+        "reason=\"error_no_privilege\""});
+
+    // Hostile values forge no second record and no field.
+    add(admin, "addr0=00e0%22%20user%3D%22root&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10");
+    listing("POST", "sessionId=" + admin + "&lang=en",
+            "operate=delete&sel=00e0.fc0a.0001%0Auser%3D%22root%22+agg1+10");
+    std::vector<std::string> hostile = log->take();
+    ASSERT_EQ(hostile.size(), 2u);
+    EXPECT_NE(hostile[0].find("mac=\"00e0\\\" user=\\\"root.fc0a.b1c2\""), std::string::npos) << hostile[0];
+    EXPECT_EQ(hostile[1], "4 " + list + "result=refused reason=\"invalid_parameter\"");
+    for (const std::string &r : hostile)
+        EXPECT_EQ(r.find(" user=\"", r.find(" user=\"") + 1), std::string::npos) << r;
+
+    // Without a syslog daemon the answer is the same, and as soon.
+    log.reset();
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(add(admin, body).out, "Location: web_mac_static.cgi?sessionId=" + admin + "&lang=en\r\n\r\n");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+}
+
 TEST_F(PageTest, RefusedAddsRunNoCommand)
 {
     const struct {
@@ -521,10 +576,14 @@ TEST_F(PageTest, HungImishIsEndedAndReported)
     // Its child takes SIGTERM as a cue to clean up: the whole group gets it.
     stub_imish("(trap 'echo >/tmp/child_termed; exit' TERM; while :; do sleep 0.1; done) &\n"
                "trap '' TERM\necho $$ >/tmp/imish_started\nwhile :; do sleep 1; done\n");
+    syslog_catcher log;
     auto start = std::chrono::steady_clock::now();
     proc_result r = add(admin, "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10");
     auto took = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(r.out, error_redirect(admin, "en", "%25cli_timeout", "web_mac_static_add.cgi%3F"));
+    EXPECT_EQ(log.take(), std::vector<std::string>{
+        "3 web_mac_static_add.cgi: user=\"admin\" addr=\"127.0.0.1\" action=add mac=\"00e0.fc0a.b1c2\" "
+        "intf=\"eth-0-1\" vlan=\"10\" result=unknown reason=\"cli_timeout\""});
     EXPECT_GE(took, std::chrono::seconds(20));
     EXPECT_LT(took, std::chrono::seconds(30));
     // SIGTERM is ignored: SIGKILL ended it, its children with it.

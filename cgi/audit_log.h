@@ -1,0 +1,50 @@
+// The audit trail: every change asked of the pages, and every refusal, as
+// one record in the switch's syslog. A record is one line of fields that a
+// log collector can parse; no value from a request can end it or forge a
+// field, and nothing in it is a credential.
+#pragma once
+
+#include <cstddef>
+
+// What became of one change or one request, and the record's severity.
+enum class audit_result {
+    ok,        // the change was made (LOG_NOTICE)
+    refused,   // the CLI or the page refused it; nothing changed (LOG_WARNING)
+    failed,    // the CLI could not run it; nothing changed (LOG_ERR)
+    unknown,   // it ran, and its outcome is not known (LOG_ERR)
+};
+
+// Who asked: the user the session check named ("-" when none) and the
+// client's address.
+struct audit_who {
+    const char *user;
+    const char *addr;
+};
+
+// One entry of an add or a removal, as the command carries it.
+struct audit_entry {
+    const char *mac;
+    const char *intf;
+    const char *vlan;
+};
+
+// The longest record, terminator included; each value is cut to
+// AUDIT_VALUE_MAX bytes as escaped, a reason to AUDIT_REASON_MAX.
+inline constexpr std::size_t AUDIT_RECORD_SIZE = 640;
+inline constexpr std::size_t AUDIT_VALUE_MAX = 64;
+inline constexpr std::size_t AUDIT_REASON_MAX = 160;
+
+// The record text into out (AUDIT_RECORD_SIZE bytes):
+//   user="<user>" addr="<addr>" action=<action>[ mac="<mac>" intf="<intf>"
+//   vlan="<vlan>"] result=<ok|refused|failed|unknown>[ reason="<reason>"]
+// entry may be null (a refused request), reason null for ok. In a quoted
+// value a quote and a backslash are escaped with a backslash; control
+// characters and bytes past ASCII are written \xNN. A reason's leading
+// blanks and line end are dropped.
+void audit_format(char *out, const audit_who &who, const char *action, const audit_entry *entry,
+                  audit_result result, const char *reason);
+
+// Sends the record to syslog (ident: the program's name, with its pid),
+// never to the console: a switch without a syslog daemon answers as before.
+void audit_log(const audit_who &who, const char *action, const audit_entry *entry,
+               audit_result result, const char *reason);
