@@ -3,7 +3,7 @@
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
-import { mkdirSync } from 'node:fs';
+import { mkdirSync, readFileSync } from 'node:fs';
 import net from 'node:net';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -206,6 +206,18 @@ test('entries are removed from the listing after a confirmation', async () => {
   assert.deepEqual(await listedEntries(page), []);
   assert.ok(await page.isVisible('#no_entries'));
   await finish(page);
+
+  // The switch's syslog holds who did both, in the demo's file.
+  const wanted = ['add', 'remove'].map((action) => `web_mac_static${action === 'add' ? '_add' : ''}.cgi[`
+    + `] user="admin" addr="127.0.0.1" action=${action} mac="0000.0c0c.0001" intf="eth-0-10" vlan="1" result=ok`);
+  let records = [];
+  for (let i = 0; i < 50; i++) {
+    records = readFileSync(path.join(BUILD, 'demo', 'messages'), 'utf8').split('\n')
+      .map((line) => line.replace(/\[\d+\]:/, '[]'));
+    if (wanted.every((w) => records.some((r) => r.endsWith(w)))) break;
+    await new Promise((r) => setTimeout(r, 100));
+  }
+  for (const w of wanted) assert.ok(records.some((r) => r.endsWith(w)), `${w}\nnot in\n${records.join('\n')}`);
 });
 
 test('a selection past 64 entries is stopped before it is sent', async () => {
