@@ -11,6 +11,7 @@
 //   FAULT_SWEEP_VERBOSE=1  prints every run, and a finding's whole answer
 #include "imi_client.h"
 #include "imi_daemon.h"
+#include "syslog_catcher.h"
 #include "test_util.h"
 #include "timed_process.h"
 
@@ -69,7 +70,7 @@ enum kind { SUCCESS, FAILURE, UNKNOWN, LOGIN, ERROR_500, EMPTY, KINDS };
 const char *const kKindNames[KINDS] = {"success", "failure", "unknown", "login", "500", "empty"};
 
 struct tally {
-    int runs = 0, injected = 0, findings = 0, kinds[KINDS] = {};
+    int runs = 0, injected = 0, records = 0, findings = 0, kinds[KINDS] = {};
 };
 
 std::uint64_t mix(std::uint64_t x)
@@ -113,6 +114,25 @@ table attr_values(const std::string &html, const std::string &attr, const std::s
         v.push_back(html.substr(at + attr.size(), html.find('"', at + attr.size()) - at - attr.size()));
     std::sort(v.begin(), v.end());
     return v;
+}
+
+// What the audit records of a run say against its answer: a record never
+// tells another outcome than the answer did (a record may be missing: the
+// fault may have hit its sending). Empty when they agree.
+std::string records_disagree(const std::vector<std::string> &records, kind k, bool post)
+{
+    const char *want = k == SUCCESS ? "result=ok" : k == UNKNOWN ? "result=unknown" : nullptr;
+    for (const std::string &r : records) {
+        if (!post)
+            return "a GET was recorded: " + r;
+        if (r.find(" user=\"admin\" ") == std::string::npos)
+            return "record without the session's user: " + r;
+        bool says_ok = r.find(" result=ok") != std::string::npos;
+        bool says_unknown = r.find(" result=unknown") != std::string::npos;
+        if (want ? r.find(want) == std::string::npos : k == FAILURE && (says_ok || says_unknown))
+            return "record disagrees with the answer: " + r;
+    }
+    return "";
 }
 
 class sweep {
@@ -273,6 +293,8 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
     };
 
     sweep s(sid);
+    syslog_catcher audit;
+    ASSERT_TRUE(audit.ok()) << "no /dev/log of the sandbox's own";
     // Clean runs through the same preloads: every request does its work, and
     // the form's ports are what a faulted form must offer in full.
     for (const request &q : requests) {
@@ -304,6 +326,7 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
                     s.restore_base();
                     unlink(kLog.c_str());
                     long nth = prob[0] == 'n' ? static_cast<long>(i) * p.stride : -1;
+                    audit.take();
                     timed_result r = s.run_page(q, p.family, prob, seed, nth);
                     std::vector<std::string> injected = split_lines(read_file(kLog));
                     if (nth >= 0 && injected.empty() && i > 0) {
@@ -312,6 +335,10 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
                     }
                     std::string family = p.family;
                     auto [k, problem] = s.judge(q, r, family == "write" && !injected.empty());
+                    std::vector<std::string> records = audit.take();
+                    t.records += static_cast<int>(records.size());
+                    if (std::string said = records_disagree(records, k, *q.body != '\0'); !said.empty())
+                        problem += (problem.empty() ? "" : "; ") + said;
                     std::vector<std::string> left;
                     for (std::string dir : {"/tmp", "/var/run"})
                         for (const char *prefix : {"webcmd_", "webres_", "web_mac_static"})
@@ -350,13 +377,13 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
                 scale, secs, "family", "runs", "injected");
     for (const char *name : kKindNames)
         std::printf(" %8s", name);
-    std::printf(" %8s\n", "findings");
+    std::printf(" %8s %8s\n", "records", "findings");
     for (const plan &p : kPlans) {
         const tally &t = tallies[p.family];
         std::printf("%-10s %5d %8d", p.family, t.runs, t.injected);
         for (int c : t.kinds)
             std::printf(" %8d", c);
-        std::printf(" %8d\n", t.findings);
+        std::printf(" %8d %8d\n", t.records, t.findings);
         // The pages make calls of every family: none failing means the
         // faults never reach them.
         if (only.empty()) {
