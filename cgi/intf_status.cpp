@@ -134,6 +134,8 @@ int intf_status_to_hdf(struct _cgi *cgi, const char *line, const port_set *set)
     const char *media = w.at(W_MEDIA);
     const bool sfp = strcasecmp(media, "Unknown") == 0 || media_is_sfp(media);
 
+    // The row is counted as read; a value the data set cannot take (no
+    // memory) is left out of it, not reported as a bad line.
     cgi_setf(cgi, w.at(W_NAME), "intf.slot%d.%u.name", slot, row);
     cgi_setf(cgi, w.status(), "intf.slot%d.%u.pstatus", slot, row);
     cgi_setf(cgi, port_selected(set, port) ? "yes" : "no", "intf.slot%d.%u.select", slot, row);

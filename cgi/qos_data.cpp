@@ -59,6 +59,8 @@ struct policer_line {
 void policer_store(struct _cgi *cgi, const policer &p)
 {
     const char *dir = p.direction && std::strncmp(p.direction, "Input", 5) == 0 ? "input" : "output";
+    // A value that cannot be stored (no memory) is left out: these loaders
+    // report what they read, not what the data set took.
     cgi_setf(cgi, p.color_mode, "%s_color_mode", dir);
     cgi_setf(cgi, p.cir, "%s_cir", dir);
     cgi_setf(cgi, p.cbs, "%s_cbs", dir);
@@ -75,6 +77,7 @@ int policer_lines(struct _cgi *cgi, const unique_file &f)
 {
     if (!f.ok())
         return -1;
+    // Defaults left out for want of memory: as policer_store says.
     cgi_set(cgi, "input_color_mode", "color-blind");
     cgi_set(cgi, "input_drop_color", "red");
     cgi_set(cgi, "input_use_l3_length", "NO");
@@ -160,11 +163,13 @@ void qos_enable_load(struct _cgi *cgi)
     char line[QOS_LINE_SIZE];
     while (std::fgets(line, sizeof line, f.get()))
         enabled = enabled || std::strstr(line, "Enable");
+    // Left out for want of memory, the page shows QoS as unknown.
     cgi_set(cgi, "qos_enable", enabled ? "enable" : "disable");
 }
 
 int queue_shape_set(struct _cgi *cgi, std::int32_t queue, const char *cir, const char *pir)
 {
+    // Always 0: a value the data set cannot take is left out, as policer_store says.
     cgi_setf(cgi, pir, "queue.%d.pir", queue);
     cgi_setf(cgi, cir, "queue.%d.cir", queue);
     return 0;
@@ -181,7 +186,7 @@ int qos_shape_load(struct _cgi *cgi, const char *list)
         else if (scan_queue_none(line, &q))
             queue_shape_set(cgi, q, nullptr, nullptr);
         else if (std::sscanf(line, "shape average rate " QOS_WORD, cir) == 1)
-            cgi_set(cgi, "shape.rate", cir);
+            cgi_set(cgi, "shape.rate", cir);   // left out for want of memory, as above
     });
 }
 
@@ -219,6 +224,8 @@ int queue_class_set(struct _cgi *cgi, std::int32_t queue, const char *cls, const
             return -1;
         }
     }
+    // 0 for a row that passed the check; a value the data set cannot take
+    // is left out, as policer_store says.
     cgi_setf(cgi, weight, "queue.%d.drrweight", queue);
     cgi_setf(cgi, cls, "queue.%d.class", queue);
     return 0;

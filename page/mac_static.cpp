@@ -198,6 +198,7 @@ bool list_entries(const list_filter &filter)
 // A filter no entry can pass: the listing is whole, and empty.
 int matches_nothing()
 {
+    // Not stored, the page warns that the list is not whole: no false list.
     cgi_set(web_cgi, "entries_listed", "1");
     return 0;
 }
@@ -212,6 +213,8 @@ void note_cli_failure(int rc, std::initializer_list<const char *> partial)
         NEOERR *err = hdf_remove_tree(web_cgi->hdf, key);
         nerr_ignore(&err);
     }
+    // What the page shows is decided by the markers set after a whole
+    // answer; this value only tells a reader of the data set why.
     cgi_set(web_cgi, "cli_failed", "1");
 }
 
@@ -402,7 +405,8 @@ int mac_static_list()
     }
     bool whole = list_entries(filter);
     note_cli_failure(whole ? 0 : -1, {"entry"});
-    // Set last: the table is shown, or said to be empty, only when whole.
+    // Set last: the table is shown, or said to be empty, only when whole
+    // (not stored, the page warns instead).
     if (whole)
         cgi_set(web_cgi, "entries_listed", "1");
     return 0;

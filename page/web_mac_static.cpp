@@ -70,11 +70,11 @@ int main(int argc, char **argv, char **envp)
         return serve_delete(req, list_query);
     if (strcasecmp(method, "GET") != 0)
         return page_fail(STATUS_OK);
-    cgi_set(web_cgi, "listquery", list_query);
     // The browser stops a larger selection before it is sent.
     char max[8];
     std::snprintf(max, sizeof max, "%d", MAC_DELETE_MAX);
-    cgi_set(web_cgi, "delete_max", max);
+    if (!cgi_set(web_cgi, "listquery", list_query) || !cgi_set(web_cgi, "delete_max", max))
+        return page_fail_no_memory();
     intf_names_load();   // the interface filter offers the switch's ports
     mac_static_list();
     return page_render(TEMPLATE_NAME);

@@ -1,4 +1,6 @@
-// Small helpers shared by the stand-ins of the switch's sibling pages.
+// Small helpers shared by the stand-ins of the switch's sibling pages. The
+// stand-ins show what they could store: a value left out for want of memory
+// shows as missing, which is all a stand-in owes.
 #pragma once
 
 #include <ClearSilver.h>
