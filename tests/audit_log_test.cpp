@@ -1,0 +1,54 @@
+// Audit records: the fixed format, and values that cannot end a record or
+// forge a field, whatever bytes they hold.
+#include "audit_log.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string record(const audit_who &who, const audit_entry *entry, audit_result result,
+                   const char *reason)
+{
+    char out[AUDIT_RECORD_SIZE];
+    audit_format(out, who, "remove", entry, result, reason);
+    return out;
+}
+
+TEST(AuditRecord, FieldsEscapesAndCuts)
+{
+    const audit_who admin = {"admin", "10.0.0.5"};
+    const audit_entry entry = {"00e0.fc12.3456", "eth-0-1", "10"};
+    const std::string head = "user=\"admin\" addr=\"10.0.0.5\" action=remove ";
+    const std::string long_value(100, 'a'), cut(AUDIT_VALUE_MAX, 'a');
+    const audit_entry hostile = {"00e0\"\n user=\"root\\", "\x01\x7f\xc3\xa9", long_value.c_str()};
+    struct { const char *name; audit_who who; const audit_entry *entry; audit_result result;
+             const char *reason; std::string want; } cases[] = {
+        {"a change made", admin, &entry, audit_result::ok, nullptr,
+         head + "mac=\"00e0.fc12.3456\" intf=\"eth-0-1\" vlan=\"10\" result=ok"},
+        {"a refusal: no entry, the reason as the error page shows it", admin, nullptr,
+         audit_result::refused, " No static entry\r\n", head + "result=refused reason=\"No static entry\""},
+        {"no user named, the outcome not known", {"", "::1"}, nullptr, audit_result::unknown,
+         "cli_timeout", "user=\"-\" addr=\"::1\" action=remove result=unknown reason=\"cli_timeout\""},
+        {"quotes, backslashes, control and non-ASCII bytes escaped; long values cut", admin, &hostile,
+         audit_result::failed, "a\nb",
+         head + "mac=\"00e0\\\"\\x0a user=\\\"root\\\\\" intf=\"\\x01\\x7f\\xc3\\xa9\" vlan=\"" + cut +
+             "\" result=failed reason=\"a\\x0ab\""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(record(c.who, c.entry, c.result, c.reason), c.want) << c.name;
+
+    // An escape is never split at the cut, and the record stays one line.
+    const std::string quotes(AUDIT_VALUE_MAX, '"');
+    std::string escaped;
+    for (std::size_t i = 0; i < AUDIT_VALUE_MAX / 2; ++i)
+        escaped += "\\\"";
+    const audit_entry many = {quotes.c_str(), quotes.c_str(), quotes.c_str()};
+    std::string r = record({quotes.c_str(), quotes.c_str()}, &many, audit_result::ok, quotes.c_str());
+    EXPECT_EQ(r.rfind("user=\"" + escaped + "\" addr=\"" + escaped + "\"", 0), 0u) << r;
+    EXPECT_EQ(r.find('\n'), std::string::npos);
+    EXPECT_LT(r.size(), AUDIT_RECORD_SIZE);
+}
+
+} // namespace
