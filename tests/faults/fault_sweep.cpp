@@ -13,7 +13,6 @@
 #include "imi_daemon.h"
 #include "syslog_catcher.h"
 #include "test_util.h"
-#include "timed_process.h"
 
 #include <gtest/gtest.h>
 
@@ -173,7 +172,7 @@ public:
         known_ = read_table();
     }
 
-    timed_result run_page(const request &q, const char *family, const char *prob, std::uint64_t seed,
+    proc_result run_page(const request &q, const char *family, const char *prob, std::uint64_t seed,
                           long nth = -1)
     {
         std::string query = "sessionId=" + sid_ + "&lang=en", page = std::strrchr(q.bin, '/') + 1;
@@ -189,11 +188,11 @@ public:
             env.push_back("CONTENT_TYPE=application/x-www-form-urlencoded");
             env.push_back("CONTENT_LENGTH=" + std::to_string(std::strlen(q.body)));
         }
-        return run_process_within({q.bin}, env, q.body, kLimitMs);
+        return run_process({q.bin}, env, q.body, kLimitMs);
     }
 
     // One run: its answer's kind, and what is wrong with it (empty: nothing).
-    std::pair<kind, std::string> judge(const request &q, const timed_result &r, bool write_fault)
+    std::pair<kind, std::string> judge(const request &q, const proc_result &r, bool write_fault)
     {
         table now = known_ = read_table();
         bool post = *q.body != '\0', changed = now != kBase;
@@ -300,7 +299,7 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
     for (const request &q : requests) {
         s.restore_base();
         ASSERT_EQ(s.known_, kBase) << "the simulated switch does not take the base table";
-        timed_result r = s.run_page(q, "none", "0", 0);
+        proc_result r = s.run_page(q, "none", "0", 0);
         if (std::string(q.name) == "form")
             s.ports_ = attr_values(r.out, "<option value=\"", "id=\"intf_name\"", "</select>");
         auto [k, problem] = s.judge(q, r, false);
@@ -327,7 +326,7 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
                     unlink(kLog.c_str());
                     long nth = prob[0] == 'n' ? static_cast<long>(i) * p.stride : -1;
                     audit.take();
-                    timed_result r = s.run_page(q, p.family, prob, seed, nth);
+                    proc_result r = s.run_page(q, p.family, prob, seed, nth);
                     std::vector<std::string> injected = split_lines(read_file(kLog));
                     if (nth >= 0 && injected.empty() && i > 0) {
                         s.known_ = s.read_table();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -42,9 +43,8 @@ std::vector<std::string> with_sanitizer_options(std::vector<std::string> env)
     return env;
 }
 
-} // namespace
-
-int scratch_fd(const std::string &content)
+// An unlinked scratch file: the child's standard input or an output of it.
+int scratch_fd(const std::string &content = "")
 {
     char path[] = "/tmp/proc_XXXXXX";
     int fd = mkostemp(path, O_CLOEXEC);
@@ -67,27 +67,51 @@ std::string drain(int fd)
     return text;
 }
 
+} // namespace
+
 proc_result run_process(const std::vector<std::string> &argv, const std::vector<std::string> &env,
-                        const std::string &stdin_data)
+                        const std::string &stdin_data, long limit_ms)
 {
     int in = scratch_fd(stdin_data), out = scratch_fd(), err = scratch_fd();
     std::vector<char *> args = c_strings(argv);
     std::vector<std::string> full_env = with_sanitizer_options(env);
     std::vector<char *> envp = c_strings(full_env);
     std::fflush(nullptr);
+    auto start = std::chrono::steady_clock::now();
+    auto elapsed_ms = [&] {
+        return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now() - start).count());
+    };
     pid_t pid = fork();
     if (pid == 0) {
+        if (limit_ms > 0)
+            setpgid(0, 0);
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
         execve(args[0], args.data(), envp.data());
         _exit(127);
     }
+    if (limit_ms > 0)
+        setpgid(pid, pid);   // either side may get there first
     close(in);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
     proc_result r;
+    int status = 0;
+    for (;;) {
+        pid_t w = waitpid(pid, &status, limit_ms > 0 ? WNOHANG : 0);
+        if (w == pid || (w < 0 && errno != EINTR))
+            break;
+        if (limit_ms > 0 && elapsed_ms() >= limit_ms) {
+            r.timed_out = true;
+            kill(-pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            break;
+        }
+        if (w == 0)
+            usleep(1000);
+    }
+    r.elapsed_ms = elapsed_ms();
+    r.term_signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     r.out = drain(out);
     r.err = drain(err);

@@ -9,18 +9,16 @@ struct proc_result {
     int status = -1;      // exit status, or 128 + signal number
     std::string out;      // standard output, byte for byte
     std::string err;      // standard error
+    int term_signal = 0;  // the signal that ended it, 0 for an exit
+    bool timed_out = false;
+    long elapsed_ms = 0;
 };
 
 // Runs argv[0] (a path) with exactly env as its environment and stdin_data on
-// its standard input; waits for it.
+// its standard input; waits for it. With limit_ms, the program runs in a
+// process group of its own, killed whole with SIGKILL past the limit.
 proc_result run_process(const std::vector<std::string> &argv, const std::vector<std::string> &env,
-                        const std::string &stdin_data = "");
-
-// An unlinked scratch file holding content, read from its start: a child's
-// standard input or an output of it.
-int scratch_fd(const std::string &content = "");
-// All of fd from its start; closes it.
-std::string drain(int fd);
+                        const std::string &stdin_data = "", long limit_ms = 0);
 
 std::string read_file(const std::string &path);
 void write_file(const std::string &path, const std::string &text, int mode = 0644);
