@@ -78,6 +78,14 @@ void disown(char *path)
     path[0] = '\0';
 }
 
+// An open of a scratch name failed because something else stands there: a
+// link (O_NOFOLLOW), a FIFO without a reader (O_NONBLOCK), a directory, or,
+// for an exclusive create, anything at all.
+bool planted_at_name(int err)
+{
+    return err == ELOOP || err == ENXIO || err == EISDIR || err == EEXIST;
+}
+
 // Opens the command file for appending: the one this process made, or,
 // after a run removed it, a new one made exclusively. A FIFO, a directory,
 // a link or another user's file at the name is never opened for writing
@@ -97,7 +105,7 @@ unique_fd open_command_file()
     unique_fd fd(open(cmd_file_path, absent ? flags | O_CREAT | O_EXCL : flags, 0600));
     struct stat held;
     if (!fd.ok()) {
-        if (errno == EEXIST || errno == ELOOP || errno == ENXIO || errno == EISDIR)
+        if (planted_at_name(errno))
             disown(cmd_file_path);
         return unique_fd();
     }
@@ -305,7 +313,7 @@ unique_fd open_result_file()
 {
     unique_fd out(open(res_file_path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
     if (!out.ok()) {
-        if (errno == ELOOP || errno == ENXIO || errno == EISDIR)
+        if (planted_at_name(errno))
             disown(res_file_path);
         return out;
     }
@@ -385,7 +393,7 @@ int cli_exec_config()
     if (res_file_path[0] != '\0') {
         unlink(res_file_path);
         unique_fd out(open(res_file_path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (!out.ok() && errno == EEXIST)
+        if (!out.ok() && planted_at_name(errno))
             disown(res_file_path);
         written = out.ok() && write_all(out.get(), CONFIG_MODE_REPLY);
     }
@@ -442,6 +450,17 @@ int parse_lines(cli_line_cb cb, int skip, bool checked)
     return f.failed() ? -1 : 0;
 }
 
+// Appends cmd, runs it in show mode and parses the result: the first
+// non-zero result of those steps, else 0.
+int run_show(const char *cmd, cli_line_cb cb, int skip, bool checked)
+{
+    if (int rc = cli_append_cmd(cmd))
+        return rc;
+    if (int rc = cli_exec_show())
+        return rc;
+    return parse_lines(cb, skip, checked);
+}
+
 } // namespace
 
 int cli_parse_result(cli_line_cb cb, int skip)
@@ -456,20 +475,12 @@ const char *cli_result_path()
 
 int cli_run_show(const char *cmd, cli_line_cb cb, int skip)
 {
-    if (int rc = cli_append_cmd(cmd))
-        return rc;
-    if (int rc = cli_exec_show())
-        return rc;
-    return cli_parse_result(cb, skip);
+    return run_show(cmd, cb, skip, false);
 }
 
 int cli_run_show_checked(const char *cmd, cli_line_cb cb, int skip)
 {
-    if (int rc = cli_append_cmd(cmd))
-        return rc;
-    if (int rc = cli_exec_show())
-        return rc;
-    return parse_lines(cb, skip, true);
+    return run_show(cmd, cb, skip, true);
 }
 
 namespace {

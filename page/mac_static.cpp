@@ -220,8 +220,9 @@ void note_cli_failure(int rc, std::initializer_list<const char *> partial)
 
 // Runs the commands in one configuration run. 0 when the CLI accepted them
 // all; -1 with the reason in err: a failed run's text, or the CLI's first
-// error line. A run that did not complete never reads as accepted.
-int config_run(const char (*cmds)[CMD_BUF_SIZE], int count, char *err)
+// error line. A run that did not complete never reads as accepted. *result
+// tells the audit trail what became of the commands.
+int config_run(const char (*cmds)[CMD_BUF_SIZE], int count, char *err, audit_result *result)
 {
     int rc = 0;
     for (int i = 0; i < count && rc == 0; ++i)
@@ -229,33 +230,51 @@ int config_run(const char (*cmds)[CMD_BUF_SIZE], int count, char *err)
     if (rc == 0)
         rc = cli_exec_config();
     if (rc != 0) {
+        *result = rc == CLI_RUN_UNAVAILABLE ? audit_result::failed : audit_result::unknown;
         std::snprintf(err, CLI_ERROR_SIZE, "%s", cli_failure_text(rc));
         return -1;
     }
     switch (cli_config_verdict(err, CLI_ERROR_SIZE)) {
     case cli_verdict::accepted:
+        *result = audit_result::ok;
         return 0;
     case cli_verdict::refused:
+        *result = audit_result::refused;
         return -1;
     case cli_verdict::unread:
         break;
     }
     // The commands ran, but their answer cannot be read: they may or may
     // not have been applied, which is neither a success nor a refusal.
+    *result = audit_result::unknown;
     std::snprintf(err, CLI_ERROR_SIZE, "%s", cli_failure_text(CLI_RUN_NO_ANSWER));
     return -1;
 }
 
-// How the audit trail tells a configuration run that did not go through,
-// from the text it left for the error page.
-audit_result outcome_of(const char *err)
+// The add form's five fields; the entry is asked for only when none is missing.
+struct add_form {
+    const char *addr[3] = {cgi_value(web_cgi, "Query.addr0"), cgi_value(web_cgi, "Query.addr1"),
+                           cgi_value(web_cgi, "Query.addr2")};
+    const char *intf = cgi_value(web_cgi, "Query.intf_name");
+    const char *vlan = cgi_value(web_cgi, "Query.vlan");
+    bool complete() const { return addr[0] && addr[1] && addr[2] && intf && vlan; }
+};
+
+// Adds the complete form's entry: mac_static_add's result and err, and in
+// *result what became of it.
+int add_entry(const add_form &f, char *err, audit_result *result)
 {
-    if (std::strcmp(err, cli_failure_text(CLI_RUN_UNAVAILABLE)) == 0)
-        return audit_result::failed;
-    if (std::strcmp(err, cli_failure_text(CLI_RUN_TIMEOUT)) == 0 ||
-        std::strcmp(err, cli_failure_text(CLI_RUN_NO_ANSWER)) == 0)
-        return audit_result::unknown;
-    return audit_result::refused;
+    // A cut command is another command (a VLAN cut from 209 to 20), and a
+    // control character would start one: neither reaches the CLI.
+    char cmd[CMD_BUF_SIZE];
+    int len = std::snprintf(cmd, sizeof cmd, "mac-address-table %s.%s.%s forward %s vlan %s",
+                            f.addr[0], f.addr[1], f.addr[2], f.intf, f.vlan);
+    if (len < 0 || static_cast<std::size_t>(len) >= sizeof cmd || has_control_char(cmd)) {
+        *result = audit_result::refused;
+        std::snprintf(err, CLI_ERROR_SIZE, "%s", INVALID_PARAMETER);
+        return -1;
+    }
+    return config_run(&cmd, 1, err, result);
 }
 
 // An error id's own word: "%cli_timeout" is logged as cli_timeout.
@@ -264,54 +283,49 @@ const char *reason_of(const char *err)
     return err[0] == '%' && std::strncmp(err, "%cli_", 5) == 0 ? err + 1 : err;
 }
 
-// The first result line with an error that names mac, into out; false when
-// none does.
-bool error_naming(const char *mac, char (&out)[CLI_LINE_SIZE])
+// The error lines (those holding "%") of the result, read once; more than
+// max counts as max + 1.
+int error_lines(char (*lines)[CLI_LINE_SIZE], int max)
 {
     line_reader f(cli_result_path());
-    while (f.ok() && f.next(out))
-        if (std::strchr(out, '%') && std::strstr(out, mac))
-            return true;
-    return false;
+    int n = 0;
+    while (f.ok() && n <= max && f.next(lines[n]))
+        if (std::strchr(lines[n], '%'))
+            ++n;
+    return n;
 }
 
-// true when an error line of the result names none of the removed entries:
-// it may stand for any of them.
-bool error_naming_none(const char (*macs)[CMD_BUF_SIZE], int count)
+// One record per removed entry once the run's outcome is known: result and
+// err are config_run's. When the CLI refused some, each entry gets the error
+// line that names it; one that names no entry leaves the rest unknown.
+void log_removals(const audit_who &who, const char (*cmds)[CMD_BUF_SIZE], int count,
+                  audit_result result, const char *err)
 {
-    line_reader f(cli_result_path());
-    char line[CLI_LINE_SIZE];
-    while (f.ok() && f.next(line)) {
-        if (!std::strchr(line, '%'))
-            continue;
-        bool named = false;
-        for (int i = 0; i < count && !named; ++i)
-            named = std::strstr(line, macs[i]) != nullptr;
-        if (!named)
-            return true;
-    }
-    return false;
-}
-
-// One record per removed entry once the run's outcome is known. rc and err
-// are config_run's.
-void log_removals(const audit_who &who, const char (*cmds)[CMD_BUF_SIZE], int count, int rc,
-                  const char *err)
-{
+    char lines[MAC_DELETE_MAX + 1][CLI_LINE_SIZE];
+    // The configuration-mode reply is the CLI refusing the whole run.
+    bool per_entry = result == audit_result::refused && std::strcmp(err, "%configure_mode_inuse") != 0;
+    int n = per_entry ? error_lines(lines, MAC_DELETE_MAX) : 0;
     char macs[MAC_DELETE_MAX][CMD_BUF_SIZE], intfs[MAC_DELETE_MAX][CMD_BUF_SIZE], vlans[MAC_DELETE_MAX][8];
     for (int i = 0; i < count; ++i)
         std::sscanf(cmds[i], "no mac-address-table %255s forward %255s vlan %7s", macs[i], intfs[i], vlans[i]);
-    audit_result all = rc == 0 ? audit_result::ok : outcome_of(err);
-    // The CLI ran every line: each entry its own error line, if it has one.
-    bool per_entry = all == audit_result::refused && std::strcmp(err, "%configure_mode_inuse") != 0;
-    bool unnamed = per_entry && error_naming_none(macs, count);
+    const char *naming[MAC_DELETE_MAX] = {};
+    bool unnamed = n > MAC_DELETE_MAX;
+    for (int k = 0; k < n && k < MAC_DELETE_MAX; ++k) {
+        bool named = false;
+        for (int i = 0; i < count; ++i) {
+            if (std::strstr(lines[k], macs[i])) {
+                naming[i] = naming[i] ? naming[i] : std::strchr(lines[k], '%') + 1;
+                named = true;
+            }
+        }
+        unnamed = unnamed || !named;
+    }
     for (int i = 0; i < count; ++i) {
         audit_entry entry = {macs[i], intfs[i], vlans[i]};
-        char line[CLI_LINE_SIZE];
         if (!per_entry)
-            audit_log(who, "remove", &entry, all, all == audit_result::ok ? nullptr : reason_of(err));
-        else if (error_naming(macs[i], line))
-            audit_log(who, "remove", &entry, audit_result::refused, std::strchr(line, '%') + 1);
+            audit_log(who, "remove", &entry, result, result == audit_result::ok ? nullptr : reason_of(err));
+        else if (naming[i])
+            audit_log(who, "remove", &entry, audit_result::refused, naming[i]);
         else
             audit_log(who, "remove", &entry, unnamed ? audit_result::unknown : audit_result::ok,
                       unnamed ? err : nullptr);
@@ -371,23 +385,9 @@ int intf_name_store(int num, const char *name)
 
 int mac_static_add(char *err)
 {
-    const char *addr0 = cgi_value(web_cgi, "Query.addr0");
-    const char *addr1 = cgi_value(web_cgi, "Query.addr1");
-    const char *addr2 = cgi_value(web_cgi, "Query.addr2");
-    const char *intf = cgi_value(web_cgi, "Query.intf_name");
-    const char *vlan = cgi_value(web_cgi, "Query.vlan");
-    if (!addr0 || !addr1 || !addr2 || !intf || !vlan)
-        return 0;
-    // A cut command is another command (a VLAN cut from 209 to 20), and a
-    // control character would start one: neither reaches the CLI.
-    char cmd[CMD_BUF_SIZE];
-    int len = std::snprintf(cmd, sizeof cmd, "mac-address-table %s.%s.%s forward %s vlan %s",
-                            addr0, addr1, addr2, intf, vlan);
-    if (len < 0 || static_cast<std::size_t>(len) >= sizeof cmd || has_control_char(cmd)) {
-        std::snprintf(err, CLI_ERROR_SIZE, "%s", INVALID_PARAMETER);
-        return -1;
-    }
-    return config_run(&cmd, 1, err);
+    add_form form;
+    audit_result result;
+    return form.complete() ? add_entry(form, err, &result) : 0;
 }
 
 int mac_static_list()
@@ -427,23 +427,20 @@ int mac_entry_store(int num, const char *mac, const char *vlan, const char *type
 
 int mac_static_add_logged(char *err, const audit_who &who)
 {
-    const char *addr[3] = {cgi_value(web_cgi, "Query.addr0"), cgi_value(web_cgi, "Query.addr1"),
-                           cgi_value(web_cgi, "Query.addr2")};
-    const char *intf = cgi_value(web_cgi, "Query.intf_name");
-    const char *vlan = cgi_value(web_cgi, "Query.vlan");
-    int rc = mac_static_add(err);
-    // A field missing: nothing was asked of the CLI, nothing to record.
-    if (!addr[0] || !addr[1] || !addr[2] || !intf || !vlan)
-        return rc;
+    add_form form;
+    // A field missing: nothing is asked of the CLI, nothing to record.
+    if (!form.complete())
+        return 0;
+    audit_result result;
+    int rc = add_entry(form, err, &result);
     if (rc != 0 && std::strcmp(err, INVALID_PARAMETER) == 0) {
-        audit_log(who, "add", nullptr, audit_result::refused, err);
+        audit_log(who, "add", nullptr, result, err);
         return rc;
     }
     char mac[3 * AUDIT_VALUE_MAX];
-    std::snprintf(mac, sizeof mac, "%s.%s.%s", addr[0], addr[1], addr[2]);
-    audit_entry entry = {mac, intf, vlan};
-    audit_log(who, "add", &entry, rc == 0 ? audit_result::ok : outcome_of(err),
-              rc == 0 ? nullptr : reason_of(err));
+    std::snprintf(mac, sizeof mac, "%s.%s.%s", form.addr[0], form.addr[1], form.addr[2]);
+    audit_entry entry = {mac, form.intf, form.vlan};
+    audit_log(who, "add", &entry, result, rc == 0 ? nullptr : reason_of(err));
     return rc;
 }
 
@@ -472,8 +469,9 @@ int mac_static_delete(char *err, const audit_who &who)
         audit_log(who, "remove", nullptr, audit_result::refused, refusal);
         return -1;
     }
-    int rc = config_run(cmds, count, err);
-    log_removals(who, cmds, count, rc, err);
+    audit_result result;
+    int rc = config_run(cmds, count, err, &result);
+    log_removals(who, cmds, count, result, err);
     return rc;
 }
 
