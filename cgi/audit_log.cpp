@@ -101,8 +101,8 @@ void audit_log(const audit_who &who, const char *action, const audit_entry *entr
     char text[AUDIT_RECORD_SIZE];
     audit_format(text, who, action, entry, result, reason);
     // No LOG_CONS: a record that cannot be sent is dropped, never written
-    // to the console in the request's time.
+    // to the console in the request's time. The connection, made at the
+    // first record, serves the request's later ones until the process ends.
     openlog(nullptr, LOG_PID, WEBCGI_AUDIT_FACILITY);
     syslog(SEVERITIES[static_cast<int>(result)], "%s", text);
-    closelog();
 }

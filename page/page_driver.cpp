@@ -103,7 +103,8 @@ NEOERR *page_parse_body()
 {
     // ClearSilver parses only the bare type, spelled so: give it the one the
     // gate accepted, or every field of the body would read as missing.
-    if (!cgi_set(web_cgi, "CGI.ContentType", FORM_TYPE.data()) || !cgi_set(web_cgi, "CGI.RequestMethod", "POST"))
+    if (!cgi_set(web_cgi, "CGI.ContentType", FORM_TYPE.data()) ||
+        !cgi_set(web_cgi, "CGI.RequestMethod", "POST"))
         return nerr_raise(NERR_NOMEM, "the form's type could not be stored");
     return cgi_parse(web_cgi);
 }
