@@ -159,26 +159,36 @@ bool wait_child_until(pid_t pid, long long deadline)
     return true;
 }
 
-// Reaps an ended child after its process group, where anything it left
-// running lives on, has been killed. The exit status, or -1.
+// Reaps the child after its process group, where anything it left running
+// lives on, has been killed. The exit status, or -1 when it cannot be told:
+// a child that could not be signalled (it left its group, or the kill was
+// refused) is waited for CLI_KILL_GRACE_MS at most, then left, never waited
+// for without end.
 int reap_child_group(pid_t pid)
 {
     // The handler must not end the group between the kill and the reap, nor
-    // find the id once it may name another process.
-    signals_blocked guard;
-    kill(-pid, SIGKILL);
+    // find the id once it may name another process. SIGCHLD blocked, a child
+    // that ends wakes the bounded wait.
+    signals_blocked guard({SIGTERM, SIGINT, SIGABRT, SIGCHLD});
+    bool signalled = kill(-pid, SIGKILL) == 0;
+    if (!signalled)
+        signalled = kill(pid, SIGKILL) == 0;
     int status = 0;
-    pid_t w;
-    do
-        w = waitpid(pid, &status, 0);
-    while (w < 0 && errno == EINTR);
+    pid_t w = -1;
+    if (signalled || wait_child_until(pid, monotonic_ms() + CLI_KILL_GRACE_MS)) {
+        do
+            w = waitpid(pid, &status, 0);
+        while (w < 0 && errno == EINTR);
+    }
     cli_child_pid = 0;
     return w == pid ? status : -1;
 }
 
-// done: imish ran to its end; unavailable: it certainly did nothing;
-// timeout and no_answer: it ran, and what it did is not known.
-enum class run_fate { done, unavailable, timeout, no_answer };
+// done: imish ran to its end; failing: it ended with a non-zero status, so
+// only an error line in its answer tells what became of the commands;
+// unavailable: it certainly did nothing; timeout and no_answer: it ran, and
+// what it did is not known.
+enum class run_fate { done, failing, unavailable, timeout, no_answer };
 
 // imish's command line: "imish -g -y [-w] -f <command file>".
 struct imish_argv {
@@ -277,7 +287,19 @@ run_fate wait_or_end(pid_t pid, int out)
     struct stat st;
     if (WIFEXITED(status) && WEXITSTATUS(status) == 127 && fstat(out, &st) == 0 && st.st_size == 0)
         return run_fate::unavailable;
-    return run_fate::done;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? run_fate::done : run_fate::failing;
+}
+
+// true when the result holds an error line and was read to its end: what a
+// run that ended with a failing status needs to count as an answer.
+bool answer_holds_error()
+{
+    line_reader f(res_file_path);
+    char line[CLI_LINE_SIZE];
+    bool error = false;
+    while (f.ok() && f.next(line))
+        error = error || std::strchr(line, '%') != nullptr;
+    return f.ok() && !f.failed() && error;
 }
 
 // Runs imish over the command file with its standard output on out. One
@@ -342,8 +364,14 @@ int run_imish(bool show_mode)
     // cut listing is not the table, a result without its "%" line no success.
     if (fate == run_fate::done && free_bytes(out.get()) == 0)
         fate = run_fate::no_answer;
+    // A failing status with no error line: the answer was lost (a /tmp full
+    // during the run and freed since, a write that failed), so silence is no
+    // success. An error line still speaks for the commands, whatever the status.
+    if (fate == run_fate::failing)
+        fate = answer_holds_error() ? run_fate::done : run_fate::no_answer;
     switch (fate) {
     case run_fate::done:
+    case run_fate::failing:   // decided above
         return 0;
     case run_fate::timeout:
         put_reply(out.get(), CLI_TIMEOUT_REPLY);
@@ -485,15 +513,18 @@ int cli_run_show_checked(const char *cmd, cli_line_cb cb, int skip)
 
 namespace {
 
-// Scans the result for the first line that holds match and neither
-// exclusion, and copies the error text from there into out (size bytes).
+// Scans the result for the lines that hold match and neither exclusion:
+// the first one's error text goes into out (size bytes), and each goes into
+// all when given. One pass, so that what decides the verdict and what names
+// the refused commands are the same reading of the answer.
 cli_verdict scan_result(const char *match, const char *exclude1, const char *exclude2, char *out,
-                        std::size_t size)
+                        std::size_t size, cli_error_lines *all)
 {
     line_reader f(res_file_path);
     if (!f.ok())
         return cli_verdict::unread;
     char line[CLI_LINE_SIZE];
+    bool found = false;
     while (f.next(line)) {
         if (exclude1 && std::strstr(line, exclude1))
             continue;
@@ -504,25 +535,47 @@ cli_verdict scan_result(const char *match, const char *exclude1, const char *exc
         const char *hit = std::strstr(line, match);
         if (!hit)
             continue;
-        if (out) {
+        if (out && !found) {
             if (*hit == '%')
                 ++hit;
             std::snprintf(out, size, "%s", hit);
         }
-        return cli_verdict::refused;
+        found = true;
+        if (!all)
+            break;
+        if (all->count < all->max)
+            std::memcpy(all->lines[all->count], line, sizeof line);
+        ++all->count;
     }
-    // Lines that could not be read may hold the error.
-    return f.failed() ? cli_verdict::unread : cli_verdict::accepted;
+    // Lines that could not be read may hold the error, or another one.
+    if (f.failed())
+        return cli_verdict::unread;
+    return found ? cli_verdict::refused : cli_verdict::accepted;
+}
+
+// Only blanks and a line end: a refusal that says nothing.
+bool is_blank(const char *text)
+{
+    for (; *text; ++text)
+        if (*text != ' ' && *text != '\t' && *text != '\r' && *text != '\n')
+            return false;
+    return true;
 }
 
 } // namespace
 
 int cli_find_error(const char *match, const char *exclude1, const char *exclude2, char *out)
 {
-    return scan_result(match, exclude1, exclude2, out, CLI_ERROR_SIZE) == cli_verdict::accepted ? 0 : -1;
+    return scan_result(match, exclude1, exclude2, out, CLI_ERROR_SIZE, nullptr) == cli_verdict::accepted ? 0 : -1;
 }
 
-cli_verdict cli_config_verdict(char *err, std::size_t size)
+cli_verdict cli_config_verdict(char *err, std::size_t size, cli_error_lines *all)
 {
-    return scan_result("%", nullptr, nullptr, err, size);
+    if (all)
+        all->count = 0;
+    char first[CLI_ERROR_SIZE];
+    cli_verdict v = scan_result("%", nullptr, nullptr, first, sizeof first, all);
+    if (v == cli_verdict::refused)
+        std::snprintf(err, size, "%s", is_blank(first) ? CLI_REFUSED_TEXT : first);
+    return v;
 }

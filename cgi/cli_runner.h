@@ -14,14 +14,17 @@ inline constexpr std::size_t CLI_ERROR_SIZE = 256;
 // "%%cli_unavailable", "%%cli_timeout" or "%%cli_no_answer" when it could be
 // written. UNAVAILABLE: no command ran. TIMEOUT: imish was ended at the time
 // limit. NO_ANSWER: imish ran, but its answer is not whole (it was killed,
-// or /tmp filled up under it). After the last two a change may or may not
-// have been made.
+// /tmp filled up under it, or it ended with a failing status and no error
+// line). After the last two a change may or may not have been made. The
+// exit status only ever refuses a success: an error line in the answer
+// speaks for the commands whatever the status.
 inline constexpr int CLI_RUN_UNAVAILABLE = -1;
 inline constexpr int CLI_RUN_TIMEOUT = -2;
 inline constexpr int CLI_RUN_NO_ANSWER = -3;
 
 // The longest an imish run may take before it is ended, and the time it is
-// given between SIGTERM and SIGKILL.
+// given between SIGTERM and SIGKILL (and, should it not take signals, to end
+// on its own before it is left).
 inline constexpr int CLI_RUN_TIMEOUT_MS = 20000;
 inline constexpr int CLI_KILL_GRACE_MS = 2000;
 // A run needs this much room in /tmp for its answer to be recorded whole.
@@ -85,7 +88,21 @@ enum class cli_verdict {
     unread,     // the result could not be read to its end: not known
 };
 
-// The verdict of the last configuration run. err (size bytes, at least
-// CLI_ERROR_SIZE) gets the first error text, as cli_find_error with match
-// "%" gives it, when refused; it is untouched otherwise.
-cli_verdict cli_config_verdict(char *err, std::size_t size);
+// The error text of a "%" line with nothing after the sign: the CLI refused
+// without saying why, and nothing changed.
+inline constexpr char CLI_REFUSED_TEXT[] = "%cli_refused";
+
+// The error lines of a run, whole (line feed included, a longer one cut at
+// CLI_LINE_SIZE - 1 bytes), in the order of the answer.
+struct cli_error_lines {
+    char (*lines)[CLI_LINE_SIZE];   // room for max lines
+    int max;
+    int count;   // the error lines found; past max, the rest were not kept
+};
+
+// The verdict of the last configuration run, from one reading of its
+// result. err (size bytes, at least CLI_ERROR_SIZE) gets the first error
+// text, as cli_find_error with match "%" gives it (CLI_REFUSED_TEXT when
+// that is blank), when refused; it is untouched otherwise. all, when given,
+// gets every error line of that same reading.
+cli_verdict cli_config_verdict(char *err, std::size_t size, cli_error_lines *all = nullptr);

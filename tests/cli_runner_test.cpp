@@ -13,6 +13,10 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <chrono>
+#include <cerrno>
 #include <unistd.h>
 
 namespace {
@@ -26,6 +30,10 @@ for a; do :; done
 [ -f /tmp/stub.127 ] && exit 127
 cat /tmp/stub.out; [ -f /tmp/stub.kill ] && kill -9 $$; [ -f /tmp/stub.rc ] && exit 127 || exit 0
 )sh";
+
+// The kill the runner's calls reach: refused while kill_refused is set, as
+// for a child that has left its process group or another user's process.
+bool kill_refused = false;
 constexpr char STUB_PATH[] = "/tmp:/usr/bin:/bin";
 
 // What the stub records when it runs cmds as it should: exact argv, no stdin,
@@ -77,31 +85,41 @@ TEST_F(CliRunner, AppendKeepsWholeCommandsOnly)
 
 TEST_F(CliRunner, RunPerModeMarkerAndImishFate)
 {
-    write_file("/tmp/stub.out", "out\n");
-    // setup: a file to create, a directory (trailing '/'), or "nopath".
-    struct { const char *name; std::string setup; bool show, ran; int rc; std::string result; } cases[] = {
+    // setup: a file to create, a directory (trailing '/'), "nopath", or
+    // "nocmd" (no command appended). out: what the stub answers.
+    struct { const char *name; std::string setup; bool show, ran; int rc; std::string result, out = "out\n"; } cases[] = {
         {"config", "", false, true, 0, "out\n"},
         {"config, marker a directory", "/tmp/config_mode/", false, true, 0, "out\n"},
         {"config, marker a file", "/tmp/config_mode", false, false, 0, "%%configure_mode_inuse"},
         {"show", "", true, true, 0, "out\n"},
         {"show, marker a file", "/tmp/config_mode", true, true, 0, "out\n"},
-        {"imish exits 127 after its answer", "/tmp/stub.rc", false, true, 0, "out\n"},
+        // A failing status refuses a success: only an error line still speaks.
+        {"config, imish fails after an answer with no error line", "/tmp/stub.rc", false, true, -3,
+         "%%cli_no_answer"},
+        {"show, imish fails after an answer with no error line", "/tmp/stub.rc", true, true, -3,
+         "%%cli_no_answer"},
+        {"config, imish fails after an error line", "/tmp/stub.rc", false, true, 0, "ok\n% No such\n",
+         "ok\n% No such\n"},
         {"imish exits 127 with no answer", "/tmp/stub.127", false, true, -1, "%%cli_unavailable"},
         {"imish killed by a signal", "/tmp/stub.kill", true, true, -3, "%%cli_no_answer"},
         {"imish missing", "nopath", false, false, -1, "%%cli_unavailable"},
+        {"show without a command file", "nocmd", true, false, -1, "%%cli_unavailable"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         for (const char *p : {"/tmp/config_mode", "/tmp/stub.rc", "/tmp/stub.kill",
                  "/tmp/stub.127", "/tmp/stub.ran"})
             remove(p);
+        write_file("/tmp/stub.out", c.out);
         setenv("PATH", c.setup == "nopath" ? "/tmp/nowhere" : STUB_PATH, 1);
         if (c.setup.ends_with('/'))
             ASSERT_EQ(mkdir(c.setup.c_str(), 0755), 0);
         else if (c.setup[0] == '/')
             write_file(c.setup, "");
         write_file(res_file_path, "an older result, longer than the reply\n");
-        ASSERT_EQ(cli_append_cmd("show a") + cli_append_cmd("show b"), 0);
+        if (c.setup != "nocmd") {
+            ASSERT_EQ(cli_append_cmd("show a") + cli_append_cmd("show b"), 0);
+        }
         EXPECT_EQ(c.show ? cli_exec_show() : cli_exec_config(), c.rc);
         EXPECT_EQ(read_file("/tmp/stub.ran"), c.ran ? ran(c.show, "show a\nshow b\n") : "");
         EXPECT_EQ(read_file(res_file_path), c.result);
@@ -234,6 +252,63 @@ TEST_F(CliRunner, FindError)
     EXPECT_EQ(cli_parse_result(record_line, 0), -1);
 }
 
+// The verdict of a configuration run and its error lines come from one
+// reading: an answer that cannot be read whole names no line and is no
+// refusal, and a refusal that says nothing still gets a text.
+TEST_F(CliRunner, ConfigVerdictAndItsErrorLines)
+{
+    struct { const char *name, *result; cli_verdict v; const char *err; std::vector<std::string> lines; int count; } cases[] = {
+        {"accepted", "ok\n", cli_verdict::accepted, "untouched", {}, 0},
+        {"each error line, the first one's text", "a\n% No x in VLAN 1\nb\n%% Bad\n", cli_verdict::refused,
+         " No x in VLAN 1\n", {"% No x in VLAN 1\n", "%% Bad\n"}, 2},
+        {"nothing after the sign", "%\n", cli_verdict::refused, CLI_REFUSED_TEXT, {"%\n"}, 1},
+        {"blanks after the sign", "x %  \r\n", cli_verdict::refused, CLI_REFUSED_TEXT, {"x %  \r\n"}, 1},
+        {"more lines than room: counted, two kept", "%1\n%2\n%3\n", cli_verdict::refused, "1\n",
+         {"%1\n", "%2\n"}, 3},
+        {"not readable to its end", "DIR", cli_verdict::unread, "untouched", {}, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(res_file_path);
+        if (std::string(c.result) == "DIR")
+            ASSERT_EQ(mkdir(res_file_path, 0700), 0);
+        else
+            write_file(res_file_path, c.result);
+        char err[CLI_ERROR_SIZE] = "untouched";
+        char kept[2][CLI_LINE_SIZE];
+        cli_error_lines lines = {kept, 2, -1};
+        EXPECT_EQ(cli_config_verdict(err, sizeof err, &lines), c.v);
+        EXPECT_STREQ(err, c.err);
+        EXPECT_EQ(lines.count, c.count);
+        for (std::size_t i = 0; i < c.lines.size(); ++i)
+            EXPECT_EQ(kept[i], c.lines[i]);
+    }
+    std::filesystem::remove_all(res_file_path);
+}
+
+// A child that cannot be signalled is waited for a bounded time, then left:
+// the request ends (on a signal too) instead of waiting on it for ever.
+TEST_F(CliRunner, ChildThatCannotBeSignalledIsNotWaitedForEver)
+{
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setpgid(0, 0);
+        pause();
+        _exit(0);
+    }
+    cli_child_pid = child;
+    kill_refused = true;
+    auto start = std::chrono::steady_clock::now();
+    cli_child_end();
+    auto took = std::chrono::steady_clock::now() - start;
+    kill_refused = false;
+    EXPECT_EQ(cli_child_pid, 0);
+    EXPECT_LT(took, std::chrono::milliseconds(CLI_KILL_GRACE_MS + 3000));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+}
+
 TEST_F(CliRunner, WithoutScratchFiles)
 {
     cmd_file_path[0] = res_file_path[0] = '\0';
@@ -246,3 +321,12 @@ TEST_F(CliRunner, WithoutScratchFiles)
 }
 
 } // namespace
+
+extern "C" int kill(pid_t pid, int sig)
+{
+    if (kill_refused) {
+        errno = EPERM;
+        return -1;
+    }
+    return static_cast<int>(syscall(SYS_kill, pid, sig));
+}
