@@ -35,8 +35,9 @@ bool limit_blocking(int fd, long long deadline)
     return ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) == 0;
 }
 
-// After a time-out the connection is out of step: IMI's late reply would be
-// read by the next request as its own. Start afresh instead.
+// After a time-out, a failed send or a short reply the connection is out of
+// step or gone: a late or left-over reply would be read by the next request
+// as its own. Start afresh instead.
 void drop_connection()
 {
     ::close(imi_sock_fd);
@@ -90,7 +91,9 @@ long long open_exchange()
 
 // Sends the request in buf, whose length is taken from its header, with one
 // send call by deadline. A peer that has gone away fails the send instead
-// of raising SIGPIPE. 0 when every byte went out, else 1.
+// of raising SIGPIPE. 0 when every byte went out, else 1 with the
+// connection closed: whatever the failure (time-out, EPIPE, ECONNRESET, part
+// of the request sent), IMI's view of the stream is no longer ours.
 int send_request(const unsigned char *buf, long long deadline)
 {
     std::size_t len = imi_get_u16(buf, IMI_OFF_LENGTH);
@@ -104,16 +107,17 @@ int send_request(const unsigned char *buf, long long deadline)
     } while (n < 0 && errno == EINTR);
     if (n == static_cast<ssize_t>(len))
         return 0;
-    // Timed out, whole or in part.
-    if ((n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) || n > 0)
-        drop_connection();
+    drop_connection();
     return 1;
 }
 
 // One receive of at most size bytes by deadline; only what it returns
 // counts. The buffer is cleared first so a text field cut off by a short
-// reply stays terminated. Returns the byte count, or -1.
-ssize_t read_reply(unsigned char *buf, std::size_t size, long long deadline)
+// reply stays terminated. Returns the byte count when at least min bytes
+// came; else -1 with the connection closed, since a peer that closed (0), a
+// failed receive or the rest of a short reply still on its way leaves
+// nothing the next request could trust.
+ssize_t read_reply(unsigned char *buf, std::size_t size, std::size_t min, long long deadline)
 {
     std::memset(buf, 0, size);
     pollfd pfd = {imi_sock_fd, POLLIN, 0};
@@ -130,6 +134,10 @@ ssize_t read_reply(unsigned char *buf, std::size_t size, long long deadline)
     do {
         n = ::recv(imi_sock_fd, buf, size, 0);
     } while (n < 0 && errno == EINTR);
+    if (n < static_cast<ssize_t>(min)) {
+        drop_connection();
+        return -1;
+    }
     return n;
 }
 
@@ -209,8 +217,8 @@ int imi_check_session(const char *session_id, const char *client_addr, char *use
     if (send_request(buf, deadline) != 0)
         return 1;
 
-    ssize_t got = read_reply(buf, sizeof buf, deadline);
-    if (got < static_cast<ssize_t>(IMI_REPLY_MIN))
+    ssize_t got = read_reply(buf, sizeof buf, IMI_REPLY_MIN, deadline);
+    if (got < 0)
         return 1;
     if (imi_get_u32(buf, IMI_OFF_STATUS) != 0) {
         imi_get_text(buf, IMI_OFF_USER, IMI_NAME_LEN, user, IMI_SESSION_BUF);
@@ -241,8 +249,8 @@ int imi_login(const char *user, const char *password, const char *client_addr, c
         return 1;
     }
 
-    ssize_t got = read_reply(buf, sizeof buf, deadline);
-    if (got < static_cast<ssize_t>(IMI_REPLY_MIN)) {
+    ssize_t got = read_reply(buf, sizeof buf, IMI_REPLY_MIN, deadline);
+    if (got < 0) {
         set_err(err, IMI_LOGIN_ERR_SIZE, "Invalid message from IMI");
         return 1;
     }
@@ -283,9 +291,11 @@ int imi_list_users(imi_user_cb cb, char *err)
         return 1;
     }
 
-    ssize_t got = read_reply(buf, sizeof buf, deadline);
-    if (got < static_cast<ssize_t>(IMI_HDR_LEN) ||
-        (static_cast<std::size_t>(got) - IMI_HDR_LEN) % IMI_USER_REC_LEN != 0) {
+    ssize_t got = read_reply(buf, sizeof buf, IMI_HDR_LEN, deadline);
+    if (got < 0 || (static_cast<std::size_t>(got) - IMI_HDR_LEN) % IMI_USER_REC_LEN != 0) {
+        // A record cut short: its rest may still come, ahead of the next reply.
+        if (got >= 0)
+            drop_connection();
         set_err(err, IMI_LIST_ERR_SIZE, "Invalid response from IMI");
         return 1;
     }

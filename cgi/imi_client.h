@@ -110,8 +110,10 @@ void imi_get_text(const unsigned char *buf, std::size_t off, std::size_t width, 
 // Makes sure imi_sock_fd holds a connected socket: at once when it already
 // does, else by up to five connect attempts a second apart. 0, or -1.
 // Each attempt has 5 s for its connect and, in a request, for the send and
-// the reply that follow; a request that times out closes the connection,
-// so that the late reply is never read as the next request's.
+// the reply that follow. A request that times out, whose send fails or goes
+// out in part, or whose reply is short, malformed or missing (IMI closed)
+// closes the connection, so that the next request connects afresh and never
+// reads a late or left-over reply as its own.
 int imi_connect();
 
 // Asks IMI whether session_id is a live session for client_addr. 0 when it

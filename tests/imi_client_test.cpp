@@ -65,7 +65,7 @@ protected:
 };
 
 // All four requests on one connection, which the client must keep using;
-// then the same four once IMI has gone.
+// then each once IMI has gone: the send fails, and the connection with it.
 TEST_F(ImiClient, RequestsOnTheCachedConnectionAndAfterItCloses)
 {
     const std::string s40(40, 's'), p70(70, 'p'), a70(70, 'a'), ok = reply(1, "admin", "9", "");
@@ -91,17 +91,20 @@ TEST_F(ImiClient, RequestsOnTheCachedConnectionAndAfterItCloses)
         char sent[1024]; // what the client sent, in one piece
         EXPECT_EQ(std::string(sent, std::max(recv(imi.get(), sent, sizeof sent, MSG_DONTWAIT), ssize_t(0))), r.request);
     }
-    imi.reset();
     signal(SIGPIPE, SIG_DFL); // the write to the closed peer must fail, not kill
     for (const auto &r : rows) {
+        peer().reset(); // one call per closed peer: a second would wait out five connect attempts
         err[0] = '\0';
         EXPECT_EQ(capture_stdout([&] { EXPECT_EQ(r.call(), 1); }), "");
         EXPECT_STREQ(err, r.err_when_gone);
+        EXPECT_EQ(imi_sock_fd, -1) << r.err_when_gone;
     }
 }
 
 // Both check and login read one reply of 200 bytes or more; status 0 refuses.
 // Each row: "rc|user|what was printed" of a check, then "rc|session|err" of a login.
+// A shorter reply also closes the connection, whose rest would otherwise be
+// read as the next reply.
 TEST_F(ImiClient, CheckAndLoginReplies)
 {
     const std::string n40(40, 'n'), n31(31, 'n'), m440(440, 'm'), timed_out = "Session timed out"; // m440: to the end
@@ -111,6 +114,9 @@ TEST_F(ImiClient, CheckAndLoginReplies)
         {reply(0x10000, n40, n40, "", 512), "0|" + n31 + "| 0|" + n31 + "|untouched"},
         {reply(0, "", "", timed_out), "1|untouched|Not okay: " + timed_out + "\r\n 1|untouched|" + timed_out},
         {reply(0, "", "", m440, 512), "1|untouched|Not okay: " + m440 + "\r\n 1|untouched|" + m440},
+        // the status at its own offset, not in the user name beside it
+        {reply(0, "admin", "", timed_out), "1|untouched|Not okay: " + timed_out + "\r\n 1|untouched|" + timed_out},
+        {reply(1, "", "3456", ""), "0|| 0|3456|untouched"},
     };
     for (const auto &[bytes, want] : rows) {
         char user[32] = "untouched", session[32] = "untouched", err[500] = "untouched";
@@ -118,14 +124,16 @@ TEST_F(ImiClient, CheckAndLoginReplies)
         int rc = -1;
         std::string got = capture_stdout([&] { rc = imi_check_session("1", "10.0.0.1", user); });
         got = std::to_string(rc) + "|" + user + "|" + got;
+        EXPECT_EQ(imi_sock_fd == -1, bytes.size() < 200) << "check, " << bytes.size();
         imi = peer(bytes);
         rc = imi_login("admin", "admin", "10.0.0.1", session, err);
         EXPECT_EQ(got + " " + std::to_string(rc) + "|" + session + "|" + err, want) << bytes.size();
+        EXPECT_EQ(imi_sock_fd == -1, bytes.size() < 200) << "login, " << bytes.size();
     }
 }
 
-// A reply of 4 + 104 bytes per record lists them all, anything else none; the
-// last entry is the result and err.
+// A reply of 4 + 104 bytes per record lists them all, anything else none and
+// closes the connection; the last entry is the result and err.
 TEST_F(ImiClient, UserListReplies)
 {
     const std::string hdr = u16(5) + u16(0), a = record(1, "admin", "10.0.0.1", 0),
@@ -144,6 +152,7 @@ TEST_F(ImiClient, UserListReplies)
         char err[28] = "untouched";
         g_calls.push_back(std::to_string(imi_list_users(collect, err)) + " " + err);
         EXPECT_EQ(g_calls, calls) << list.size();
+        EXPECT_EQ(imi_sock_fd == -1, calls.back() == refused) << list.size();
     }
 }
 
