@@ -23,6 +23,14 @@ TEST(AuditRecord, FieldsEscapesAndCuts)
     const std::string head = "user=\"admin\" addr=\"10.0.0.5\" action=remove ";
     const std::string long_value(100, 'a'), cut(AUDIT_VALUE_MAX, 'a');
     const audit_entry hostile = {"00e0\"\n user=\"root\\", "\x01\x7f\xc3\xa9", long_value.c_str()};
+    // Cuts that fall inside an escape: after "a" only 31 of 63 quotes fit, after
+    // 61 letters no \xNN.
+    const std::string a_quotes = "a" + std::string(AUDIT_VALUE_MAX - 1, '"'),
+                      b_ctl = std::string(AUDIT_VALUE_MAX - 3, 'b') + "\x01";
+    std::string a_escaped = "a";
+    for (std::size_t i = 0; i < AUDIT_VALUE_MAX / 2 - 1; ++i)
+        a_escaped += "\\\"";
+    const audit_entry mid_escape = {a_quotes.c_str(), b_ctl.c_str(), "10"};
     struct { const char *name; audit_who who; const audit_entry *entry; audit_result result;
              const char *reason; std::string want; } cases[] = {
         {"a change made", admin, &entry, audit_result::ok, nullptr,
@@ -35,6 +43,9 @@ TEST(AuditRecord, FieldsEscapesAndCuts)
          audit_result::failed, "a\nb",
          head + "mac=\"00e0\\\"\\x0a user=\\\"root\\\\\" intf=\"\\x01\\x7f\\xc3\\xa9\" vlan=\"" + cut +
              "\" result=failed reason=\"a\\x0ab\""},
+        {"a cut inside an escape drops the whole escape", admin, &mid_escape, audit_result::ok, nullptr,
+         head + "mac=\"" + a_escaped + "\" intf=\"" + std::string(AUDIT_VALUE_MAX - 3, 'b') +
+             "\" vlan=\"10\" result=ok"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(record(c.who, c.entry, c.result, c.reason), c.want) << c.name;

@@ -92,6 +92,10 @@ TEST(PathConversion, DisplayToRealAndBack)
         {"/mnt/flash", "../../etc", ""}, {"/", "flash:/" + longest, "/mnt/flash/" + longest},
         {"/", "flash:/" + over, ""}, {"/mnt/flash", over, ""}, {"/mnt/flash", longest, "/mnt/flash/" + longest},
         {"/", "flash:/a/../" + longest, ""}, // a display path of 256 bytes
+        // "flash:./.." normalises to nothing and so names the working
+        // directory, which must itself lie under a mount path
+        {"/mnt/flash", "flash:./..", "/mnt/flash/"}, {"/mnt", "flash:./..", ""}, {"/mnt/flash", "flash:..", ""},
+        {"/mnt", "flash.old/x", ""}, // a sibling of the mount path, not inside it
     };
     for (const auto &[cwd, display, real] : cases) {
         ASSERT_EQ(chdir(cwd), 0);
