@@ -304,8 +304,18 @@ void redirect_error(const char *session_id, const char *lang, const char *err_id
     escaped sid, eid, rdr;
     if (!sid.make(session_id) || !eid.make(err_id) || !rdr.make(page))
         return;
-    std::printf("Location: web_error.cgi?sessionId=%s&lang=%s&errid=%s&rdrpage=%s\r\n\r\n",
-                sid.text, lang, eid.text, rdr.text);
+    redirect_to("web_error.cgi?sessionId=%s&lang=%s&errid=%s&rdrpage=%s", sid.text, lang, eid.text,
+                rdr.text);
+}
+
+void redirect_to(const char *location_fmt, ...)
+{
+    std::fputs("Location: ", stdout);
+    va_list ap;
+    va_start(ap, location_fmt);
+    std::vprintf(location_fmt, ap);
+    va_end(ap);
+    std::printf("\r\n%s\r\n\r\n", NO_STORE_HEADER);
 }
 
 void page_login_timeout(const char *lang, const char *username)

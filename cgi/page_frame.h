@@ -61,7 +61,16 @@ void scratch_cleanup();
 // and end with status 0.
 void exit_on_signal(int sig);
 
-// Writes the redirect to web_error.cgi. The return page is formatted from
+// Every answer that carries the session id, a credential, in its links or
+// its location: no cache, shared or the browser's, keeps a copy of it.
+inline constexpr char NO_STORE_HEADER[] = "Cache-Control: no-store";
+
+// Writes a redirect to the location formatted from location_fmt, whose
+// arguments the caller has checked or escaped (no line end):
+// "Location: <location>\r\nCache-Control: no-store\r\n\r\n".
+void redirect_to(const char *location_fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// Writes the redirect to web_error.cgi, as redirect_to does. The return page is formatted from
 // page_fmt and its arguments. Writes nothing when a fixed argument is absent.
 void redirect_error(const char *session_id, const char *lang, const char *err_id,
                     const char *page_fmt, ...) __attribute__((format(printf, 4, 5)));

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +25,8 @@ namespace {
 constexpr std::size_t CMD_BUF_SIZE = 256;
 constexpr std::size_t KEY_BUF_SIZE = 128;
 constexpr std::size_t WORD_BUF_SIZE = 256;
+constexpr std::size_t MAC_TEXT_SIZE = 15;    // "xxxx.xxxx.xxxx"
+constexpr std::size_t VLAN_TEXT_SIZE = 5;    // "4094"
 constexpr int LISTING_HEADER_LINES = 6;
 
 static_assert(ERR_TEXT_SIZE >= CLI_ERROR_SIZE, "err_text holds whatever error text the runner writes");
@@ -69,10 +72,13 @@ void row_key(char (&key)[KEY_BUF_SIZE], std::string_view group, int num, std::st
 {
     char digits[12];
     std::size_t nd = 0;
-    unsigned v = static_cast<unsigned>(num);
+    // As "%d" writes it: a negative number keeps its sign.
+    unsigned v = num < 0 ? 0u - static_cast<unsigned>(num) : static_cast<unsigned>(num);
     do
         digits[nd++] = static_cast<char>('0' + v % 10);
     while ((v /= 10) != 0);
+    if (num < 0)
+        digits[nd++] = '-';
     std::size_t len = 0;
     auto put = [&](char c) {
         if (len + 1 < sizeof key)
@@ -99,9 +105,19 @@ bool intf_listed(std::string_view name)
     return false;
 }
 
-// One removal command from "<MAC> <interface> <VLAN>" into cmd; false when
-// the value is not exactly that.
-bool delete_cmd(std::string_view sel, char (&cmd)[CMD_BUF_SIZE])
+// One entry of a removal: the command, and its parts for the audit record
+// and for telling which of the CLI's error lines answers it.
+struct removal {
+    char mac[MAC_TEXT_SIZE];   // lower case
+    char intf[CMD_BUF_SIZE];
+    char vlan[VLAN_TEXT_SIZE];
+    char cmd[CMD_BUF_SIZE];
+};
+
+// A removal from "<MAC> <interface> <VLAN>"; false when the value is not
+// exactly that. The MAC goes into the command in lower case, so that one
+// entry written in two letter cases is one command.
+bool removal_read(std::string_view sel, removal *r)
 {
     std::string_view words[3];
     for (std::string_view &w : words) {
@@ -112,20 +128,48 @@ bool delete_cmd(std::string_view sel, char (&cmd)[CMD_BUF_SIZE])
         sel.remove_prefix(blank == sel.size() ? blank : blank + 1);
     }
     if (!sel.empty() || !mac_text_valid(words[0]) || !intf_listed(words[1]) ||
-        !vlan_text_valid(words[2]))
+        !vlan_text_valid(words[2]) || words[1].size() >= sizeof r->intf)
         return false;
-    int len = std::snprintf(cmd, sizeof cmd, "no mac-address-table %.*s forward %.*s vlan %.*s",
-                            static_cast<int>(words[0].size()), words[0].data(),
-                            static_cast<int>(words[1].size()), words[1].data(),
-                            static_cast<int>(words[2].size()), words[2].data());
-    return len > 0 && static_cast<std::size_t>(len) < sizeof cmd && !has_control_char(cmd);
+    for (std::size_t i = 0; i < words[0].size(); ++i)
+        r->mac[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(words[0][i])));
+    r->mac[words[0].size()] = '\0';
+    std::memcpy(r->intf, words[1].data(), words[1].size());
+    r->intf[words[1].size()] = '\0';
+    std::memcpy(r->vlan, words[2].data(), words[2].size());
+    r->vlan[words[2].size()] = '\0';
+    int len = std::snprintf(r->cmd, sizeof r->cmd, "no mac-address-table %s forward %s vlan %s",
+                            r->mac, r->intf, r->vlan);
+    return len > 0 && static_cast<std::size_t>(len) < sizeof r->cmd && !has_control_char(r->cmd);
 }
 
-bool is_listed(const char (*cmds)[CMD_BUF_SIZE], int count, const char *cmd)
+bool is_listed(const removal *entries, int count, const char *cmd)
 {
     for (int i = 0; i < count; ++i)
-        if (std::strcmp(cmds[i], cmd) == 0)
+        if (std::strcmp(entries[i].cmd, cmd) == 0)
             return true;
+    return false;
+}
+
+bool is_alnum(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) != 0;
+}
+
+// true when an error line of the CLI answers this entry: it names the MAC
+// (in any letter case) and, apart from it, the VLAN as a number of its own.
+// The same MAC in another VLAN, or a line that names the MAC alone, is not
+// this entry's answer.
+bool line_names(const char *line, const removal &e)
+{
+    const char *mac = strcasestr(line, e.mac);
+    if (!mac)
+        return false;
+    std::size_t mac_len = std::strlen(e.mac), vlan_len = std::strlen(e.vlan);
+    for (const char *v = std::strstr(line, e.vlan); v; v = std::strstr(v + 1, e.vlan)) {
+        bool in_mac = v + vlan_len > mac && v < mac + mac_len;
+        if (!in_mac && (v == line || !is_alnum(v[-1])) && !is_alnum(v[vlan_len]))
+            return true;
+    }
     return false;
 }
 
@@ -221,8 +265,10 @@ void note_cli_failure(int rc, std::initializer_list<const char *> partial)
 // Runs the commands in one configuration run. 0 when the CLI accepted them
 // all; -1 with the reason in err: a failed run's text, or the CLI's first
 // error line. A run that did not complete never reads as accepted. *result
-// tells the audit trail what became of the commands.
-int config_run(const char (*cmds)[CMD_BUF_SIZE], int count, char *err, audit_result *result)
+// tells the audit trail what became of the commands, and lines, when given,
+// gets the error lines of the same reading of the answer.
+int config_run(const char *const *cmds, int count, char *err, audit_result *result,
+               cli_error_lines *lines = nullptr)
 {
     int rc = 0;
     for (int i = 0; i < count && rc == 0; ++i)
@@ -234,7 +280,7 @@ int config_run(const char (*cmds)[CMD_BUF_SIZE], int count, char *err, audit_res
         std::snprintf(err, CLI_ERROR_SIZE, "%s", cli_failure_text(rc));
         return -1;
     }
-    switch (cli_config_verdict(err, CLI_ERROR_SIZE)) {
+    switch (cli_config_verdict(err, CLI_ERROR_SIZE, lines)) {
     case cli_verdict::accepted:
         *result = audit_result::ok;
         return 0;
@@ -274,7 +320,8 @@ int add_entry(const add_form &f, char *err, audit_result *result)
         std::snprintf(err, CLI_ERROR_SIZE, "%s", INVALID_PARAMETER);
         return -1;
     }
-    return config_run(&cmd, 1, err, result);
+    const char *cmds[] = {cmd};
+    return config_run(cmds, 1, err, result);
 }
 
 // An error id's own word: "%cli_timeout" is logged as cli_timeout.
@@ -283,52 +330,38 @@ const char *reason_of(const char *err)
     return err[0] == '%' && std::strncmp(err, "%cli_", 5) == 0 ? err + 1 : err;
 }
 
-// The error lines (those holding "%") of the result, read once; more than
-// max counts as max + 1.
-int error_lines(char (*lines)[CLI_LINE_SIZE], int max)
-{
-    line_reader f(cli_result_path());
-    int n = 0;
-    while (f.ok() && n <= max && f.next(lines[n]))
-        if (std::strchr(lines[n], '%'))
-            ++n;
-    return n;
-}
-
 // One record per removed entry once the run's outcome is known: result and
-// err are config_run's. When the CLI refused some, each entry gets the error
-// line that names it; one that names no entry leaves the rest unknown.
-void log_removals(const audit_who &who, const char (*cmds)[CMD_BUF_SIZE], int count,
-                  audit_result result, const char *err)
+// err are config_run's, lines the error lines of its answer. When the CLI
+// refused some, each entry named by an error line is refused with it; an
+// error line that names no entry leaves the entries no line names unknown,
+// since it may answer any of them.
+void log_removals(const audit_who &who, const removal *entries, int count, audit_result result,
+                  const char *err, const cli_error_lines &lines)
 {
-    char lines[MAC_DELETE_MAX + 1][CLI_LINE_SIZE];
     // The configuration-mode reply is the CLI refusing the whole run.
     bool per_entry = result == audit_result::refused && std::strcmp(err, "%configure_mode_inuse") != 0;
-    int n = per_entry ? error_lines(lines, MAC_DELETE_MAX) : 0;
-    char macs[MAC_DELETE_MAX][CMD_BUF_SIZE], intfs[MAC_DELETE_MAX][CMD_BUF_SIZE], vlans[MAC_DELETE_MAX][8];
-    for (int i = 0; i < count; ++i)
-        std::sscanf(cmds[i], "no mac-address-table %255s forward %255s vlan %7s", macs[i], intfs[i], vlans[i]);
     const char *naming[MAC_DELETE_MAX] = {};
-    bool unnamed = n > MAC_DELETE_MAX;
-    for (int k = 0; k < n && k < MAC_DELETE_MAX; ++k) {
+    const char *unnamed = per_entry && lines.count > lines.max ? err : nullptr;
+    for (int k = 0; per_entry && k < lines.count && k < lines.max; ++k) {
+        const char *text = std::strchr(lines.lines[k], '%') + 1;
         bool named = false;
         for (int i = 0; i < count; ++i) {
-            if (std::strstr(lines[k], macs[i])) {
-                naming[i] = naming[i] ? naming[i] : std::strchr(lines[k], '%') + 1;
+            if (line_names(lines.lines[k], entries[i])) {
+                naming[i] = naming[i] ? naming[i] : text;
                 named = true;
             }
         }
-        unnamed = unnamed || !named;
+        if (!named && !unnamed)
+            unnamed = text;
     }
     for (int i = 0; i < count; ++i) {
-        audit_entry entry = {macs[i], intfs[i], vlans[i]};
+        audit_entry entry = {entries[i].mac, entries[i].intf, entries[i].vlan};
         if (!per_entry)
             audit_log(who, "remove", &entry, result, result == audit_result::ok ? nullptr : reason_of(err));
         else if (naming[i])
             audit_log(who, "remove", &entry, audit_result::refused, naming[i]);
         else
-            audit_log(who, "remove", &entry, unnamed ? audit_result::unknown : audit_result::ok,
-                      unnamed ? err : nullptr);
+            audit_log(who, "remove", &entry, unnamed ? audit_result::unknown : audit_result::ok, unnamed);
     }
 }
 
@@ -428,9 +461,12 @@ int mac_entry_store(int num, const char *mac, const char *vlan, const char *type
 int mac_static_add_logged(char *err, const audit_who &who)
 {
     add_form form;
-    // A field missing: nothing is asked of the CLI, nothing to record.
-    if (!form.complete())
+    // A field missing: nothing is asked of the CLI, and the browser still
+    // goes on to the listing; the trail keeps the add that was not made.
+    if (!form.complete()) {
+        audit_log(who, "add", nullptr, audit_result::refused, INVALID_PARAMETER);
         return 0;
+    }
     audit_result result;
     int rc = add_entry(form, err, &result);
     if (rc != 0 && std::strcmp(err, INVALID_PARAMETER) == 0) {
@@ -449,29 +485,34 @@ int mac_static_delete(char *err, const audit_who &who)
     // "sel" once is a value; named more than once, the values are its children.
     HDF *sel = hdf_get_obj(web_cgi->hdf, "Query.sel");
     HDF *many = sel ? hdf_obj_child(sel) : nullptr;
-    char cmds[MAC_DELETE_MAX][CMD_BUF_SIZE];
+    removal entries[MAC_DELETE_MAX];
     int count = 0;
     const char *refusal = sel ? nullptr : INVALID_PARAMETER;
     for (HDF *v = many ? many : sel; v && !refusal; v = many ? hdf_obj_next(v) : nullptr) {
-        char cmd[CMD_BUF_SIZE];
+        removal r;
         const char *text = hdf_obj_value(v);
-        if (!text || !delete_cmd(text, cmd))
+        if (!text || !removal_read(text, &r))
             refusal = INVALID_PARAMETER;
-        else if (is_listed(cmds, count, cmd))
+        else if (is_listed(entries, count, r.cmd))
             continue;   // a form sent twice: the entry is removed once
         else if (count == MAC_DELETE_MAX)
             refusal = TOO_MANY_ENTRIES;
         else
-            std::memcpy(cmds[count++], cmd, sizeof cmd);
+            entries[count++] = r;
     }
     if (refusal) {
         std::snprintf(err, CLI_ERROR_SIZE, "%s", refusal);
         audit_log(who, "remove", nullptr, audit_result::refused, refusal);
         return -1;
     }
+    const char *cmds[MAC_DELETE_MAX];
+    for (int i = 0; i < count; ++i)
+        cmds[i] = entries[i].cmd;
+    char error_lines[MAC_DELETE_MAX][CLI_LINE_SIZE];
+    cli_error_lines lines = {error_lines, MAC_DELETE_MAX, 0};
     audit_result result;
-    int rc = config_run(cmds, count, err, &result);
-    log_removals(who, cmds, count, result, err);
+    int rc = config_run(cmds, count, err, &result, &lines);
+    log_removals(who, entries, count, result, err, lines);
     return rc;
 }
 

@@ -30,8 +30,8 @@ int intf_name_store(int num, const char *name);
 int mac_static_add(char *err);
 
 // mac_static_add, and one audit record of the entry once its outcome is
-// known (none when a field is missing; a refusal with no entry for
-// "invalid_parameter").
+// known; a refusal with no entry for "invalid_parameter", a field missing
+// included (which still returns 0).
 int mac_static_add_logged(char *err, const audit_who &who);
 
 // Lists the static entries that pass the query's filters as "entry.%d.*";
@@ -55,9 +55,12 @@ inline constexpr int MAC_DELETE_MAX = 64;
 // of four hex digits, an interface the switch does not list, a VLAN not
 // 1-4094, or none at all) and "error_too_many_entries" for more than
 // MAC_DELETE_MAX entries, with nothing written; else a failed run's text or
-// the CLI's first error text. An entry named twice is removed once. Each
-// entry sent to the CLI gets one audit record with its own outcome (its
-// error line, when the CLI named it in one); a refused request one record.
+// the CLI's first error text. The MAC goes to the CLI in lower case; an
+// entry named twice, in either letter case, is removed once. Each entry sent
+// to the CLI gets one audit record with its own outcome: refused with the
+// error line that names its MAC and VLAN; unknown when an error line names
+// no entry and none names it, or when the answer cannot be read; else what
+// became of the run. A refused request gets one record.
 int mac_static_delete(char *err, const audit_who &who);
 
 // "sessionId=..&lang=.." with the query's listing filters, escaped, into out:

@@ -188,10 +188,13 @@ int page_render(const char *template_name)
 {
     // Every value a template shows is HTML-escaped, inside conditionals and
     // loops too (a template's own escape block does not reach into those).
-    // The session id travels in the page's links: keep it out of Referer.
+    // The session id travels in the page's links: keep it out of Referer
+    // and out of caches. Only the switch's own frames may hold the page.
     if (!cgi_set(web_cgi, "Config.VarEscapeMode", "html") ||
         !cgi_set(web_cgi, "cgiout.ContentType", "text/html; charset=utf-8") ||
-        !cgi_set(web_cgi, "cgiout.other.referrer", "Referrer-Policy: no-referrer"))
+        !cgi_set(web_cgi, "cgiout.other.referrer", "Referrer-Policy: no-referrer") ||
+        !cgi_set(web_cgi, "cgiout.other.cache", NO_STORE_HEADER) ||
+        !cgi_set(web_cgi, "cgiout.other.frames", "Content-Security-Policy: frame-ancestors 'self'"))
         return page_fail_no_memory();
     // Everything the CLI said is in the data set by now; should the client
     // be gone, nothing of the request waits on the answer's write.

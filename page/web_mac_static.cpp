@@ -48,7 +48,7 @@ int serve_delete(const page_request &req, const char *list_query)
     // It records each entry's outcome, or its refusal.
     if (mac_static_delete(err_text, who) != 0)
         return answer_error(err_text);
-    std::printf("Location: %s?%s\r\n\r\n", PAGE_NAME, list_query);
+    redirect_to("%s?%s", PAGE_NAME, list_query);
     return 0;
 }
 

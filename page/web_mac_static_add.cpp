@@ -44,7 +44,7 @@ int serve_post(const page_request &req)
     }
     // The add button's field is not required: every other POST adds.
     if (mac_static_add_logged(err_text, who) == 0) {
-        std::printf("Location: web_mac_static.cgi?%s\r\n\r\n", req.defquery);
+        redirect_to("web_mac_static.cgi?%s", req.defquery);
         return 0;
     }
     redirect_error(req.session_id, req.lang, err_text, RETURN_PAGE);

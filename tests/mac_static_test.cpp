@@ -7,9 +7,49 @@
 #include <ClearSilver.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <map>
+#include <sys/syscall.h>
 #include <unistd.h>
+
+#include "audit_log.h"
+#include "syslog_catcher.h"
+
+// Faults the tests put under the page's work. failing_store: the number
+// (from 1) of the one value the data set refuses, as it does out of memory,
+// 0 none (the binary is linked with --wrap=hdf_set_value).
+// failing_result_read: the number of the first read of the CLI's result
+// file that fails, and every later one.
+int failing_store = 0, stores = 0;
+int failing_result_read = 0, result_reads = 0;
+
+extern "C" {
+NEOERR *__real_hdf_set_value(HDF *hdf, const char *name, const char *value);
+
+NEOERR *__wrap_hdf_set_value(HDF *hdf, const char *name, const char *value)
+{
+    if (failing_store > 0 && ++stores == failing_store)
+        return nerr_raise(NERR_NOMEM, "refused by the test");
+    return __real_hdf_set_value(hdf, name, value);
+}
+
+ssize_t read(int fd, void *buf, std::size_t size)
+{
+    if (failing_result_read > 0) {
+        char link[64], path[4096];
+        std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+        ssize_t n = readlink(link, path, sizeof path - 1);
+        if (n > 0 && std::string_view(path, static_cast<std::size_t>(n)) == res_file_path &&
+            ++result_reads >= failing_result_read) {
+            errno = EIO;
+            return -1;
+        }
+    }
+    return syscall(SYS_read, fd, buf, size);
+}
+}
 
 namespace {
 
@@ -150,6 +190,89 @@ TEST_F(MacStatic, Listing)
         EXPECT_EQ(read_file("/tmp/stub.ran"), c.cmd.empty() ? "" : "-g -y -w -f\n" + c.cmd);
         EXPECT_EQ(listed(), c.want);
         EXPECT_EQ(read_file(cmd_file_path), "");
+    }
+}
+
+// A listing is shown as whole only when every row of it was stored: a value
+// refused anywhere in the run leaves it unmarked (the page then warns),
+// never a row short.
+TEST_F(MacStatic, ListingIsMarkedWholeOnlyWithEveryRow)
+{
+    std::string all, data = HEADER;
+    for (int i = 1; i <= 3; ++i) {
+        std::string row = "10 00e0.fc0a.000" + std::to_string(i) + " static eth-0-" + std::to_string(i) + "\n";
+        all += row;
+        data += row;
+    }
+    int used = 0;
+    for (int n = 1; n == 1 || n <= used; ++n) {
+        request({}, data);
+        stores = 0;
+        failing_store = n;
+        EXPECT_EQ(mac_static_list(), 0);
+        failing_store = 0;
+        used = stores;
+        if (value("entries_listed") == "1") {
+            EXPECT_EQ(listed(), all) << "store " << n << " refused";
+        }
+    }
+    EXPECT_GE(used, 13) << "the rows' values and the marker are not stored one by one";
+}
+
+// Each entry of a removal gets the outcome its own error line gives it: the
+// line must name its MAC (any case) and its VLAN. A line that names no
+// entry leaves the unnamed ones unknown; so does an answer not read to its end.
+TEST_F(MacStatic, RemovalRecordsFollowTheLinesThatNameEachEntry)
+{
+    syslog_catcher log;
+    ASSERT_TRUE(log.ok());
+    const std::string a = "00e0.fc0a.0001", b = "00e0.fc0a.0002";
+    auto sel = [](const std::string &mac, const char *intf, const char *vlan) {
+        return mac + " " + intf + " " + vlan;
+    };
+    auto rec = [](const std::string &mac, const char *intf, const char *vlan, const std::string &result) {
+        return "mac=\"" + mac + "\" intf=\"" + intf + "\" vlan=\"" + vlan + "\" result=" + result;
+    };
+    const std::string absent_a1 = "% No static entry for " + a + " in VLAN 1\n";
+    struct { const char *name; std::vector<std::string> sels; std::string out; int failing_read;
+             std::string cmds; std::vector<std::string> records; } cases[] = {
+        {"one MAC in two VLANs: the line names VLAN 1, not 10", {sel(a, "eth-0-1", "10"), sel(a, "eth-0-1", "1")},
+         absent_a1, 0, "no mac-address-table " + a + " forward eth-0-1 vlan 10\nno mac-address-table " + a +
+         " forward eth-0-1 vlan 1\n",
+         {rec(a, "eth-0-1", "10", "ok"), rec(a, "eth-0-1", "1", "refused reason=\"No static entry for " + a + " in VLAN 1\"")}},
+        {"the CLI writes the MAC in upper case", {sel(a, "eth-0-1", "1"), sel(b, "agg1", "10")},
+         "% Entry 00E0.FC0A.0001 VLAN 1: no such entry\n", 0, "",
+         {rec(a, "eth-0-1", "1", "refused reason=\"Entry 00E0.FC0A.0001 VLAN 1: no such entry\""), rec(b, "agg1", "10", "ok")}},
+        {"an upper-case twin goes once, in lower case", {"00E0.FC0A.0002 agg1 10", sel(b, "agg1", "10")}, "", 0,
+         "no mac-address-table " + b + " forward agg1 vlan 10\n", {rec(b, "agg1", "10", "ok")}},
+        {"a line that names no entry", {sel(a, "eth-0-1", "1"), sel(b, "agg1", "10")}, "% Busy\n" + absent_a1, 0, "",
+         {rec(a, "eth-0-1", "1", "refused reason=\"No static entry for " + a + " in VLAN 1\""),
+          rec(b, "agg1", "10", "unknown reason=\"Busy\"")}},
+        {"the answer not readable past its first read", {sel(a, "eth-0-1", "1"), sel(b, "agg1", "10")}, absent_a1, 2, "",
+         {rec(a, "eth-0-1", "1", "unknown reason=\"cli_no_answer\""), rec(b, "agg1", "10", "unknown reason=\"cli_no_answer\"")}},
+    };
+    const audit_who who = {"admin", "10.0.0.5"};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        request({{"eth.0.name", "eth-0-1"}, {"agg.0.name", "agg1"}}, c.out);
+        for (std::size_t i = 0; i < c.sels.size(); ++i)
+            ASSERT_EQ(hdf_set_value(web_cgi->hdf, ("Query.sel." + std::to_string(i)).c_str(), c.sels[i].c_str()), STATUS_OK);
+        ASSERT_EQ(hdf_set_value(web_cgi->hdf, "Query.sel", "x"), STATUS_OK);
+        // The names the interface listing stored, which selections are checked against.
+        for (const char *k : {"eth.0.name", "agg.0.name"})
+            ASSERT_EQ(hdf_set_value(web_cgi->hdf, k, value(std::string("Query.") + k).c_str()), STATUS_OK);
+        log.take();
+        result_reads = 0;
+        failing_result_read = c.failing_read;
+        EXPECT_EQ(mac_static_delete(err_text, who), c.out.empty() ? 0 : -1);
+        failing_result_read = 0;
+        if (!c.cmds.empty()) {
+            EXPECT_EQ(read_file("/tmp/stub.ran"), "-g -y -f\n" + c.cmds);
+        }
+        std::vector<std::string> got;
+        for (const std::string &r : log.take())
+            got.push_back(r.substr(r.find("action=remove ") + 14));
+        EXPECT_EQ(got, c.records);
     }
 }
 

@@ -40,12 +40,16 @@ std::string login(const char *user, const char *password)
 }
 
 // A rendered page: its header block names the type and keeps the session id,
-// which travels in the page's links, out of the Referer.
+// which travels in the page's links, out of the Referer and out of caches;
+// only the switch's own frames may hold it.
 bool is_rendered_page(const std::string &out)
 {
     std::string head = out.substr(0, out.find("\r\n\r\n") + 2);
-    return head.find("Content-Type: text/html; charset=utf-8\r\n") != std::string::npos &&
-           head.find("Referrer-Policy: no-referrer\r\n") != std::string::npos;
+    for (const char *line : {"Content-Type: text/html; charset=utf-8\r\n", "Referrer-Policy: no-referrer\r\n",
+             "Cache-Control: no-store\r\n", "Content-Security-Policy: frame-ancestors 'self'\r\n"})
+        if (head.find(line) == std::string::npos)
+            return false;
+    return true;
 }
 
 class PageTest : public ::testing::Test {
@@ -255,14 +259,14 @@ TEST_F(PageTest, AddLandsOnTheListing)
 {
     proc_result r = add(admin, "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10&add_bn=add");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "Location: web_mac_static.cgi?sessionId=" + admin + "&lang=en\r\n\r\n");
+    EXPECT_EQ(r.out, redirect("web_mac_static.cgi?sessionId=" + admin + "&lang=en"));
     EXPECT_NE(show_static().find("00e0.fc0a.b1c2"), std::string::npos);
 
     // The button's field is not needed; a missing field adds nothing.
     r = add(admin, "addr0=00e0&addr1=fc0a&addr2=0001&intf_name=eth-0-2&vlan=10", "cn");
-    EXPECT_EQ(r.out, "Location: web_mac_static.cgi?sessionId=" + admin + "&lang=cn\r\n\r\n");
+    EXPECT_EQ(r.out, redirect("web_mac_static.cgi?sessionId=" + admin + "&lang=cn"));
     r = add(admin, "addr0=00e0&addr1=fc0a&addr2=0002&intf_name=eth-0-2&add_bn=add");
-    EXPECT_EQ(r.out, "Location: web_mac_static.cgi?sessionId=" + admin + "&lang=en\r\n\r\n");
+    EXPECT_EQ(r.out, redirect("web_mac_static.cgi?sessionId=" + admin + "&lang=en"));
     std::string table = show_static();
     EXPECT_NE(table.find("00e0.fc0a.0001"), std::string::npos) << table;
     EXPECT_EQ(table.find("00e0.fc0a.0002"), std::string::npos) << table;
@@ -274,8 +278,13 @@ TEST_F(PageTest, CliErrorGoesToErrorPageWithItsText)
     EXPECT_EQ(r.status, 0);
     ASSERT_EQ(r.out.rfind("Location: web_error.cgi?sessionId=" + admin + "&lang=en&errid=+", 0), 0u)
         << r.out;
-    EXPECT_NE(r.out.find("b1cz%0A&rdrpage=web_mac_static_add.cgi%3F\r\n\r\n"), std::string::npos)
+    EXPECT_NE(r.out.find("b1cz%0A&rdrpage=web_mac_static_add.cgi%3F\r\nCache-Control: no-store\r\n\r\n"), std::string::npos)
         << r.out;
+
+    // A refusal that says nothing still tells the operator: nothing changed.
+    stub_imish("echo '%'\n");
+    r = add(admin, "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10");
+    EXPECT_EQ(r.out, error_redirect(admin, "en", "%25cli_refused", "web_mac_static_add.cgi%3F"));
 }
 
 // Every change asked of the pages, and every refusal, is one syslog record
@@ -299,6 +308,11 @@ TEST_F(PageTest, ChangesAndRefusalsGoToTheSyslog)
     add(admin, body);
     EXPECT_EQ(log->take(), std::vector<std::string>{"3 " + add_page + entry + "failed reason=\"cli_unavailable\""});
     path = kPath;
+    // A field missing: the browser goes on to the listing, the trail keeps
+    // the add that was not made.
+    EXPECT_EQ(add(admin, "addr0=00e0&addr1=fc0a&addr2=b1c3&intf_name=eth-0-1").out,
+              redirect("web_mac_static.cgi?sessionId=" + admin + "&lang=en"));
+    EXPECT_EQ(log->take(), std::vector<std::string>{"4 " + add_page + "result=refused reason=\"invalid_parameter\""});
 
     // A removal: a record per entry; a limited session's, one refusal.
     configure("mac-address-table 00e0.fc0a.0001 forward agg1 vlan 10\n");
@@ -327,7 +341,7 @@ TEST_F(PageTest, ChangesAndRefusalsGoToTheSyslog)
     // Without a syslog daemon the answer is the same, and as soon.
     log.reset();
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(add(admin, body).out, "Location: web_mac_static.cgi?sessionId=" + admin + "&lang=en\r\n\r\n");
+    EXPECT_EQ(add(admin, body).out, redirect("web_mac_static.cgi?sessionId=" + admin + "&lang=en"));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }
 
@@ -384,7 +398,7 @@ TEST_F(PageTest, RefusedAddsRunNoCommand)
         content_type = type;
         std::string body = "addr0=00e0&addr1=fc0a&addr2=" + mac + "&intf_name=eth-0-1&vlan=10&pad=";
         body += std::string(4096 - body.size(), 'x');
-        EXPECT_EQ(add(admin, body).out, "Location: web_mac_static.cgi?sessionId=" + admin + "&lang=en\r\n\r\n");
+        EXPECT_EQ(add(admin, body).out, redirect("web_mac_static.cgi?sessionId=" + admin + "&lang=en"));
         EXPECT_NE(show_static().find("00e0.fc0a." + mac), std::string::npos) << type;
         mac = "b1c3";
     }
@@ -463,7 +477,7 @@ TEST_F(PageTest, ListingRemovesTheSelectedEntries)
         proc_result r = listing("POST", query, body);
         EXPECT_EQ(r.status, 0);
         std::string back = list + sid + "%26lang%3Den%26vlan%3D10";
-        EXPECT_EQ(r.out, out == "OK" ? "Location: web_mac_static.cgi?" + query + "\r\n\r\n"
+        EXPECT_EQ(r.out, out == "OK" ? redirect("web_mac_static.cgi?" + query)
                                      : error_redirect(sid, "en", out, back));
         std::string table = show_static(), still;
         for (const std::string &mac : {a, b})
@@ -593,58 +607,64 @@ TEST_F(PageTest, HungImishIsEndedAndReported)
     EXPECT_TRUE(path_exists("/tmp/child_termed"));
 }
 
-// Runs that ran but whose answer is not whole: the operator is told the
-// outcome is unknown (a change) or that the list is incomplete (a listing),
-// never a success nor a shorter list.
+// Runs that ran but whose answer is not whole, or that failed without a
+// word: the operator is told the outcome is unknown (a change) or that the
+// list is incomplete (a listing), never a success nor a shorter list, and
+// each entry's record says unknown.
 TEST_F(PageTest, RunsWithoutAWholeAnswerAreToldSo)
 {
-    const std::string sim = SIM_BIN_DIR "/imish \"$@\"";
-    const std::string entry = "mac-address-table 00e0.fc0a.0001 forward eth-0-1 vlan 10\n";
-    const std::string add_body = "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10";
-    const std::string no_answer = error_redirect(admin, "en", "%25cli_no_answer", "web_mac_static_add.cgi%3F");
-    struct { const char *name, *request; std::string stub; } cases[] = {
-        {"the listing's own run killed after the port run", "list",
-         "for a; do :; done\ngrep -q '^show mac' \"$a\" && kill -9 $$\nexec " + sim + "\n"},
-        {"the result file gone after the run", "add",
-         "rm -f \"$(readlink /proc/$$/fd/1)\"\nexec " + sim + "\n"},
-        {"imish killed after its work", "add", sim + "\nkill -9 $$\n"},
-        {"imish killed after its work", "remove", sim + "\nkill -9 $$\n"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(std::string(c.request) + ": " + c.name);
-        run_process({SIM_BIN_DIR "/imish", "--reset"}, {});
-        configure(entry);
-        stub_imish(c.stub);
-        std::string req = c.request;
-        if (req == "list") {
-            proc_result r = listing("GET", "sessionId=" + admin + "&lang=en");
-            EXPECT_NE(r.out.find("id=\"cli_failed\""), std::string::npos);
-            EXPECT_EQ(r.out.find("00e0.fc0a.0001"), std::string::npos);
-        } else if (req == "add") {
-            EXPECT_EQ(add(admin, add_body).out, no_answer);
-        } else {
-            proc_result r = listing("POST", "sessionId=" + admin + "&lang=en",
-                                    "operate=delete&sel=00e0.fc0a.0001+eth-0-1+10");
-            EXPECT_EQ(r.out, error_redirect(admin, "en", "%25cli_no_answer",
-                                            "web_mac_static.cgi%3FsessionId%3D" + admin + "%26lang%3Den"));
-        }
-        path = kPath;
-    }
-}
-
-// /tmp fills up while imish answers: what it wrote is not its whole answer.
-TEST_F(PageTest, TmpFillingDuringARunIsNoAnswer)
-{
+    // A small /tmp, so that a run can fill it.
     ASSERT_EQ(mount(nullptr, "/tmp", nullptr, MS_REMOUNT, "size=2m"), 0) << std::strerror(errno);
-    configure("mac-address-table 00e0.fc0a.0001 forward eth-0-1 vlan 10\n");
-    stub_imish("cat /dev/zero >/tmp/filler 2>/dev/null\nexec " SIM_BIN_DIR "/imish \"$@\"\n");
-    EXPECT_EQ(add(admin, "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10").out,
-              error_redirect(admin, "en", "%25cli_no_answer", "web_mac_static_add.cgi%3F"));
-    unlink("/tmp/filler");
-    proc_result r = listing("GET", "sessionId=" + admin + "&lang=en");
-    unlink("/tmp/filler");
-    EXPECT_NE(r.out.find("id=\"cli_failed\""), std::string::npos);
-    EXPECT_EQ(r.out.find("00e0.fc0a.0001"), std::string::npos);
+    const std::string sim = SIM_BIN_DIR "/imish \"$@\"", fill = "cat /dev/zero >/tmp/filler 2>/dev/null\n";
+    const std::string entry = "mac=\"00e0.fc0a.0001\" intf=\"eth-0-1\" vlan=\"10\" result=unknown reason=\"cli_no_answer\"";
+    struct { const char *name; std::string stub; const char *only = nullptr; } cases[] = {
+        {"imish fails with a word on stderr only", "echo 'imish: no route to the daemon' >&2\nexit 1\n"},
+        {"imish fails after its work, its answer lost to writes that fail",
+         sim + " >/dev/full\necho 'imish: write error' >&2\nexit 1\n"},
+        {"/tmp full during the run, freed before the page looks",
+         fill + "echo 'Building configuration...' || { rm -f /tmp/filler; exit 1; }\nexec " + sim + "\n"},
+        {"/tmp full during the run and after", fill + "exec " + sim + "\n"},
+        {"imish killed before its work", "kill -9 $$\n"},
+        {"imish killed after its work", sim + "\nkill -9 $$\n"},
+        {"the result file gone after the run", "rm -f \"$(readlink /proc/$$/fd/1)\"\nexec " + sim + "\n"},
+        {"the listing's own run killed after the port run",
+         "for a; do :; done\ngrep -q '^show mac' \"$a\" && kill -9 $$\nexec " + sim + "\n", "list"},
+    };
+    // A removal lists the switch's ports first: that run goes clean.
+    const std::string clean_show = "case \" $* \" in *' -w '*) exec " + sim + ";; esac\n";
+    for (const auto &c : cases)
+        for (const std::string req : {"add", "remove", "list"}) {
+            if (c.only && req != c.only)
+                continue;
+            SCOPED_TRACE(req + ": " + c.name);
+            path = kPath;
+            run_process({SIM_BIN_DIR "/imish", "--reset"}, {});
+            configure("mac-address-table 00e0.fc0a.0001 forward eth-0-1 vlan 10\n");
+            stub_imish(req == "remove" ? clean_show + c.stub : c.stub);
+            syslog_catcher log;
+            if (req == "list") {
+                proc_result r = listing("GET", "sessionId=" + admin + "&lang=en");
+                EXPECT_NE(r.out.find("id=\"cli_failed\""), std::string::npos);
+                EXPECT_EQ(r.out.find("00e0.fc0a.0001"), std::string::npos);
+            } else if (req == "add") {
+                EXPECT_EQ(add(admin, "addr0=00e0&addr1=fc0a&addr2=0001&intf_name=eth-0-1&vlan=10").out,
+                          error_redirect(admin, "en", "%25cli_no_answer", "web_mac_static_add.cgi%3F"));
+            } else {
+                EXPECT_EQ(listing("POST", "sessionId=" + admin + "&lang=en",
+                                  "operate=delete&sel=00e0.fc0a.0001+eth-0-1+10").out,
+                          error_redirect(admin, "en", "%25cli_no_answer",
+                                         "web_mac_static.cgi%3FsessionId%3D" + admin + "%26lang%3Den"));
+            }
+            std::vector<std::string> records = log.take();
+            if (req == "list") {
+                EXPECT_TRUE(records.empty());
+            } else {
+                ASSERT_EQ(records.size(), 1u);
+                EXPECT_NE(records[0].find("action=" + std::string(req == "add" ? "add " : "remove ") + entry),
+                          std::string::npos) << records[0];
+            }
+            unlink("/tmp/filler");
+        }
 }
 
 // The client has gone before the answer: its write fails, and the request

@@ -18,7 +18,8 @@
   elif:errid == "configure_mode_inuse" ?>另一个用户正在使用配置模式，请稍后再试。<?cs
   elif:errid == "cli_unavailable" ?>交换机命令行暂时不可用，未执行任何更改。<?cs
   elif:errid == "cli_timeout" ?>交换机没有及时响应。更改可能已经生效，也可能没有，请查看地址表。<?cs
-  elif:errid == "cli_no_answer" ?>命令已发送给交换机，但无法读取其完整应答。更改可能已经生效，也可能没有，请查看地址表。<?cs /if ?><?cs
+  elif:errid == "cli_no_answer" ?>命令已发送给交换机，但无法读取其完整应答。更改可能已经生效，也可能没有，请查看地址表。<?cs
+  elif:errid == "cli_refused" ?>交换机命令行拒绝了该命令，但未说明原因。未执行任何更改。<?cs /if ?><?cs
  else ?><?cs
   if:errid == "invalid_parameter" ?>A value of the request is not valid.<?cs
   elif:errid == "error_prog_busy" ?>This page is busy with another request of your session; try again in a moment.<?cs
@@ -27,7 +28,8 @@
   elif:errid == "configure_mode_inuse" ?>Another user holds configuration mode; try again later.<?cs
   elif:errid == "cli_unavailable" ?>The switch's command line is not available; nothing was changed.<?cs
   elif:errid == "cli_timeout" ?>The switch did not answer in time. The change may or may not have been made; check the table.<?cs
-  elif:errid == "cli_no_answer" ?>The command reached the switch, but its answer could not be read in full. The change may or may not have been made; check the table.<?cs /if ?><?cs
+  elif:errid == "cli_no_answer" ?>The command reached the switch, but its answer could not be read in full. The change may or may not have been made; check the table.<?cs
+  elif:errid == "cli_refused" ?>The switch's command line refused the command without saying why. Nothing was changed.<?cs /if ?><?cs
  /if ?></p>
 <p class="links"><a id="back_link" href="<?cs var:rdrpage ?>"><?cs if:lang == "cn" ?>返回<?cs else ?>Back<?cs /if ?></a></p>
 </main>

@@ -191,6 +191,11 @@ std::string login_timeout_page(const std::string &lang, const std::string &user)
 std::string error_redirect(const std::string &sid, const std::string &lang, const std::string &errid,
                            const std::string &page)
 {
-    return "Location: web_error.cgi?sessionId=" + sid + "&lang=" + lang + "&errid=" + errid +
-           "&rdrpage=" + page + "\r\n\r\n";
+    return redirect("web_error.cgi?sessionId=" + sid + "&lang=" + lang + "&errid=" + errid +
+                    "&rdrpage=" + page);
+}
+
+std::string redirect(const std::string &location)
+{
+    return "Location: " + location + "\r\nCache-Control: no-store\r\n\r\n";
 }

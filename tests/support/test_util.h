@@ -31,5 +31,7 @@ std::string capture_stdout(const std::function<void()> &fn);
 
 // The answers of the page frame, as a browser receives them.
 std::string login_timeout_page(const std::string &lang, const std::string &user = "");
+// A redirect to location: it carries the session id, so no cache keeps it.
+std::string redirect(const std::string &location);
 std::string error_redirect(const std::string &sid, const std::string &lang, const std::string &errid,
                            const std::string &page);
