@@ -18,9 +18,21 @@ def c_string(raw):
 
 def text(ptr, length=None):
     inferior = gdb.selected_inferior()
-    if length is None:
-        length = int(gdb.parse_and_eval('(unsigned long) strlen((const char *) %d)' % int(ptr)))
-    return bytes(inferior.read_memory(int(ptr), length))
+    if length is not None:
+        return bytes(inferior.read_memory(int(ptr), length))
+    # Read up to the terminator without calling into the page: a call into
+    # the inferior fails where the kernel will not let gdb restore its
+    # registers. Never across a page boundary before the terminator is
+    # looked for, so no read runs into unmapped memory.
+    addr = int(ptr)
+    out = b''
+    while True:
+        chunk = bytes(inferior.read_memory(addr, 4096 - addr % 4096))
+        end = chunk.find(b'\0')
+        if end >= 0:
+            return out + chunk[:end]
+        out += chunk
+        addr += len(chunk)
 
 
 def walk(node, prefix, rows):
