@@ -18,7 +18,8 @@ int intf_names_load();
 int intf_line_parse(int *counter, const char *line);
 
 // Stores name under "eth.<num>.name" or "agg.<num>.name" by its first
-// letter; other names are not stored. 0, or -1 when it could not be stored.
+// letter (num written as "%d" writes it, a negative one with its sign);
+// other names are not stored. 0, or -1 when it could not be stored.
 int intf_name_store(int num, const char *name);
 
 // Adds the posted static entry through the CLI. 0 when it was accepted or

@@ -121,6 +121,11 @@ TEST_F(MacStatic, InterfaceNames)
         for (const auto &[key, v] : c.keys)
             EXPECT_EQ(value(key), v) << key;
     }
+    // A number is written as "%d" writes it, a negative one with its sign.
+    request({});
+    EXPECT_EQ(intf_name_store(-12, "agg3") + intf_name_store(2147483647, "eth-0-2"), 0);
+    EXPECT_EQ(value("agg.-12.name") + value("eth.2147483647.name"), "agg3eth-0-2");
+
     request({}, "Switchport\n Interface name : eth-0-1\n");
     intf_names_load();
     EXPECT_EQ(read_file("/tmp/stub.ran"), "-g -y -w -f\nshow interface switchport\n");
