@@ -10,9 +10,18 @@
  *   FAULT_LOG     file that gets "<point> <errno>" for each injected failure
  *
  * Only a process whose program ends in ".cgi" is faulted: the imish it
- * starts inherits the preload and must run clean. posix_spawn and
- * posix_spawnp, which libfiu does not wrap, fail here through the point
- * "posix/proc/spawn". */
+ * starts inherits the preload and must run clean (the sweep faults imish
+ * itself through a stand-in of its own on the page's PATH). Calls libfiu
+ * does not wrap fail here through points of our own: posix_spawn and
+ * posix_spawnp ("posix/proc/spawn"), the stat family, mkstemp and mkostemp,
+ * flock, openat and unlinkat, statvfs and fstatvfs, and syslog.
+ *
+ * glibc's syslog() makes its socket, connect and send calls inside the C
+ * library, where no preload reaches them one by one. "libc/syslog/send"
+ * fails the whole syslog() call instead: the record is dropped, as glibc
+ * drops one whose connect or send fails (the pages set no LOG_CONS). That
+ * glibc path itself runs when the sweep leaves no /dev/log or a dead one. */
+#undef _FORTIFY_SOURCE   /* its inline openat would clash with the wrapper */
 #define _GNU_SOURCE
 #define FIU_ENABLE 1   /* fiu.h makes its calls no-ops without it */
 #include <dlfcn.h>
@@ -22,7 +31,10 @@
 #include <fiu.h>
 #include <signal.h>
 #include <spawn.h>
+#include <stdarg.h>
 #include <stdint.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/syscall.h>
@@ -69,6 +81,15 @@ static const struct family families[] = {
     {"wait", {"posix/proc/waitid", "posix/proc/waitpid", "posix/proc/wait"}, {EINTR}},
     {"kill", {"posix/proc/kill"}, {EPERM, ESRCH}},
     {"ftruncate", {"posix/io/rw/ftruncate", "posix/io/rw/truncate"}, {EIO, EPERM}},
+    /* The points below are this file's own wrappers. */
+    {"mkstemp", {"libc/fs/mkstemp"}, {EEXIST, EMFILE, ENOSPC}},
+    {"stat", {"posix/fs/stat", "posix/fs/lstat", "posix/fs/fstat", "posix/fs/fstatat"}, {EACCES, EIO, ENOMEM}},
+    /* EWOULDBLOCK: another instance holds the lock. */
+    {"flock", {"posix/fs/flock"}, {ENOLCK, EWOULDBLOCK}},
+    {"dirat", {"posix/fs/openat", "posix/fs/unlinkat"}, {EACCES, EIO}},
+    {"statvfs", {"posix/fs/statvfs"}, {EIO, ENOSYS}},
+    /* Only logged: syslog() tells its caller nothing. */
+    {"syslog", {"libc/syslog/send"}, {ENOENT, ECONNREFUSED, ENOBUFS}},
     {"none", {0}, {0}},
 };
 
@@ -196,12 +217,18 @@ long random(void)
     return (long)(draw(MAX_POINTS, random_calls++, 2) >> 33);
 }
 
-static int spawn_failure(void)
+/* The errno a failing call of point reports, or 0 when it goes through. */
+static int injected(const char *point, int fallback)
 {
-    if (!fiu_fail("posix/proc/spawn"))
+    if (!active || !fiu_fail(point))
         return 0;
     intptr_t err = (intptr_t)fiu_failinfo();
-    return err ? (int)err : EAGAIN;
+    return err ? (int)err : fallback;
+}
+
+static int spawn_failure(void)
+{
+    return injected("posix/proc/spawn", EAGAIN);
 }
 
 int posix_spawn(pid_t *pid, const char *path, const posix_spawn_file_actions_t *actions,
@@ -216,4 +243,176 @@ int posix_spawnp(pid_t *pid, const char *file, const posix_spawn_file_actions_t 
 {
     int err = active ? spawn_failure() : 0;
     return err ? err : real_spawnp(pid, file, actions, attr, argv, envp);
+}
+
+/* The real function, looked up at its first call: another preload's
+ * constructor may call it before ours has run. */
+#define REAL(name)                                               \
+    static __typeof__(&name) real_##name;                        \
+    if (!real_##name)                                            \
+        real_##name = (__typeof__(&name))dlsym(RTLD_NEXT, #name)
+
+/* The call fails as the point decides: errno set, -1 returned. */
+#define FAIL_AS(point, fallback)                                 \
+    do {                                                         \
+        int err_ = injected(point, fallback);                    \
+        if (err_) {                                              \
+            errno = err_;                                        \
+            return -1;                                           \
+        }                                                        \
+    } while (0)
+
+#define STAT_WRAPPER(name, point, path_type, stat_type)                                   \
+    int name(path_type where, struct stat_type *st)                                       \
+    {                                                                                     \
+        REAL(name);                                                                       \
+        FAIL_AS(point, EIO);                                                              \
+        return real_##name(where, st);                                                    \
+    }
+STAT_WRAPPER(stat, "posix/fs/stat", const char *, stat)
+STAT_WRAPPER(stat64, "posix/fs/stat", const char *, stat64)
+STAT_WRAPPER(lstat, "posix/fs/lstat", const char *, stat)
+STAT_WRAPPER(lstat64, "posix/fs/lstat", const char *, stat64)
+STAT_WRAPPER(fstat, "posix/fs/fstat", int, stat)
+STAT_WRAPPER(fstat64, "posix/fs/fstat", int, stat64)
+
+int fstatat(int dir, const char *path, struct stat *st, int flags)
+{
+    REAL(fstatat);
+    FAIL_AS("posix/fs/fstatat", EIO);
+    return real_fstatat(dir, path, st, flags);
+}
+
+int fstatat64(int dir, const char *path, struct stat64 *st, int flags)
+{
+    REAL(fstatat64);
+    FAIL_AS("posix/fs/fstatat", EIO);
+    return real_fstatat64(dir, path, st, flags);
+}
+
+int mkstemp(char *templ)
+{
+    REAL(mkstemp);
+    FAIL_AS("libc/fs/mkstemp", EEXIST);
+    return real_mkstemp(templ);
+}
+
+int mkstemp64(char *templ)
+{
+    REAL(mkstemp64);
+    FAIL_AS("libc/fs/mkstemp", EEXIST);
+    return real_mkstemp64(templ);
+}
+
+int mkostemp(char *templ, int flags)
+{
+    REAL(mkostemp);
+    FAIL_AS("libc/fs/mkstemp", EEXIST);
+    return real_mkostemp(templ, flags);
+}
+
+int mkostemp64(char *templ, int flags)
+{
+    REAL(mkostemp64);
+    FAIL_AS("libc/fs/mkstemp", EEXIST);
+    return real_mkostemp64(templ, flags);
+}
+
+int flock(int fd, int op)
+{
+    REAL(flock);
+    FAIL_AS("posix/fs/flock", ENOLCK);
+    return real_flock(fd, op);
+}
+
+static mode_t open_mode(int flags, va_list ap)
+{
+    return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? (mode_t)va_arg(ap, int) : 0;
+}
+
+int openat(int dir, const char *path, int flags, ...)
+{
+    REAL(openat);
+    va_list ap;
+    va_start(ap, flags);
+    mode_t mode = open_mode(flags, ap);
+    va_end(ap);
+    FAIL_AS("posix/fs/openat", EACCES);
+    return real_openat(dir, path, flags, mode);
+}
+
+int openat64(int dir, const char *path, int flags, ...)
+{
+    REAL(openat64);
+    va_list ap;
+    va_start(ap, flags);
+    mode_t mode = open_mode(flags, ap);
+    va_end(ap);
+    FAIL_AS("posix/fs/openat", EACCES);
+    return real_openat64(dir, path, flags, mode);
+}
+
+int unlinkat(int dir, const char *path, int flags)
+{
+    REAL(unlinkat);
+    FAIL_AS("posix/fs/unlinkat", EACCES);
+    return real_unlinkat(dir, path, flags);
+}
+
+#define STATVFS_WRAPPER(name, path_type, vfs_type)                                        \
+    int name(path_type where, struct vfs_type *vfs)                                       \
+    {                                                                                     \
+        REAL(name);                                                                       \
+        FAIL_AS("posix/fs/statvfs", EIO);                                                 \
+        return real_##name(where, vfs);                                                   \
+    }
+STATVFS_WRAPPER(statvfs, const char *, statvfs)
+STATVFS_WRAPPER(statvfs64, const char *, statvfs64)
+STATVFS_WRAPPER(fstatvfs, int, statvfs)
+STATVFS_WRAPPER(fstatvfs64, int, statvfs64)
+
+/* Declared here, not through <syslog.h>, whose fortified inlines would
+ * clash with these definitions. */
+void vsyslog(int pri, const char *fmt, va_list ap);
+void __vsyslog_chk(int pri, int flag, const char *fmt, va_list ap);
+void syslog(int pri, const char *fmt, ...);
+void __syslog_chk(int pri, int flag, const char *fmt, ...);
+
+/* A dropped record leaves errno as it was, as a record glibc could not send. */
+static int record_dropped(void)
+{
+    int saved = errno;
+    int dropped = injected("libc/syslog/send", ECONNREFUSED) != 0;
+    errno = saved;
+    return dropped;
+}
+
+void vsyslog(int pri, const char *fmt, va_list ap)
+{
+    REAL(vsyslog);
+    if (!record_dropped())
+        real_vsyslog(pri, fmt, ap);
+}
+
+void __vsyslog_chk(int pri, int flag, const char *fmt, va_list ap)
+{
+    REAL(__vsyslog_chk);
+    if (!record_dropped())
+        real___vsyslog_chk(pri, flag, fmt, ap);
+}
+
+void syslog(int pri, const char *fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    vsyslog(pri, fmt, ap);
+    va_end(ap);
+}
+
+void __syslog_chk(int pri, int flag, const char *fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    __vsyslog_chk(pri, flag, fmt, ap);
+    va_end(ap);
 }

@@ -1,13 +1,19 @@
 // Fault sweep: the four requests of the static MAC pages run on the simulated
-// switch while one family of C library calls fails at random (seeded), and
+// switch while one family of C library calls fails at random (seeded) in the
+// page, or the imish it starts fails (exits non-zero without an answer, loses
+// its answer to failing writes, is killed before or after its work), and
 // each answer is held against the switch's table afterwards. A page may
-// fail, but never claim a change it did not make or deny one it made.
+// fail, but never claim a change it did not make or deny one it made. Each
+// audit record must agree with the table too, one per entry of a POST that
+// got as far as the CLI (unless the fault dropped records: malloc, syslog).
 //
 //   FAULT_SWEEP_SEED   base seed (default fixed, so CI runs the same runs)
 //   FAULT_SWEEP_SCALE  runs per case times this (probability 1 runs once)
 //   FAULT_SWEEP_ONLY   one run, "family/probability/request/index" (probability
-//                      "nth": the index-th call fails), or the
-//                      runs under a prefix that ends in "/" ("malloc/")
+//                      "nth": the index-th call fails, or for an imish family
+//                      the index-th fault of the stub; "gone", "deaf": the
+//                      state of /dev/log), or the runs under a prefix that
+//                      ends in "/" ("malloc/", "imish-kill/")
 //   FAULT_SWEEP_VERBOSE=1  prints every run, and a finding's whole answer
 #include "imi_client.h"
 #include "imi_daemon.h"
@@ -21,9 +27,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
+#include <optional>
+#include <set>
 #include <sstream>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,28 +42,85 @@ namespace {
 
 using table = std::vector<std::string>;   // sorted "mac port vlan" rows
 
-const std::string kPath = std::string(SIM_BIN_DIR) + ":/usr/bin:/bin";
+// The page finds the sweep's imish first: the stand-in, faulted on request.
+const std::string kStubDir = "/tmp/sweep/bin";
+const std::string kPath = kStubDir + ":" SIM_BIN_DIR ":/usr/bin:/bin";
 const std::string kLog = "/tmp/sweep/fault.log";
+const std::string kCalls = "/tmp/sweep/imish.calls";   // "show" or "config" per imish run
 const char *kListBin = SIM_BIN_DIR "/../page/web_mac_static.cgi";
 constexpr long kLimitMs = 30000;
 
-// The switch before every run: the removal takes A and B, the add puts N.
+// The switch before every run: the removal takes A and B (B asked for in
+// upper case) and is refused the absent X, the add puts N.
 const table kBase = {"00e0.fc0a.0001 eth-0-1 10", "00e0.fc0a.0002 agg1 10", "00e0.fc0a.0003 eth-0-2 1"};
-const std::string kNew = "00e0.fc0a.b1c2 eth-0-1 10";
+const std::string kNew = "00e0.fc0a.b1c2 eth-0-1 10", kAbsent = "00e0.fc0a.0009 eth-0-1 10";
+
+// The imish the page starts: the stand-in, or, on the runs (0, 1, ...) whose
+// letter in IMISH_FAULTS is not ".", one of these faults. Each fault is
+// logged to FAULT_LOG as "imish/<letter> <run>".
+//   e  exits 1 before its work, a line on stderr, nothing on stdout
+//   E  does its work, loses its whole answer, exits 1
+//   f  does its work with every write of its answer failing (/dev/full)
+//   p  does its work, writes half its answer, exits 1
+//   k  is killed (SIGKILL) before its work
+//   K  is killed after its work and its whole answer
+//   h  is killed after its work and half its answer
+// IMISH_PLANT set: after its run it leaves a directory tree where the page's
+// pid file was, the only way the sweep has to make the page's clean-up
+// remove a tree (openat, unlinkat).
+const std::string kStub = R"sh(#!/bin/sh
+calls=)sh" + kCalls + R"sh(
+real=)sh" SIM_BIN_DIR R"sh(/imish
+out=/tmp/sweep/imish.out
+n=0
+if [ -f $calls ]; then while read -r _; do n=$((n + 1)); done <$calls; fi
+mode=config
+for a; do [ "$a" = -w ] && mode=show; done
+echo $mode >>$calls
+f=${IMISH_FAULTS:-}
+i=0
+while [ $i -lt $n ] && [ -n "$f" ]; do f=${f#?}; i=$((i + 1)); done
+v=${f%"${f#?}"}
+case "$v" in ""|.) ;; *) echo "imish/$v $n" >>"$FAULT_LOG" ;; esac
+half() { "$real" "$@" >$out; s=$(wc -c <$out); head -c $((s / 2)) $out; rm -f $out; }
+case "$v" in
+e) echo "imish: no connection to the switch" >&2; exit 1 ;;
+E) "$real" "$@" >/dev/null; echo "imish: answer lost" >&2; exit 1 ;;
+f) exec "$real" "$@" >/dev/full ;;
+p) half "$@"; exit 1 ;;
+k) kill -KILL $$ ;;
+K) "$real" "$@"; kill -KILL $$ ;;
+h) half "$@"; kill -KILL $$ ;;
+esac
+[ -n "${IMISH_PLANT:-}" ] || exec "$real" "$@"
+"$real" "$@"
+rc=$?
+for p in /var/run/web_mac_static*.pid; do
+    [ -f "$p" ] && rm -f "$p" && mkdir -p "$p/sub" && : >"$p/file" && : >"$p/sub/file"
+done
+exit $rc
+)sh";
 
 struct request {
     const char *name, *bin, *method, *body;
-    table after;   // the table once the request has done its work
+    table entries;   // what a POST asks for, "mac port vlan", the MAC in lower case
+    table after;     // the table once the request has done all it can
 };
 
 // Each family fails at random, and then call by call: the first call alone,
-// the second alone, and so on (every stride-th call) until none is left.
+// the second alone, and so on (every stride-th call) until none is left. An
+// imish family faults each imish run at the probability, with one of its
+// letters; call by call, it is run by run, each letter in turn. The syslog
+// family also runs once without a /dev/log ("gone") and once with one that
+// nobody reads ("deaf").
 struct plan {
     const char *family;
     std::vector<std::pair<const char *, int>> runs;   // probability, runs per request
     int stride = 1;                                   // 0: no call by call
+    const char *imish = nullptr;                      // the stub's letters for an imish family
 };
 constexpr int kNthMax = 48;
+constexpr std::size_t kImishRunsMax = 4;   // a request starts imish twice; room to spare
 
 const std::vector<std::pair<const char *, int>> kStandard = {{"0.05", 5}, {"0.2", 5}, {"0.5", 3}, {"1", 1}};
 // ClearSilver allocates some hundred times per request, a listing a thousand.
@@ -63,6 +131,12 @@ const plan kPlans[] = {
     {"unlink", kStandard}, {"connect", {{"0.2", 2}, {"0.5", 1}, {"1", 1}}}, {"send", kStandard},
     {"recv", kStandard}, {"poll", kStandard}, {"malloc", kMalloc, 25}, {"spawn", kStandard},
     {"wait", {{"0.2", 2}, {"0.5", 2}}, 0}, {"kill", {{"0.5", 1}, {"1", 1}}}, {"ftruncate", kStandard},
+    {"mkstemp", {{"0.2", 3}, {"0.5", 2}, {"1", 1}}}, {"stat", kStandard}, {"flock", {{"0.5", 2}, {"1", 1}}},
+    {"dirat", {{"0.2", 3}, {"0.5", 2}, {"1", 1}}}, {"statvfs", {{"0.2", 3}, {"0.5", 2}, {"1", 1}}},
+    {"syslog", {{"0.2", 3}, {"0.5", 2}, {"1", 1}, {"gone", 1}, {"deaf", 1}}},
+    {"imish-exit", {{"0.2", 3}, {"0.5", 5}, {"1", 1}}, 1, "eE"},
+    {"imish-write", {{"0.2", 3}, {"0.5", 5}, {"1", 1}}, 1, "fp"},
+    {"imish-kill", {{"0.2", 3}, {"0.5", 5}, {"1", 1}}, 1, "kKh"},
 };
 
 enum kind { SUCCESS, FAILURE, UNKNOWN, LOGIN, ERROR_500, EMPTY, KINDS };
@@ -71,6 +145,29 @@ const char *const kKindNames[KINDS] = {"success", "failure", "unknown", "login",
 struct tally {
     int runs = 0, injected = 0, records = 0, findings = 0, kinds[KINDS] = {};
 };
+
+// What a run's answer says, and what is wrong with it (empty: nothing).
+struct verdict {
+    kind k = EMPTY;
+    std::string errid;   // an error redirect's error id, as its URL carries it
+    std::string problem;
+};
+
+// The page's own error ids; any other is the CLI's own error line
+// ("%cli_refused" one that says nothing more).
+const std::set<std::string> kPageErrids = {
+    "invalid_parameter", "error_no_privilege", "error_prog_busy", "error_too_many_entries",
+    "%25configure_mode_inuse", "%25cli_unavailable", "%25cli_timeout", "%25cli_no_answer"};
+
+bool is_cli_text(const std::string &errid)
+{
+    return !errid.empty() && kPageErrids.count(errid) == 0;
+}
+
+bool has(const table &t, const std::string &row)
+{
+    return std::find(t.begin(), t.end(), row) != t.end();
+}
 
 std::uint64_t mix(std::uint64_t x)
 {
@@ -115,23 +212,91 @@ table attr_values(const std::string &html, const std::string &attr, const std::s
     return v;
 }
 
-// What the audit records of a run say against its answer: a record never
-// tells another outcome than the answer did (a record may be missing: the
-// fault may have hit its sending). Empty when they agree.
-std::string records_disagree(const std::vector<std::string> &records, kind k, bool post)
+// The value of ` name="..."` in a record, "" when it has none.
+std::string quoted(const std::string &r, const std::string &name)
 {
-    const char *want = k == SUCCESS ? "result=ok" : k == UNKNOWN ? "result=unknown" : nullptr;
+    std::size_t at = r.find(" " + name + "=\"");
+    if (at == std::string::npos)
+        return "";
+    at += name.size() + 3;
+    return r.substr(at, r.find('"', at) - at);
+}
+
+// What the audit records of a run say against the table after it and its
+// answer; empty when they agree. A record tells what became of its entry:
+// "ok" only for an entry that changed, "refused" and "failed" only for one
+// that did not. A request the page refused or failed before any entry went
+// to the CLI has one record without an entry. With records_due (the POST
+// got to the CLI, and no fault could drop a record), every entry has one.
+std::string records_disagree(const request &q, const std::vector<std::string> &records, const verdict &v,
+                             const table &now, bool records_due)
+{
+    bool post = *q.body != '\0', removal = std::string(q.name) == "remove";
+    // A removal the CLI refused in part: the answer names one entry, the
+    // records tell of each.
+    bool partial = removal && v.k == FAILURE && is_cli_text(v.errid);
+    std::map<std::string, int> seen;
+    int requests = 0;
     for (const std::string &r : records) {
         if (!post)
             return "a GET was recorded: " + r;
         if (r.find(" user=\"admin\" ") == std::string::npos)
             return "record without the session's user: " + r;
-        bool says_ok = r.find(" result=ok") != std::string::npos;
-        bool says_unknown = r.find(" result=unknown") != std::string::npos;
-        if (want ? r.find(want) == std::string::npos : k == FAILURE && (says_ok || says_unknown))
+        if (r.find(std::string(" action=") + (removal ? "remove " : "add ")) == std::string::npos)
+            return "record of another action: " + r;
+        std::size_t at = r.find(" result=");
+        std::string result = at == std::string::npos ? "" : r.substr(at + 8, r.find(' ', at + 8) - at - 8);
+        std::string mac = quoted(r, "mac");
+        if (mac.empty()) {
+            ++requests;
+            if (result != "refused" && result != "failed")
+                return "record of the whole request says result=" + result + ": " + r;
+            if (now != kBase)
+                return "record of the whole request, table changed: " + r;
+            continue;
+        }
+        // A removal's MAC is recorded in lower case, however it was asked for.
+        std::string row = mac + " " + quoted(r, "intf") + " " + quoted(r, "vlan");
+        if (!has(q.entries, row))
+            return "record of an entry not asked for: " + r;
+        if (++seen[row] > 1)
+            return "second record of an entry: " + r;
+        bool changed = removal ? has(kBase, row) && !has(now, row) : has(now, row);
+        if (result == "ok" ? !changed : result == "refused" || result == "failed" ? changed : result != "unknown")
+            return "record disagrees with the table: " + r;
+        if (!partial && (v.k == SUCCESS   ? result != "ok"
+                         : v.k == UNKNOWN ? result != "unknown"
+                                          : v.k == FAILURE && (result == "ok" || result == "unknown")))
             return "record disagrees with the answer: " + r;
     }
+    if (requests > 1 || (requests > 0 && !seen.empty()))
+        return "records of the whole request beside or after others";
+    for (const std::string &row : q.entries)
+        if (records_due && requests == 0 && seen.count(row) == 0)
+            return "no record of " + row;
     return "";
+}
+
+// The header line of head that starts with prefix, without its line end;
+// "" when there is none.
+std::string header_line(const std::string &head, const std::string &prefix)
+{
+    std::size_t at = ("\r\n" + head).find("\r\n" + prefix);
+    return at == std::string::npos ? "" : head.substr(at, head.find("\r\n", at) - at);
+}
+
+// The imish faults of a run (IMISH_FAULTS): one letter per imish run.
+std::string imish_faults(const char *letters, const std::string &prob, int index, std::uint64_t seed)
+{
+    std::string faults(kImishRunsMax, '.');
+    std::size_t kinds = std::strlen(letters), i = static_cast<std::size_t>(index);
+    for (std::size_t run = 0; run < faults.size(); ++run) {
+        if (prob == "nth")
+            faults[run] = run == i / kinds ? letters[i % kinds] : '.';
+        else if (static_cast<double>(mix(seed + 2 * run) >> 11) * 0x1.0p-53 < std::atof(prob.c_str()))
+            faults[run] = letters[mix(seed + 2 * run + 1) % kinds];
+    }
+    return faults;
 }
 
 class sweep {
@@ -173,7 +338,7 @@ public:
     }
 
     proc_result run_page(const request &q, const char *family, const char *prob, std::uint64_t seed,
-                          long nth = -1)
+                          long nth, const std::vector<std::string> &extra)
     {
         std::string query = "sessionId=" + sid_ + "&lang=en", page = std::strrchr(q.bin, '/') + 1;
         std::vector<std::string> env = {
@@ -182,6 +347,7 @@ public:
             "REMOTE_ADDR=127.0.0.1", "LD_PRELOAD=" FAULT_PRELOAD ":" FIU_POSIX_PRELOAD,
             std::string("FAULT_FAMILY=") + family, std::string("FAULT_PROB=") + prob,
             "FAULT_SEED=" + std::to_string(seed), "FAULT_LOG=" + kLog};
+        env.insert(env.end(), extra.begin(), extra.end());
         if (nth >= 0)
             env.push_back("FAULT_NTH=" + std::to_string(nth));
         if (*q.body) {
@@ -191,77 +357,101 @@ public:
         return run_process({q.bin}, env, q.body, kLimitMs);
     }
 
-    // One run: its answer's kind, and what is wrong with it (empty: nothing).
-    std::pair<kind, std::string> judge(const request &q, const proc_result &r, bool write_fault)
+    // One run: what its answer says, and what is wrong with it.
+    verdict judge(const request &q, const proc_result &r, bool write_fault)
     {
         table now = known_ = read_table();
-        bool post = *q.body != '\0', changed = now != kBase;
+        bool post = *q.body != '\0', changed = now != kBase, removal = std::string(q.name) == "remove";
         // States the run may leave: before, after, or (removal) part-way.
         bool allowed = !changed || now == q.after ||
-                       (std::string(q.name) == "remove" && now.size() == kBase.size() - 1 &&
+                       (removal && now.size() == kBase.size() - 1 &&
                         std::includes(kBase.begin(), kBase.end(), now.begin(), now.end()));
+        verdict v;
         if (r.timed_out)
-            return {EMPTY, "no end within 30 s"};
+            return {EMPTY, "", "no end within 30 s"};
         if (r.term_signal)
-            return {EMPTY, "ended by signal " + std::to_string(r.term_signal)};
+            return {EMPTY, "", "ended by signal " + std::to_string(r.term_signal)};
         if (!allowed)
-            return {EMPTY, "table is neither as before nor as after the request"};
+            return {EMPTY, "", "table is neither as before nor as after the request"};
 
         const std::string &out = r.out, rdr_prefix = "Location: web_error.cgi?sessionId=" + sid_ + "&lang=en&errid=";
         std::string login = out.rfind("Not okay: ", 0) == 0 ? out.substr(out.find("\r\n") + 2) : out;
         std::size_t blank = out.find("\r\n\r\n");
-        std::string head = out.substr(0, blank + 2), body = blank == std::string::npos ? "" : out.substr(blank + 4);
-        kind k;
-        std::string problem;
-        if (post && out == "Location: web_mac_static.cgi?sessionId=" + sid_ + "&lang=en\r\n\r\n") {
-            k = SUCCESS;
+        std::string head = blank == std::string::npos ? "" : out.substr(0, blank + 2),
+                    body = blank == std::string::npos ? "" : out.substr(blank + 4);
+        // Other header lines may come with a redirect; a body may not.
+        std::string success = "Location: web_mac_static.cgi?sessionId=" + sid_ + "&lang=en",
+                    rdr = header_line(head, rdr_prefix);
+        if (post && blank != std::string::npos && body.empty() && header_line(head, success) == success) {
+            v.k = SUCCESS;
             if (now != q.after)
-                problem = "success answered, table not changed";
-        } else if (std::size_t rdr = out.find("&rdrpage="); out.rfind(rdr_prefix, 0) == 0 && rdr != std::string::npos) {
-            std::string errid = out.substr(rdr_prefix.size(), rdr - rdr_prefix.size());
-            // A POST's error page leads back to where the request came from.
-            std::string back = !post ? out.substr(rdr + 9, out.size() - rdr - 13)
+                v.problem = "success answered, table not as the request leaves it";
+            else if (has(q.entries, kAbsent))
+                v.problem = "success answered, though the CLI refuses to remove an absent entry";
+        } else if (std::size_t at = rdr.find("&rdrpage="); at != std::string::npos) {
+            v.errid = rdr.substr(rdr_prefix.size(), at - rdr_prefix.size());
+            // A POST's error page leads back to where the request came from
+            // (busy: to the request itself).
+            std::string back = !post || v.errid == "error_prog_busy" ? rdr.substr(at + 9)
                                : std::string(q.name) == "add" ? "web_mac_static_add.cgi%3F"
                                                               : "web_mac_static.cgi%3FsessionId%3D" + sid_ + "%26lang%3Den";
-            k = errid == "%25cli_timeout" || errid == "%25cli_no_answer" ? UNKNOWN : FAILURE;
-            if (out != error_redirect(sid_, "en", errid, back))
-                problem = "malformed error redirect";
-            else if (k == FAILURE && changed)
-                problem = "failure answered (" + errid + "), table changed";
+            v.k = v.errid == "%25cli_timeout" || v.errid == "%25cli_no_answer" ? UNKNOWN : FAILURE;
+            if (out != error_redirect(sid_, "en", v.errid, back))
+                v.problem = "malformed error redirect";
+            // The CLI refusing one entry of a removal leaves the others
+            // removed: the records tell which.
+            else if (v.k == FAILURE && changed && !(removal && is_cli_text(v.errid)))
+                v.problem = "failure answered (" + v.errid + "), table changed";
         } else if (login == login_timeout_page("en")) {
-            k = LOGIN;
+            v.k = LOGIN;
             if (changed)
-                problem = "login page answered, table changed";
+                v.problem = "login page answered, table changed";
         } else if (out.rfind("Status: 500", 0) == 0) {
-            k = ERROR_500;
+            v.k = ERROR_500;
             if (changed)
-                problem = "500 answered, table changed";
+                v.problem = "500 answered, table changed";
         } else if (!post && head.find("Content-Type: text/html; charset=utf-8\r\n") != std::string::npos &&
                    body.find("<!DOCTYPE html>") == body.find_first_not_of(" \r\n") &&
                    body.find_first_not_of(" \r\n", body.find("</html>") + 7) == std::string::npos) {
             // A page that warns of a failed CLI run may show less.
-            k = out.find("id=\"cli_failed\"") != std::string::npos ? FAILURE : SUCCESS;
-            if (k == SUCCESS && std::string(q.name) == "list" &&
+            v.k = out.find("id=\"cli_failed\"") != std::string::npos ? FAILURE : SUCCESS;
+            if (v.k == SUCCESS && std::string(q.name) == "list" &&
                 attr_values(out, "name=\"sel\" value=\"", "<tbody>", "</tbody>") != now)
-                problem = "listing without warning differs from the table";
-            if (k == SUCCESS && std::string(q.name) == "form" &&
+                v.problem = "listing without warning differs from the table";
+            if (v.k == SUCCESS && std::string(q.name) == "form" &&
                 attr_values(out, "<option value=\"", "id=\"intf_name\"", "</select>") != ports_)
-                problem = "form without warning offers other ports than a clean run";
+                v.problem = "form without warning offers other ports than a clean run";
         } else {
             // An answer cut short by a failed write (a header block, then
             // ClearSilver's error page) is no answer at all.
-            k = EMPTY;
+            v.k = EMPTY;
             if (!out.empty() && !write_fault)
-                problem = "unexpected answer";
+                v.problem = "unexpected answer";
             else if (changed && !write_fault)
-                problem = "empty answer, table changed";
+                v.problem = "empty answer, table changed";
         }
-        return {k, problem};
+        return v;
     }
 
     std::string sid_;
     table known_, ports_;
 };
+
+// Whether a POST got to the CLI: it ran imish for its commands, or its
+// answer comes from that step (success, the CLI's text, a run that failed
+// and left no record of the whole request).
+bool reached_cli(const request &q, const verdict &v, const std::vector<std::string> &records, bool config_ran)
+{
+    if (!*q.body)
+        return false;
+    if (config_ran || v.k == SUCCESS)
+        return true;
+    for (const std::string &r : records)
+        if (quoted(r, "mac").empty())
+            return false;
+    return (v.k == FAILURE || v.k == UNKNOWN) && v.errid != "invalid_parameter" && v.errid != "error_no_privilege" &&
+           v.errid != "error_prog_busy" && v.errid != "error_too_many_entries";
+}
 
 } // namespace
 
@@ -276,6 +466,8 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
     imi_daemon imi;
     ASSERT_TRUE(imi.ok());
     mkdir("/tmp/sweep", 0755);
+    mkdir(kStubDir.c_str(), 0755);
+    write_file(kStubDir + "/imish", kStub, 0755);
     for (const char *f : {"web_mac_static_add.cs", "web_mac_static.cs", "page_layout.cs", "lang_en.cs", "lang_cn.cs"})
         write_file(std::string("/var/www/") + f, read_file(std::string(WWW_SRC_DIR "/") + f));
     char sid[32] = {}, err[500] = {};
@@ -284,26 +476,41 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
     table added = kBase, removed = {kBase[2]};
     added.push_back(kNew);
     std::sort(added.begin(), added.end());
-    const request requests[] = {
-        {"add", PAGE_BIN, "POST", "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10", added},
-        {"remove", kListBin, "POST", "operate=delete&sel=00e0.fc0a.0001+eth-0-1+10&sel=00e0.fc0a.0002+agg1+10", removed},
-        {"form", PAGE_BIN, "GET", "", kBase},
-        {"list", kListBin, "GET", "", kBase},
+    struct {
+        request q;
+        kind clean;   // its answer without faults
+    } const requests[] = {
+        {{"add", PAGE_BIN, "POST", "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10", {kNew}, added},
+         SUCCESS},
+        {{"remove", kListBin, "POST",
+          "operate=delete&sel=00e0.fc0a.0001+eth-0-1+10&sel=00E0.FC0A.0002+agg1+10&sel=00e0.fc0a.0009+eth-0-1+10",
+          {kBase[0], kBase[1], kAbsent}, removed},
+         FAILURE},
+        {{"form", PAGE_BIN, "GET", "", {}, kBase}, SUCCESS},
+        {{"list", kListBin, "GET", "", {}, kBase}, SUCCESS},
     };
 
     sweep s(sid);
-    syslog_catcher audit;
-    ASSERT_TRUE(audit.ok()) << "no /dev/log of the sandbox's own";
-    // Clean runs through the same preloads: every request does its work, and
-    // the form's ports are what a faulted form must offer in full.
-    for (const request &q : requests) {
+    std::optional<syslog_catcher> audit;
+    audit.emplace();
+    ASSERT_TRUE(audit->ok()) << "no /dev/log of the sandbox's own";
+    // Clean runs through the same preloads and imish: every request does its
+    // work (the removal all it can), and the form's ports are what a faulted
+    // form must offer in full.
+    for (const auto &[q, clean] : requests) {
         s.restore_base();
         ASSERT_EQ(s.known_, kBase) << "the simulated switch does not take the base table";
-        proc_result r = s.run_page(q, "none", "0", 0);
+        audit->take();
+        unlink(kCalls.c_str());
+        proc_result r = s.run_page(q, "none", "0", 0, -1, {});
         if (std::string(q.name) == "form")
             s.ports_ = attr_values(r.out, "<option value=\"", "id=\"intf_name\"", "</select>");
-        auto [k, problem] = s.judge(q, r, false);
-        ASSERT_TRUE(k == SUCCESS && problem.empty()) << q.name << " fails without faults: " << r.out.substr(0, 400);
+        verdict v = s.judge(q, r, false);
+        std::vector<std::string> records = audit->take();
+        std::string said = records_disagree(q, records, v, s.known_, *q.body != '\0');
+        ASSERT_TRUE(v.k == clean && v.problem.empty() && said.empty() && s.known_ == q.after &&
+                    (clean != FAILURE || is_cli_text(v.errid)))
+            << q.name << " fails without faults: " << v.problem << said << "\n" << r.out.substr(0, 400);
     }
     ASSERT_GE(s.ports_.size(), 2u);
 
@@ -315,53 +522,102 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
         std::vector<std::pair<const char *, int>> columns = p.runs;
         if (p.stride)
             columns.push_back({"nth", kNthMax});
-        for (const auto &[prob, runs] : columns)
-            for (const request &q : requests)
-                for (int i = 0; i < (std::string(prob) == "1" ? 1 : prob[0] == 'n' ? runs : runs * scale); ++i) {
+        for (const auto &[prob_text, runs] : columns) {
+            const std::string prob = prob_text;
+            // /dev/log missing or deaf, imish faulted: the page's calls run clean.
+            const bool devlog = prob == "gone" || prob == "deaf", clean_page = devlog || p.imish;
+            const int count = prob == "nth" ? runs : prob == "1" || devlog ? 1 : runs * scale;
+            for (const auto &[q, clean] : requests)
+                for (int i = 0; i < count; ++i) {
                     std::string id = std::string(p.family) + "/" + prob + "/" + q.name + "/" + std::to_string(i);
                     if (!only.empty() && id != only && !(only.back() == '/' && id.rfind(only, 0) == 0))
                         continue;
                     std::uint64_t seed = run_seed(base_seed, id);
                     s.restore_base();
                     unlink(kLog.c_str());
-                    long nth = prob[0] == 'n' ? static_cast<long>(i) * p.stride : -1;
-                    audit.take();
-                    proc_result r = s.run_page(q, p.family, prob, seed, nth);
+                    unlink(kCalls.c_str());
+                    long nth = prob == "nth" && !p.imish ? static_cast<long>(i) * p.stride : -1;
+                    std::vector<std::string> extra;
+                    if (p.imish)
+                        extra.push_back("IMISH_FAULTS=" + imish_faults(p.imish, prob, i, seed));
+                    if (std::string(p.family) == "dirat")
+                        extra.push_back("IMISH_PLANT=1");
+                    audit->take();
+                    if (devlog) {
+                        audit.reset();
+                        if (prob == "deaf") {
+                            // A socket file nobody reads: connect is refused.
+                            int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+                            sockaddr_un addr{};
+                            addr.sun_family = AF_UNIX;
+                            std::strcpy(addr.sun_path, "/dev/log");
+                            EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+                            close(fd);
+                        }
+                        write_file(kLog, "dev/log " + prob + "\n");
+                    }
+                    proc_result r = s.run_page(q, clean_page ? "none" : p.family, clean_page ? "0" : prob.c_str(),
+                                               seed, nth, extra);
+                    if (devlog) {
+                        unlink("/dev/log");
+                        audit.emplace();
+                        ASSERT_TRUE(audit->ok()) << "/dev/log cannot be made again";
+                    }
                     std::vector<std::string> injected = split_lines(read_file(kLog));
-                    if (nth >= 0 && injected.empty() && i > 0) {
+                    if (prob == "nth" && injected.empty() && i > 0) {
                         s.known_ = s.read_table();
                         break;   // past the request's last call
                     }
                     std::string family = p.family;
-                    auto [k, problem] = s.judge(q, r, family == "write" && !injected.empty());
-                    std::vector<std::string> records = audit.take();
+                    verdict v = s.judge(q, r, family == "write" && !injected.empty());
+                    std::vector<std::string> records = audit->take();
                     t.records += static_cast<int>(records.size());
-                    if (std::string said = records_disagree(records, k, *q.body != '\0'); !said.empty())
+                    // Records lost with the process (malloc) or in their sending.
+                    bool may_drop = family == "malloc" || family == "syslog";
+                    bool config_ran = read_file(kCalls).find("config") != std::string::npos;
+                    std::string problem = v.problem;
+                    if (std::string said = records_disagree(q, records, v, s.known_,
+                                                            !may_drop && reached_cli(q, v, records, config_ran));
+                        !said.empty())
                         problem += (problem.empty() ? "" : "; ") + said;
+                    // A POST answered from the CLI step, or refused, says so in the trail.
+                    if (!may_drop && *q.body && records.empty() &&
+                        (v.k == SUCCESS || ((v.k == FAILURE || v.k == UNKNOWN) && v.errid != "error_prog_busy")))
+                        problem += (problem.empty() ? "" : "; ") + std::string("answered without a record");
+                    // Left on purpose: what the fault kept the page from
+                    // removing (unlink, dirat), a scratch file it could not
+                    // tell for its own (stat), a pid file it could not lock
+                    // (another instance's, for all it knows).
+                    bool may_leave = !injected.empty() && (family == "unlink" || family == "dirat" || family == "stat");
+                    bool may_leave_pid = may_leave || (family == "flock" && !injected.empty());
                     std::vector<std::string> left;
                     for (std::string dir : {"/tmp", "/var/run"})
                         for (const char *prefix : {"webcmd_", "webres_", "web_mac_static"})
-                            for (const std::string &name : dir_entries(dir, prefix))
-                                left.push_back(dir + "/" + name);
-                    if (!left.empty() && !(family == "unlink" && !injected.empty()))
+                            for (const std::string &name : dir_entries(dir, prefix)) {
+                                std::filesystem::remove_all(dir + "/" + name);
+                                if (!may_leave && !(may_leave_pid && dir == "/var/run"))
+                                    left.push_back(dir + "/" + name);
+                            }
+                    if (!left.empty())
                         problem += (problem.empty() ? "" : "; ") + std::string("left behind: ") + left[0];
-                    for (const std::string &path : left)
-                        unlink(path.c_str());
                     if (waitpid(imi.pid(), nullptr, WNOHANG) != 0)
                         problem += " (the IMI stand-in is gone)";
                     ++t.runs;
                     t.injected += static_cast<int>(injected.size());
-                    ++t.kinds[k];
+                    ++t.kinds[v.k];
                     if (verbose)
-                        std::printf("%-26s %-8s %5ld ms, %zu faults: %.80s\n", id.c_str(), kKindNames[k],
+                        std::printf("%-28s %-8s %5ld ms, %zu faults: %.80s\n", id.c_str(), kKindNames[v.k],
                                     r.elapsed_ms, injected.size(), r.out.c_str());
                     if (problem.empty())
                         continue;
                     ++t.findings;
-                    std::string faults;
+                    std::string faults, said;
                     for (std::size_t j = 0; j < injected.size() && j < 6; ++j)
                         faults += "\n    " + injected[j];
+                    for (const std::string &rec : records)
+                        said += "\n    " + rec;
                     ADD_FAILURE() << id << ": " << problem << "\n  injected (" << injected.size() << "):" << faults
+                                  << "\n  records (" << records.size() << "):" << said
                                   << "\n  answer: " << r.out.substr(0, verbose ? std::string::npos : 300) << "\n  reproduce: FAULT_SWEEP_SEED="
                                   << base_seed << (scale > 1 ? " FAULT_SWEEP_SCALE=" + std::to_string(scale) : "")
                                   << " FAULT_SWEEP_ONLY=" << id << " FAULT_SWEEP_VERBOSE=1 " SOURCE_DIR
@@ -369,22 +625,23 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
                     if (waitpid(imi.pid(), nullptr, WNOHANG) != 0)
                         FAIL() << "sweep stopped: no IMI to ask";
                 }
+        }
     }
     long secs = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
 
-    std::printf("\nfault sweep, seed %llu, scale %d, %ld s\n%-10s %5s %8s", static_cast<unsigned long long>(base_seed),
+    std::printf("\nfault sweep, seed %llu, scale %d, %ld s\n%-11s %5s %8s", static_cast<unsigned long long>(base_seed),
                 scale, secs, "family", "runs", "injected");
     for (const char *name : kKindNames)
         std::printf(" %8s", name);
     std::printf(" %8s %8s\n", "records", "findings");
     for (const plan &p : kPlans) {
         const tally &t = tallies[p.family];
-        std::printf("%-10s %5d %8d", p.family, t.runs, t.injected);
+        std::printf("%-11s %5d %8d", p.family, t.runs, t.injected);
         for (int c : t.kinds)
             std::printf(" %8d", c);
         std::printf(" %8d %8d\n", t.records, t.findings);
-        // The pages make calls of every family: none failing means the
-        // faults never reach them.
+        // The pages make calls of every family, and start imish: none
+        // failing means the faults never reach them.
         if (only.empty()) {
             EXPECT_GT(t.injected, 0) << p.family << ": no fault reached the pages";
         }
