@@ -202,3 +202,18 @@ int page_render(const char *template_name)
     NEOERR *err = cgi_display(web_cgi, template_name);
     return err == STATUS_OK ? 0 : page_fail(err);
 }
+
+int page_run(int argc, char **argv, char **envp, const char *page_name, page_work get, page_work post)
+{
+    if (NEOERR *err = page_setup(argc, argv, envp); err != STATUS_OK)
+        return page_fail(err);
+    page_request req;
+    if (!page_admit(page_name, &req))
+        return 0;
+    const char *method = cgi_value(web_cgi, "CGI.RequestMethod", "GET");
+    if (strcasecmp(method, "POST") == 0)
+        return post(req);
+    if (strcasecmp(method, "GET") == 0)
+        return get(req);
+    return page_fail(STATUS_OK);
+}

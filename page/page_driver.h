@@ -55,3 +55,11 @@ int page_fail(struct _neo_err *err);
 
 // Renders the template for the browser. Exit status 0, or page_fail's.
 int page_render(const char *template_name);
+
+// A page's own work on a request that was let in. Its exit status.
+using page_work = int (*)(const page_request &req);
+
+// The whole of a page program: setup, the admission of the request, then
+// get or post by its method; any other method gets the ClearSilver error
+// page. The exit status.
+int page_run(int argc, char **argv, char **envp, const char *page_name, page_work get, page_work post);

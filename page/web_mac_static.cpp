@@ -1,10 +1,11 @@
 // web_mac_static.cgi: the listing page of the static MAC pages, showing the
-// switch's static entries narrowed by the query's filters, and removing the
-// entries a full-privilege operator selects there.
+// switch's static entries narrowed by the query's filters, sorted and paged,
+// and removing the entries a full-privilege operator selects there.
 #include "audit_log.h"
 #include "cgi_value.h"
-#include "cli_runner.h"
-#include "mac_static.h"
+#include "mac_list.h"
+#include "mac_list_view.h"
+#include "mac_remove.h"
 #include "page_driver.h"
 #include "page_frame.h"
 #include "web_state.h"
@@ -18,14 +19,46 @@ namespace {
 
 constexpr char PAGE_NAME[] = "web_mac_static.cgi";
 constexpr char TEMPLATE_NAME[] = "web_mac_static.cs";
-// The listing's own query with its filters: where a removal returns to.
+// The listing's own query: its filters, and its view.
 constexpr std::size_t LIST_QUERY_SIZE = 1024;
 
-int serve_delete(const page_request &req, const char *list_query)
+// The listing's query as the URL gives it, read before a body is parsed:
+// the filters alone into filters, with the view's tail into whole.
+struct list_queries {
+    list_view view = list_view_read();
+    char filters[LIST_QUERY_SIZE];
+    char whole[LIST_QUERY_SIZE + LIST_VIEW_QUERY_SIZE];
+
+    explicit list_queries(const page_request &req)
+    {
+        mac_list_query(req.defquery, filters, sizeof filters);
+        char tail[LIST_VIEW_QUERY_SIZE];
+        list_view_query(view, true, tail);
+        std::snprintf(whole, sizeof whole, "%s%s", filters, tail);
+    }
+};
+
+int serve_list(const page_request &req)
 {
+    list_queries q(req);
+    // The browser stops a larger selection before it is sent.
+    char max[8];
+    std::snprintf(max, sizeof max, "%d", MAC_DELETE_MAX);
+    if (!cgi_set(web_cgi, "listquery", q.whole) || !cgi_set(web_cgi, "filterquery", q.filters) ||
+        !cgi_set(web_cgi, "delete_max", max))
+        return page_fail_no_memory();
+    mac_list_view_load(q.view, q.filters);
+    return page_render(TEMPLATE_NAME);
+}
+
+// A removal returns to the view it was made from: the same filters, sort
+// and page size, and the same page (the last one, should it be gone).
+int serve_delete(const page_request &req)
+{
+    list_queries q(req);
     const audit_who who = {req.user, req.addr};
     auto answer_error = [&](const char *errid) {
-        redirect_error(req.session_id, req.lang, errid, "%s?%s", PAGE_NAME, list_query);
+        redirect_error(req.session_id, req.lang, errid, "%s?%s", PAGE_NAME, q.whole);
         return 0;
     };
     auto refuse = [&](const char *errid) {
@@ -40,15 +73,10 @@ int serve_delete(const page_request &req, const char *list_query)
         return refuse("invalid_parameter");
     if (!session_is_normal(req.session_id))
         return refuse("error_no_privilege");
-    if (int rc = intf_names_load(); rc != 0) {
-        // No names to check the interfaces against: nothing was sent.
-        audit_log(who, "remove", nullptr, audit_result::failed, cli_failure_text(rc) + 1);
-        return answer_error(cli_failure_text(rc));
-    }
     // It records each entry's outcome, or its refusal.
     if (mac_static_delete(err_text, who) != 0)
         return answer_error(err_text);
-    redirect_to("%s?%s", PAGE_NAME, list_query);
+    redirect_to("%s?%s", PAGE_NAME, q.whole);
     return 0;
 }
 
@@ -56,26 +84,5 @@ int serve_delete(const page_request &req, const char *list_query)
 
 int main(int argc, char **argv, char **envp)
 {
-    if (NEOERR *err = page_setup(argc, argv, envp); err != STATUS_OK)
-        return page_fail(err);
-    page_request req;
-    if (!page_admit(PAGE_NAME, &req))
-        return 0;
-    // Taken before a body is parsed: the filters are the URL's.
-    char list_query[LIST_QUERY_SIZE];
-    mac_list_query(req.defquery, list_query, sizeof list_query);
-
-    const char *method = cgi_value(web_cgi, "CGI.RequestMethod", "GET");
-    if (strcasecmp(method, "POST") == 0)
-        return serve_delete(req, list_query);
-    if (strcasecmp(method, "GET") != 0)
-        return page_fail(STATUS_OK);
-    // The browser stops a larger selection before it is sent.
-    char max[8];
-    std::snprintf(max, sizeof max, "%d", MAC_DELETE_MAX);
-    if (!cgi_set(web_cgi, "listquery", list_query) || !cgi_set(web_cgi, "delete_max", max))
-        return page_fail_no_memory();
-    intf_names_load();   // the interface filter offers the switch's ports
-    mac_static_list();
-    return page_render(TEMPLATE_NAME);
+    return page_run(argc, argv, envp, PAGE_NAME, serve_list, serve_delete);
 }

@@ -2,14 +2,13 @@
 // to the switch's MAC address table. One process serves one request.
 #include "audit_log.h"
 #include "cgi_value.h"
-#include "mac_static.h"
+#include "mac_add.h"
 #include "page_driver.h"
 #include "page_frame.h"
 #include "web_state.h"
 
 #include <ClearSilver.h>
 
-#include <cstdio>
 #include <strings.h>
 
 namespace {
@@ -18,6 +17,12 @@ constexpr char PAGE_NAME[] = "web_mac_static_add.cgi";
 constexpr char TEMPLATE_NAME[] = "web_mac_static_add.cs";
 // Where the error page sends the browser back to after a refused add.
 constexpr char RETURN_PAGE[] = "web_mac_static_add.cgi?";
+
+int serve_form(const page_request &)
+{
+    intf_names_load();
+    return page_render(TEMPLATE_NAME);
+}
 
 int serve_post(const page_request &req)
 {
@@ -31,11 +36,9 @@ int serve_post(const page_request &req)
     }
     if (NEOERR *err = page_parse_body(); err != STATUS_OK)
         return page_fail(err);
-    if (strcasecmp(cgi_value(web_cgi, "Query.operate", ""), "config") == 0) {
-        // A refresh of the form's data: answer with the form itself.
-        intf_names_load();
-        return page_render(TEMPLATE_NAME);
-    }
+    // A refresh of the form's data: answer with the form itself.
+    if (strcasecmp(cgi_value(web_cgi, "Query.operate", ""), "config") == 0)
+        return serve_form(req);
     // The add button is no authorisation: a limited session may not add.
     if (!session_is_normal(req.session_id)) {
         audit_log(who, "add", nullptr, audit_result::refused, "error_no_privilege");
@@ -55,18 +58,5 @@ int serve_post(const page_request &req)
 
 int main(int argc, char **argv, char **envp)
 {
-    if (NEOERR *err = page_setup(argc, argv, envp); err != STATUS_OK)
-        return page_fail(err);
-    page_request req;
-    if (!page_admit(PAGE_NAME, &req))
-        return 0;
-
-    const char *method = cgi_value(web_cgi, "CGI.RequestMethod", "GET");
-    if (strcasecmp(method, "POST") == 0)
-        return serve_post(req);
-    if (strcasecmp(method, "GET") == 0) {
-        intf_names_load();
-        return page_render(TEMPLATE_NAME);
-    }
-    return page_fail(STATUS_OK);
+    return page_run(argc, argv, envp, PAGE_NAME, serve_form, serve_post);
 }

@@ -1,5 +1,7 @@
 // Tests of the static MAC pages' own work, with a stub imish standing in for the CLI.
-#include "mac_static.h"
+#include "mac_add.h"
+#include "mac_list.h"
+#include "mac_remove.h"
 #include "page_frame.h"
 #include "test_util.h"
 #include "web_state.h"

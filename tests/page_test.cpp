@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+#include <tuple>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -462,22 +464,28 @@ TEST_F(PageTest, ListingRemovesTheSelectedEntries)
         {"over 64 entries", "admin", "operate=delete" + many, "error_too_many_entries", a + b},
         {"body over 4 KiB", "admin", "operate=delete" + both + "&pad=" + std::string(4096, 'x'),
          "invalid_parameter", a + b},
+        // Named as the switch names ports, yet not one of its own: the CLI says so.
+        {"a port the switch lacks", "admin", "operate=delete" + sel(a, "eth-0-99", "10") + sel(b, "agg1", "10"),
+         "+Interface+eth-0-99+does+not+exist%0A", a},
     };
     // Each bad value spoils the whole request: nothing is removed.
     std::vector<std::string> bad_values = {
         a + "+eth-0-1", a + "+eth-0-1+10+x", "00e0.fc0a.001+eth-0-1+10", "00e0-fc0a-0001+eth-0-1+10",
-        "00e0.fc0a.000g+eth-0-1+10", a + "+eth-0-99+10", a + "+eth-0-1+0", a + "+eth-0-1+4095",
-        a + "+eth-0-1+010", a + "+eth-0-1+10%0Ano+vlan+10", a + "++eth-0-1+10"};
+        "00e0.fc0a.000g+eth-0-1+10", a + "+eth-0-1+0", a + "+eth-0-1+4095",
+        a + "+eth-0-1+010", a + "+eth-0-1+10%0Ano+vlan+10", a + "++eth-0-1+10", a + "+eth-0-+10",
+        a + "+eth0-1+10", a + "+Eth-0-1+10", a + "+eth-00-1+10", a + "+agg+10", a + "+agg1x+10",
+        a + "+eth-0-1%3Bx+10"};
     auto run = [&](const std::string &name, const std::string &sid, const std::string &body,
                    const std::string &out, const std::string &left) {
         SCOPED_TRACE(name);
         configure("mac-address-table " + a + " forward eth-0-1 vlan 10\n"
                   "mac-address-table " + b + " forward agg1 vlan 10\n");
-        std::string query = "sessionId=" + sid + "&lang=en&vlan=10";
-        proc_result r = listing("POST", query, body);
+        // A removal returns to its view: filters, sort, page size and page.
+        std::string query = "sessionId=" + sid + "&lang=en&vlan=10", view = "&sort=intf&order=desc&per_page=25&page=2";
+        proc_result r = listing("POST", query + "&page=2&per_page=25&order=desc&sort=intf", body);
         EXPECT_EQ(r.status, 0);
-        std::string back = list + sid + "%26lang%3Den%26vlan%3D10";
-        EXPECT_EQ(r.out, out == "OK" ? redirect("web_mac_static.cgi?" + query)
+        std::string back = list + sid + "%26lang%3Den%26vlan%3D10%26sort%3Dintf%26order%3Ddesc%26per_page%3D25%26page%3D2";
+        EXPECT_EQ(r.out, out == "OK" ? redirect("web_mac_static.cgi?" + query + view)
                                      : error_redirect(sid, "en", out, back));
         std::string table = show_static(), still;
         for (const std::string &mac : {a, b})
@@ -504,12 +512,215 @@ TEST_F(PageTest, ListingShowsRemovalOnlyToFullPrivilege)
     proc_result r = listing("GET", "sessionId=" + admin + "&lang=en&vlan=10");
     EXPECT_TRUE(is_rendered_page(r.out));
     EXPECT_NE(r.out.find("name=\"sel\" value=\"00e0.fc0a.0001 eth-0-1 10\""), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("action=\"web_mac_static.cgi?sessionId=" + admin + "&amp;lang=en&amp;vlan=10\""),
-              std::string::npos);
+    EXPECT_NE(r.out.find("action=\"web_mac_static.cgi?sessionId=" + admin +
+                         "&amp;lang=en&amp;vlan=10&amp;order=asc&amp;per_page=50&amp;page=1\""), std::string::npos);
     r = listing("GET", "sessionId=" + guest + "&lang=en");
     EXPECT_NE(r.out.find("00e0.fc0a.0001"), std::string::npos);
     EXPECT_EQ(r.out.find("name=\"sel\""), std::string::npos);
     EXPECT_EQ(r.out.find("delete_form"), std::string::npos);
+}
+
+// One listed row as the page shows it.
+struct shown_row {
+    int num;
+    std::string mac, vlan, intf;
+};
+
+std::string cell(const std::string &html, std::size_t &at, const std::string &cls)
+{
+    const std::string open = "<td class=\"" + cls + "\">";
+    at = html.find(open, at);
+    if (at == std::string::npos)
+        return "";
+    at += open.size();
+    return html.substr(at, html.find("</td>", at) - at);
+}
+
+std::vector<shown_row> shown_rows(const std::string &html)
+{
+    std::vector<shown_row> rows;
+    for (std::size_t at = html.find("<tbody>"); (at = html.find("<td class=\"num\">", at)) != std::string::npos;) {
+        shown_row r;
+        r.num = std::atoi(cell(html, at, "num").c_str());
+        r.mac = cell(html, at, "mac");
+        r.vlan = cell(html, at, "vlan");
+        cell(html, at, "type");
+        r.intf = cell(html, at, "intf");
+        rows.push_back(r);
+    }
+    return rows;
+}
+
+std::string element_text(const std::string &html, const std::string &id)
+{
+    std::size_t at = html.find("id=\"" + id + "\"");
+    if (at == std::string::npos)
+        return "(absent)";
+    at = html.find('>', at) + 1;
+    return html.substr(at, html.find('<', at) - at);
+}
+
+// The order the listing's sorts promise, written out apart from the page's
+// own: port order is eth-S-P by slot and port, then aggN, then the rest by
+// text; ties by VLAN, then MAC.
+std::tuple<int, long, long, std::string> port_key(const std::string &p)
+{
+    int slot, port;
+    char rest;
+    if (std::sscanf(p.c_str(), "eth-%d-%d%c", &slot, &port, &rest) == 2)
+        return {0, slot, port, ""};
+    if (std::sscanf(p.c_str(), "agg%d%c", &slot, &rest) == 1)
+        return {1, slot, 0, ""};
+    return {2, 0, 0, p};
+}
+
+bool in_view_order(const shown_row &a, const shown_row &b, const std::string &sort)
+{
+    auto tie = std::make_tuple(std::stoi(a.vlan), std::stoull(a.mac.substr(0, 4) + a.mac.substr(5, 4) + a.mac.substr(10), nullptr, 16));
+    auto tie_b = std::make_tuple(std::stoi(b.vlan), std::stoull(b.mac.substr(0, 4) + b.mac.substr(5, 4) + b.mac.substr(10), nullptr, 16));
+    if (sort == "mac")
+        return std::make_tuple(std::get<1>(tie), std::get<0>(tie)) < std::make_tuple(std::get<1>(tie_b), std::get<0>(tie_b));
+    if (sort == "vlan")
+        return tie < tie_b;
+    return std::make_tuple(port_key(a.intf), tie) < std::make_tuple(port_key(b.intf), tie_b);
+}
+
+// The listing's view: the query's sort, order, page size and page, with odd
+// values falling back to the defaults; row numbers through the whole view;
+// the count; filters with paging.
+TEST_F(PageTest, ListingViewSortsPagesAndCounts)
+{
+    const char *ports[] = {"eth-0-2", "eth-0-10", "agg2", "eth-0-1", "agg8"};
+    const int vlans[] = {10, 1, 20, 30};
+    std::string cmds;
+    for (int i = 0; i < 120; ++i) {
+        char mac[16];
+        std::snprintf(mac, sizeof mac, "00e0.fc0a.%04x", (i * 37) % 120);
+        cmds += std::string("mac-address-table ") + mac + " forward " + ports[i % 5] + " vlan " +
+                std::to_string(vlans[i % 4]) + "\n";
+    }
+    // One MAC in three VLANs: a tie of the MAC sort.
+    for (const char *vlan : {"30", "1", "20"})
+        cmds += std::string("mac-address-table 00e0.fc0a.00aa forward agg2 vlan ") + vlan + "\n";
+    configure(cmds);
+    const std::string q = "sessionId=" + admin + "&lang=en";
+    // What the CLI lists, in its own order.
+    std::vector<std::string> cli_order;
+    for (const shown_row &r : shown_rows(listing("GET", q + "&per_page=200").out))
+        cli_order.push_back(r.mac + " " + r.vlan);
+    ASSERT_EQ(cli_order.size(), 123u);
+
+    struct { std::string view, count; int first, rows; const char *sort; bool desc; } cases[] = {
+        {"", "1–50 of 123", 1, 50, "", false},
+        {"&page=2", "51–100 of 123", 51, 50, "", false},
+        {"&page=3", "101–123 of 123", 101, 23, "", false},
+        {"&page=4", "101–123 of 123", 101, 23, "", false},
+        {"&page=99999999999999999999", "101–123 of 123", 101, 23, "", false},
+        {"&per_page=25&page=5", "101–123 of 123", 101, 23, "", false},
+        {"&per_page=100&page=2", "101–123 of 123", 101, 23, "", false},
+        {"&per_page=200", "1–123 of 123", 1, 123, "", false},
+        // Not a page number, not a page size, not a sort: the defaults.
+        {"&page=0", "1–50 of 123", 1, 50, "", false},
+        {"&page=-2", "1–50 of 123", 1, 50, "", false},
+        {"&page=%3Cb%3E2", "1–50 of 123", 1, 50, "", false},
+        {"&page=+3", "1–50 of 123", 1, 50, "", false},
+        {"&per_page=30", "1–50 of 123", 1, 50, "", false},
+        {"&per_page=-25&sort=%22%3E%3Cb%3E&order=up", "1–50 of 123", 1, 50, "", false},
+        {"&order=desc", "1–50 of 123", 1, 50, "", false},
+        {"&sort=mac&per_page=200", "1–123 of 123", 1, 123, "mac", false},
+        {"&sort=mac&order=desc&per_page=200", "1–123 of 123", 1, 123, "mac", true},
+        {"&sort=vlan&per_page=200", "1–123 of 123", 1, 123, "vlan", false},
+        {"&sort=vlan&order=desc&per_page=200", "1–123 of 123", 1, 123, "vlan", true},
+        {"&sort=intf&per_page=200", "1–123 of 123", 1, 123, "intf", false},
+        {"&sort=intf&order=desc&per_page=200", "1–123 of 123", 1, 123, "intf", true},
+        {"&sort=intf&order=desc&per_page=25&page=2", "26–50 of 123", 26, 25, "intf", true},
+        // Filters with paging.
+        {"&vlan=10&per_page=25&page=2", "26–30 of 30", 26, 5, "", false},
+        {"&intf_name=agg8&sort=mac&page=1", "1–24 of 24", 1, 24, "mac", false},
+        {"&addr0=00e0&addr1=fc0a&addr2=00aa&sort=vlan&order=desc", "1–3 of 3", 1, 3, "vlan", true},
+        {"&vlan=4000", "0 of 0", 0, 0, "", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.view);
+        proc_result r = listing("GET", q + c.view);
+        ASSERT_TRUE(is_rendered_page(r.out));
+        EXPECT_EQ(r.out.find("id=\"cli_failed\""), std::string::npos);
+        EXPECT_EQ(element_text(r.out, "count"), c.count);
+        std::vector<shown_row> rows = shown_rows(r.out);
+        ASSERT_EQ(rows.size(), static_cast<std::size_t>(c.rows));
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            EXPECT_EQ(rows[i].num, c.first + static_cast<int>(i));
+            if (*c.sort == '\0' && c.view.find("&vlan") == std::string::npos) {
+                EXPECT_EQ(rows[i].mac + " " + rows[i].vlan, cli_order[static_cast<std::size_t>(rows[i].num - 1)]);
+            }
+            if (*c.sort && i > 0) {
+                EXPECT_TRUE(c.desc ? in_view_order(rows[i], rows[i - 1], c.sort) : in_view_order(rows[i - 1], rows[i], c.sort))
+                    << rows[i - 1].mac << " " << rows[i - 1].vlan << " " << rows[i - 1].intf << " before "
+                    << rows[i].mac << " " << rows[i].vlan << " " << rows[i].intf;
+            }
+        }
+        // Odd values are never written back.
+        EXPECT_EQ(r.out.find("<b>"), std::string::npos);
+        EXPECT_EQ(r.out.find("-25"), std::string::npos);
+        if (*c.sort) {
+            // The current column reverses; the others sort from the first page.
+            std::string col = c.sort;
+            EXPECT_NE(r.out.find("aria-sort=\"" + std::string(c.desc ? "descending" : "ascending") +
+                                 "\"><a id=\"sort_" + col + "\""), std::string::npos);
+            std::size_t link = r.out.find("id=\"sort_" + col + "\" href=\"");
+            ASSERT_NE(link, std::string::npos);
+            EXPECT_NE(r.out.substr(link, 200).find("sort=" + col + "&amp;order=" + (c.desc ? "asc" : "desc") +
+                                                   "&amp;per_page="), std::string::npos);
+        }
+    }
+
+    // The pager and the page-size choice carry the whole view.
+    proc_result r = listing("GET", q + "&vlan=10&sort=mac&order=desc&per_page=25&page=1");
+    EXPECT_NE(r.out.find("id=\"page_next\" href=\"web_mac_static.cgi?sessionId=" + admin +
+                         "&amp;lang=en&amp;vlan=10&amp;sort=mac&amp;order=desc&amp;per_page=25&amp;page=2\""),
+              std::string::npos);
+    EXPECT_NE(r.out.find("<span id=\"page_prev\" class=\"disabled\""), std::string::npos);
+    EXPECT_NE(r.out.find("<option value=\"25\" selected>"), std::string::npos);
+    EXPECT_NE(r.out.find("action=\"web_mac_static.cgi?sessionId=" + admin +
+                         "&amp;lang=en&amp;vlan=10&amp;sort=mac&amp;order=desc&amp;per_page=25&amp;page=1\""),
+              std::string::npos);
+    r = listing("GET", q + "&lang=cn&page=2");
+    EXPECT_EQ(element_text(r.out, "count"), "第 51–100 条，共 123 条");
+}
+
+// A request runs the CLI once: the listing asks for the ports and the
+// entries in one run, and a removal checks its selections by their grammar.
+// A listing whose one answer lacks either part warns and lists nothing.
+TEST_F(PageTest, OneCliRunPerRequestAndBothPartsOfItsAnswer)
+{
+    configure("mac-address-table 00e0.fc0a.0001 forward eth-0-1 vlan 10\n");
+    const std::string sim = SIM_BIN_DIR "/imish";
+    stub_imish("echo run >>/tmp/imish_runs\nexec " + sim + " \"$@\"\n");
+    const std::string q = "sessionId=" + admin + "&lang=en";
+    struct { const char *name; std::function<proc_result()> request; } requests[] = {
+        {"listing", [&] { return listing("GET", q); }},
+        {"add form", [&] { return request("GET", q); }},
+        {"add", [&] { return add(admin, "addr0=00e0&addr1=fc0a&addr2=0002&intf_name=eth-0-1&vlan=10"); }},
+        {"removal", [&] { return listing("POST", q, "operate=delete&sel=00e0.fc0a.0002+eth-0-1+10"); }},
+    };
+    for (const auto &rq : requests) {
+        unlink("/tmp/imish_runs");
+        proc_result r = rq.request();
+        EXPECT_EQ(read_file("/tmp/imish_runs"), "run\n") << rq.name << ": " << r.out.substr(0, 300);
+    }
+
+    struct { const char *name; std::string stub; } parts[] = {
+        {"no port part", sim + " \"$@\" | grep -v '^ '\n"},
+        {"no table part", "for a; do :; done\ngrep -v '^show mac' \"$a\" >/tmp/cmds\nexec " + sim + " -g -y -w -f /tmp/cmds\n"},
+        {"the table's part cut in its header", sim + " \"$@\" | head -n -4\n"},
+    };
+    for (const auto &p : parts) {
+        stub_imish(p.stub);
+        proc_result r = listing("GET", q);
+        EXPECT_NE(r.out.find("id=\"cli_failed\""), std::string::npos) << p.name;
+        EXPECT_EQ(r.out.find("00e0.fc0a.0001"), std::string::npos) << p.name;
+        EXPECT_EQ(r.out.find("id=\"count\""), std::string::npos) << p.name;
+    }
 }
 
 TEST_F(PageTest, BusySessionReturnsToTheRequestedPage)
@@ -653,7 +864,8 @@ TEST_F(PageTest, RunsWithoutAWholeAnswerAreToldSo)
                 EXPECT_EQ(listing("POST", "sessionId=" + admin + "&lang=en",
                                   "operate=delete&sel=00e0.fc0a.0001+eth-0-1+10").out,
                           error_redirect(admin, "en", "%25cli_no_answer",
-                                         "web_mac_static.cgi%3FsessionId%3D" + admin + "%26lang%3Den"));
+                                         "web_mac_static.cgi%3FsessionId%3D" + admin +
+                                         "%26lang%3Den%26order%3Dasc%26per_page%3D50%26page%3D1"));
             }
             std::vector<std::string> records = log.take();
             if (req == "list") {

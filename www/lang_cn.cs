@@ -19,13 +19,22 @@
 <?cs set:L.add_link = "添加静态表项" ?>
 <?cs set:L.logout = "退出登录" ?>
 <?cs set:L.no_entries = "没有符合条件的静态表项。" ?>
-<?cs set:L.count = "显示的表项数" ?>
 <?cs set:L.cli_failed = "交换机没有返回完整的数据，显示的内容可能不完整。请刷新页面重试。" ?>
 <?cs set:L.delete_selected = "删除所选" ?>
 <?cs set:L.delete_confirm_one = "删除 1 个静态表项？" ?>
 <?cs set:L.delete_too_many = "一次最多可删除 %d 个表项，请减少选择。" ?>
 <?cs set:L.delete_confirm_many = "删除 %d 个静态表项？" ?>
 <?cs set:L.select = "选择此表项" ?>
-<?cs set:L.select_all = "选择全部表项" ?>
+<?cs set:L.select_all = "选择本页全部表项" ?>
+<?cs set:L.per_page = "每页行数" ?>
+<?cs set:L.show = "显示" ?>
+<?cs set:L.page_first = "首页" ?>
+<?cs set:L.page_prev = "上一页" ?>
+<?cs set:L.page_next = "下一页" ?>
+<?cs set:L.page_last = "末页" ?>
+<?cs set:L.pager = "分页" ?>
+<?cs def:count_text(first, last, count) ?><?cs if:count == 0 ?>共 0 条<?cs else ?>第 <?cs var:first ?>–<?cs var:last ?> 条，共 <?cs var:count ?> 条<?cs /if ?><?cs /def ?>
+<?cs def:page_text(page, pages) ?>第 <?cs var:page ?> 页，共 <?cs var:pages ?> 页<?cs /def ?>
+<?cs def:rows_over_text(max) ?>符合条件的表项超过 <?cs var:max ?> 个，本页无法排序和计数：请缩小筛选范围（VLAN、接口或MAC地址）。<?cs /def ?>
 <?cs set:L.mac_invalid = "请输入四位十六进制数（0-9、a-f）" ?>
 <?cs set:L.vlan_invalid = "请输入 1 到 4094 之间的 VLAN" ?>

@@ -19,13 +19,22 @@
 <?cs set:L.add_link = "Add a static entry" ?>
 <?cs set:L.logout = "Log out" ?>
 <?cs set:L.no_entries = "No static entries match." ?>
-<?cs set:L.count = "Entries shown" ?>
 <?cs set:L.cli_failed = "The switch did not answer in full: what is shown may be incomplete. Reload the page to try again." ?>
 <?cs set:L.delete_selected = "Delete selected" ?>
 <?cs set:L.delete_confirm_one = "Delete 1 static entry?" ?>
 <?cs set:L.delete_too_many = "At most %d entries can be deleted at a time; select fewer." ?>
 <?cs set:L.delete_confirm_many = "Delete %d static entries?" ?>
 <?cs set:L.select = "Select this entry" ?>
-<?cs set:L.select_all = "Select all entries" ?>
+<?cs set:L.select_all = "Select all entries on this page" ?>
+<?cs set:L.per_page = "Rows per page" ?>
+<?cs set:L.show = "Show" ?>
+<?cs set:L.page_first = "First" ?>
+<?cs set:L.page_prev = "Previous" ?>
+<?cs set:L.page_next = "Next" ?>
+<?cs set:L.page_last = "Last" ?>
+<?cs set:L.pager = "Pages" ?>
+<?cs def:count_text(first, last, count) ?><?cs if:count == 0 ?>0 of 0<?cs else ?><?cs var:first ?>–<?cs var:last ?> of <?cs var:count ?><?cs /if ?><?cs /def ?>
+<?cs def:page_text(page, pages) ?>Page <?cs var:page ?> of <?cs var:pages ?><?cs /def ?>
+<?cs def:rows_over_text(max) ?>More than <?cs var:max ?> entries match, more than this page can sort and count: narrow the filter (VLAN, interface or MAC address).<?cs /def ?>
 <?cs set:L.mac_invalid = "Four hex digits (0-9, a-f)" ?>
 <?cs set:L.vlan_invalid = "A VLAN from 1 to 4094" ?>

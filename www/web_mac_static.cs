@@ -1,4 +1,15 @@
-<?cs include:"lang_" + lang + ".cs" ?><?cs include:"page_layout.cs" ?><?cs call:page_top(L.list_title, ?ports_listed && ?entries_listed) ?>
+<?cs include:"lang_" + lang + ".cs" ?><?cs include:"page_layout.cs" ?><?cs call:page_top(L.list_title, ?ports_listed && (?entries_listed || ?rows_over)) ?><?cs
+# The view's parts every form carries, beside its own: sort, order, page size. ?><?cs
+def:view_fields(with_per_page) ?><?cs if:view.sort ?>
+ <input type="hidden" name="sort" value="<?cs var:view.sort ?>"><?cs /if ?><?cs if:view.order ?>
+ <input type="hidden" name="order" value="<?cs var:view.order ?>"><?cs /if ?><?cs if:with_per_page && view.per_page ?>
+ <input type="hidden" name="per_page" value="<?cs var:view.per_page ?>"><?cs /if ?><?cs /def ?><?cs
+def:filter_fields() ?><?cs each:f = FilterNames ?><?cs if:?Query[f] ?>
+  <input type="hidden" name="<?cs var:f ?>" value="<?cs var:Query[f] ?>"><?cs /if ?><?cs /each ?><?cs /def ?><?cs
+set:FilterNames.0 = "addr0" ?><?cs set:FilterNames.1 = "addr1" ?><?cs set:FilterNames.2 = "addr2" ?><?cs
+set:FilterNames.3 = "intf_name" ?><?cs set:FilterNames.4 = "vlan" ?><?cs
+def:sort_head(col, label) ?><?cs if:?entries_listed ?><th aria-sort="<?cs var:view.aria[col] ?>"><a id="sort_<?cs var:col ?>" href="web_mac_static.cgi?<?cs var:view.sortlink[col] ?>"><?cs var:label ?><?cs if:view.sort == col ?><?cs if:view.order == "desc" ?> ▼<?cs else ?> ▲<?cs /if ?><?cs /if ?></a></th><?cs else ?><th><?cs var:label ?></th><?cs /if ?><?cs /def ?><?cs
+def:pager_link(id, link, label) ?><?cs if:link ?><a id="<?cs var:id ?>" href="web_mac_static.cgi?<?cs var:link ?>"><?cs var:label ?></a><?cs else ?><span id="<?cs var:id ?>" class="disabled" aria-disabled="true"><?cs var:label ?></span><?cs /if ?><?cs /def ?>
 <form id="filter_form" method="get" action="web_mac_static.cgi" class="filter">
  <input type="hidden" name="sessionId" value="<?cs var:sessionId ?>">
  <input type="hidden" name="lang" value="<?cs var:lang ?>">
@@ -13,17 +24,30 @@
   </select>
  </label>
  <label><?cs var:L.vlan ?> <input id="vlan" name="vlan" size="5" maxlength="4" inputmode="numeric" pattern="<?cs var:Pattern.vlan ?>" data-invalid="<?cs var:L.vlan_invalid ?>" value="<?cs var:Query.vlan ?>"></label>
- <button type="submit" id="filter_bn"><?cs var:L.filter ?></button>
+ <button type="submit" id="filter_bn"><?cs var:L.filter ?></button><?cs call:view_fields(1) ?>
 </form>
+<?cs if:?rows_over ?><p class="warn" id="rows_over"><?cs call:rows_over_text(rows_over) ?></p><?cs /if ?><?cs
+if:?entries_listed ?>
+<div class="view">
+ <p id="count" class="count"><?cs call:count_text(view.first, view.last, view.count) ?></p>
+ <form id="per_page_form" method="get" action="web_mac_static.cgi">
+  <input type="hidden" name="sessionId" value="<?cs var:sessionId ?>">
+  <input type="hidden" name="lang" value="<?cs var:lang ?>"><?cs call:filter_fields() ?><?cs call:view_fields(0) ?>
+  <label><?cs var:L.per_page ?> <select id="per_page" name="per_page" onchange="this.form.submit()"><?cs each:n = view.choices ?>
+   <option value="<?cs var:n ?>"<?cs if:n == view.per_page ?> selected<?cs /if ?>><?cs var:n ?></option><?cs /each ?>
+  </select></label>
+  <noscript><button type="submit" id="per_page_bn"><?cs var:L.show ?></button></noscript>
+ </form>
+</div><?cs /if ?>
 <?cs if:privilege == "normal" ?><form id="delete_form" method="post" action="web_mac_static.cgi?<?cs var:listquery ?>" data-confirm-one="<?cs var:L.delete_confirm_one ?>" data-confirm-many="<?cs var:L.delete_confirm_many ?>" data-max="<?cs var:delete_max ?>" data-too-many="<?cs var:L.delete_too_many ?>">
 <input type="hidden" name="operate" value="delete"><?cs /if ?>
 <table id="entries">
-<thead><tr><?cs if:privilege == "normal" ?><th><input type="checkbox" id="select_all" title="<?cs var:L.select_all ?>"></th><?cs /if ?><th>#</th><th><?cs var:L.mac ?></th><th><?cs var:L.vlan ?></th><th><?cs var:L.type ?></th><th><?cs var:L.intf ?></th></tr></thead>
+<thead><tr><?cs if:privilege == "normal" ?><th><input type="checkbox" id="select_all" title="<?cs var:L.select_all ?>"></th><?cs /if ?><th class="num">#</th><?cs call:sort_head("mac", L.mac) ?><?cs call:sort_head("vlan", L.vlan) ?><th><?cs var:L.type ?></th><?cs call:sort_head("intf", L.intf) ?></tr></thead>
 <tbody><?cs each:e = entry ?>
-<tr><?cs if:privilege == "normal" ?><td><input type="checkbox" name="sel" value="<?cs var:e.mac ?> <?cs var:e.intf ?> <?cs var:e.vlan ?>" title="<?cs var:L.select ?>"></td><?cs /if ?><td><?cs name:e ?></td><td class="mac"><?cs var:e.mac ?></td><td class="vlan"><?cs var:e.vlan ?></td><td class="type"><?cs var:e.type ?></td><td class="intf"><?cs var:e.intf ?></td></tr><?cs /each ?>
+<tr><?cs if:privilege == "normal" ?><td><input type="checkbox" name="sel" value="<?cs var:e.mac ?> <?cs var:e.intf ?> <?cs var:e.vlan ?>" title="<?cs var:L.select ?>"></td><?cs /if ?><td class="num"><?cs name:e ?></td><td class="mac"><?cs var:e.mac ?></td><td class="vlan"><?cs var:e.vlan ?></td><td class="type"><?cs var:e.type ?></td><td class="intf"><?cs var:e.intf ?></td></tr><?cs /each ?>
 </tbody>
 </table>
-<?cs if:privilege == "normal" ?><?cs if:?entry.1.mac ?><div class="actions"><button type="submit" id="delete_bn" disabled><?cs var:L.delete_selected ?></button></div><?cs /if ?>
+<?cs if:privilege == "normal" ?><?cs if:view.count > 0 ?><div class="actions"><button type="submit" id="delete_bn" disabled><?cs var:L.delete_selected ?></button></div><?cs /if ?>
 </form>
 <script>
 (function () {
@@ -54,7 +78,15 @@
   });
 })();
 </script><?cs /if ?>
-<?cs if:?entries_listed && !?entry.1.mac ?><p id="no_entries"><?cs var:L.no_entries ?></p><?cs /if ?>
+<?cs if:?entries_listed && view.count == 0 ?><p id="no_entries"><?cs var:L.no_entries ?></p><?cs /if ?><?cs
+if:?entries_listed && view.pages > 1 ?>
+<nav id="pager" class="pager" aria-label="<?cs var:L.pager ?>">
+ <?cs call:pager_link("page_first", view.link.first, L.page_first) ?>
+ <?cs call:pager_link("page_prev", view.link.prev, L.page_prev) ?>
+ <span id="page_of"><?cs call:page_text(view.page, view.pages) ?></span>
+ <?cs call:pager_link("page_next", view.link.next, L.page_next) ?>
+ <?cs call:pager_link("page_last", view.link.last, L.page_last) ?>
+</nav><?cs /if ?>
 <p class="links">
  <a id="add_link" href="web_mac_static_add.cgi?<?cs var:defquerystr ?>"><?cs var:L.add_link ?></a>
  <a id="lang_link" href="web_mac_static.cgi?sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:L.other_lang_code ?>"><?cs var:L.other_lang ?></a>

@@ -1,0 +1,46 @@
+// The listing page's view of the static entries: the ports and the entries
+// from one CLI run, narrowed by the query's filters, sorted and paged.
+#pragma once
+
+#include <cstddef>
+
+// How the rows are ordered: as the CLI gives them, or by one column (ties
+// by VLAN, then MAC).
+enum class list_sort { cli, mac, vlan, intf };
+
+inline constexpr int LIST_PER_PAGE_DEFAULT = 50;
+inline constexpr int LIST_PER_PAGE_CHOICES[] = {25, 50, 100, 200};
+// The most rows a view holds, in its one table of fixed size: twice what a
+// switch of this class keeps. Past it the page says so and lists none.
+inline constexpr int LIST_ROWS_MAX = 2048;
+// A view's query tail, "&sort=intf&order=desc&per_page=200&page=" and a page.
+inline constexpr std::size_t LIST_VIEW_QUERY_SIZE = 64;
+
+struct list_view {
+    list_sort sort = list_sort::cli;
+    bool desc = false;   // the whole order reversed; no effect without a sort
+    int per_page = LIST_PER_PAGE_DEFAULT;
+    int page = 1;        // as asked for; past the last page, the last is shown
+};
+
+// The view the query asks for: "sort" (mac, vlan, intf), "order" (asc,
+// desc), "per_page" (one of LIST_PER_PAGE_CHOICES) and "page" (a decimal
+// number from 1; a larger one than any is taken as the last page). Any
+// other value gives that part's default: no sort, asc, 50, page 1.
+list_view list_view_read();
+
+// The view as a query's tail, "&sort=..&order=..&per_page=..[&page=..]",
+// into out (LIST_VIEW_QUERY_SIZE bytes): fixed words and numbers only, so
+// nothing in it needs escaping. No "sort" part when the CLI's order is kept.
+void list_view_query(const list_view &v, bool with_page, char *out);
+
+// Runs "show interface switchport" and the listing's show command in one
+// CLI run, and stores from its one answer the ports ("eth.%d.name",
+// "agg.%d.name", "ifname"), then "ports_listed"; the rows of the view's page
+// as "entry.<row number>.*", the row number counting through the whole view;
+// the view as "view.*" (count, first, last, page, pages, per_page, sort,
+// order, and the links' queries after filterquery); then "entries_listed".
+// When the run did not complete, a part of its answer is missing, or a
+// value could not be stored: "cli_failed" and nothing listed. More rows
+// than LIST_ROWS_MAX pass the filters: "rows_over" and no rows. Returns 0.
+int mac_list_view_load(const list_view &v, const char *filterquery);
