@@ -394,7 +394,8 @@ public:
             // (busy: to the request itself).
             std::string back = !post || v.errid == "error_prog_busy" ? rdr.substr(at + 9)
                                : std::string(q.name) == "add" ? "web_mac_static_add.cgi%3F"
-                                                              : "web_mac_static.cgi%3FsessionId%3D" + sid_ + "%26lang%3Den";
+                                                              : "web_mac_static.cgi%3FsessionId%3D" + sid_ +
+                                                                "%26lang%3Den%26order%3Dasc%26per_page%3D50%26page%3D1";
             v.k = v.errid == "%25cli_timeout" || v.errid == "%25cli_no_answer" ? UNKNOWN : FAILURE;
             if (out != error_redirect(sid_, "en", v.errid, back))
                 v.problem = "malformed error redirect";
