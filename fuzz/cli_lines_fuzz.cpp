@@ -1,12 +1,13 @@
-// CLI results: the first byte picks the reader (switchport names, static
-// listing, interface status rows, QoS policer, shaping or class loader), the
+// CLI results: the first byte picks the reader (switchport names, the
+// listing's answer, interface status rows, QoS policer, shaping or class
+// loader) and, for the listing, its view; the
 // rest is the result file it reads. No command file is set, so no run of
 // imish replaces the result.
 #include "cli_runner.h"
 #include "fuzz_util.h"
 #include "intf_status.h"
 #include "mac_add.h"
-#include "mac_list.h"
+#include "mac_list_view.h"
 #include "port_names.h"
 #include "qos_data.h"
 #include "web_state.h"
@@ -67,9 +68,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     case 0:
         cli_parse_result(intf_line_parse, 0);
         break;
-    case 1:
-        mac_static_list();
+    case 1: {
+        // The listing's one answer, ports then table, in a view the byte picks.
+        list_view v;
+        v.sort = static_cast<list_sort>((data[0] >> 3) & 3);
+        v.desc = data[0] & 0x20;
+        v.per_page = LIST_PER_PAGE_CHOICES[(data[0] >> 6) & 3];
+        v.page = 1 + (data[0] & 0x40 ? 1 << 30 : 0);
+        mac_list_view_take(v, "sessionId=1&lang=en");
         break;
+    }
     case 2:
         intf_status_read(web_cgi, &set);
         // Each line on its own, as the port status readers get it.

@@ -385,17 +385,27 @@ int mac_list_view_load(const list_view &v, const char *filterquery)
 {
     list_filter filter;
     char cmd[CMD_BUF_SIZE];
-    // A filter no row can pass lists the ports alone: the table is whole, and empty.
-    bool table_asked = list_filter_read(&filter) && list_command(cmd);
     int rc = cli_append_cmd("show interface switchport");
-    if (rc == 0 && table_asked)
+    // A filter no row can pass lists the ports alone: the table is whole, and empty.
+    if (rc == 0 && list_filter_read(&filter) && list_command(cmd))
         rc = cli_append_cmd(cmd);
     if (rc == 0)
         rc = cli_exec_show();
+    if (rc != 0) {
+        cli_failure_note(rc, {});
+        return 0;
+    }
+    return mac_list_view_take(v, filterquery);
+}
+
+int mac_list_view_take(const list_view &v, const char *filterquery)
+{
+    list_filter filter;
+    char cmd[CMD_BUF_SIZE];
+    bool table_asked = list_filter_read(&filter) && list_command(cmd);
     row_table t;
     answer_parts a;
-    if (rc == 0 && (!t.rows || !read_answer(filter, &t, &a)))
-        rc = -1;
+    int rc = t.rows && read_answer(filter, &t, &a) ? 0 : -1;
     // Both parts, whole: the ports, and the table's header or its refusal.
     bool table_whole = table_asked ? a.refused || a.table_lines >= LISTING_HEADER_LINES : a.table_lines == 0;
     if (rc == 0 && (!a.taken || a.ports == 0 || !table_whole))

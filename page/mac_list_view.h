@@ -44,3 +44,7 @@ void list_view_query(const list_view &v, bool with_page, char *out);
 // value could not be stored: "cli_failed" and nothing listed. More rows
 // than LIST_ROWS_MAX pass the filters: "rows_over" and no rows. Returns 0.
 int mac_list_view_load(const list_view &v, const char *filterquery);
+
+// The second half of mac_list_view_load: takes the result file as the
+// answer of the listing's run, and stores what it gives. Returns 0.
+int mac_list_view_take(const list_view &v, const char *filterquery);
