@@ -7,6 +7,8 @@
 
 #include <ClearSilver.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -27,6 +29,24 @@ std::size_t small_number(std::string_view text)
     if (n == 0 || n > 3 || (n > 1 && text[0] == '0'))
         return 0;
     return n;
+}
+
+bool is_alnum(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) != 0;
+}
+
+// true when vlan stands in line as a number of its own outside the MAC
+// found at mac.
+bool names_vlan(const char *line, const char *mac, const char *vlan)
+{
+    std::size_t vlan_len = std::strlen(vlan);
+    for (const char *v = std::strstr(line, vlan); v; v = std::strstr(v + 1, vlan)) {
+        bool in_mac = v + vlan_len > mac && v < mac + (MAC_TEXT_SIZE - 1);
+        if (!in_mac && (v == line || !is_alnum(v[-1])) && !is_alnum(v[vlan_len]))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -141,4 +161,45 @@ void cli_failure_note(int rc, std::initializer_list<const char *> partial)
     // What the page shows is decided by the markers set after a whole
     // answer; this value only tells a reader of the data set why.
     cgi_set(web_cgi, "cli_failed", "1");
+}
+
+const char *error_lines_attribute(const cli_error_lines &lines, const entry_ref *entries, int count,
+                                  const char **naming, int *order)
+{
+    for (int i = 0; i < count; ++i) {
+        naming[i] = nullptr;
+        order[i] = i;
+    }
+    // By MAC, so that a line finds its entries without a pass over all.
+    auto by_mac = [&](int a, int b) { return std::strcmp(entries[a].mac, entries[b].mac) < 0; };
+    std::sort(order, order + count, by_mac);
+    const char *unnamed = lines.count > lines.max && lines.max > 0 ? std::strchr(lines.lines[0], '%') + 1 : nullptr;
+    for (int k = 0; k < lines.count && k < lines.max; ++k) {
+        const char *line = lines.lines[k];
+        bool named = false;
+        // Every place where a MAC in the switch's form stands in the line.
+        std::size_t len = std::strlen(line);
+        for (std::size_t at = 0; at + MAC_TEXT_SIZE - 1 <= len; ++at) {
+            const char *p = line + at;
+            if (p[4] != '.' || p[9] != '.' || !mac_text_valid(std::string_view(p, MAC_TEXT_SIZE - 1)))
+                continue;
+            char mac[MAC_TEXT_SIZE];
+            for (std::size_t i = 0; i < MAC_TEXT_SIZE - 1; ++i)
+                mac[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(p[i])));
+            mac[MAC_TEXT_SIZE - 1] = '\0';
+            entry_ref key = {mac, nullptr};
+            int *first = std::lower_bound(order, order + count, -1, [&](int a, int) {
+                return std::strcmp(entries[a].mac, key.mac) < 0;
+            });
+            for (int *e = first; e < order + count && std::strcmp(entries[*e].mac, mac) == 0; ++e) {
+                if (names_vlan(line, p, entries[*e].vlan)) {
+                    naming[*e] = naming[*e] ? naming[*e] : std::strchr(line, '%') + 1;
+                    named = true;
+                }
+            }
+        }
+        if (!named && !unnamed)
+            unnamed = std::strchr(line, '%') + 1;
+    }
+    return unnamed;
 }

@@ -49,3 +49,20 @@ const char *audit_reason(const char *err);
 // ("cli_failed"), and the trees under partial are dropped: never a shorter
 // list shown as whole. Nothing when rc is 0.
 void cli_failure_note(int rc, std::initializer_list<const char *> partial);
+
+// An entry a change names, as an error line of the CLI would name it: its
+// MAC in lower case, and its VLAN.
+struct entry_ref {
+    const char *mac;
+    const char *vlan;
+};
+
+// Which error line of a run answers each entry: naming[i] gets the text
+// after the "%" of the first line that names entries[i] (its MAC in any
+// letter case and, apart from it, its VLAN as a number of its own), or
+// null. The result is the text of the first line that names no entry (or
+// of the first line, when not every line was kept), or null: an entry no
+// line names may then have been refused too. order (count slots) is
+// scratch room for the lookup by MAC.
+const char *error_lines_attribute(const cli_error_lines &lines, const entry_ref *entries, int count,
+                                  const char **naming, int *order);

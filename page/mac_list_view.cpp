@@ -8,11 +8,13 @@
 #include "mac_add.h"
 #include "mac_entry.h"
 #include "mac_list.h"
+#include "page_frame.h"
 #include "web_state.h"
 
 #include <ClearSilver.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -176,7 +178,7 @@ struct answer_parts {
     bool taken = true;     // every name stored, every row fit
 };
 
-bool read_answer(const list_filter &f, row_table *t, answer_parts *a)
+bool read_answer(const list_filter &f, row_table *t, answer_parts *a, bool ports_first = true)
 {
     line_reader r(cli_result_path());
     if (!r.ok())
@@ -184,7 +186,7 @@ bool read_answer(const list_filter &f, row_table *t, answer_parts *a)
     char line[CLI_LINE_SIZE];
     while (r.next(line)) {
         bool indented = line[0] == ' ' || line[0] == '\t' || line[0] == '\n' || line[0] == '\r';
-        if (a->table_lines == 0 && indented) {
+        if (ports_first && a->table_lines == 0 && indented) {
             a->taken = intf_line_parse(&a->ports, line) == 0 && a->taken;
             continue;
         }
@@ -316,22 +318,41 @@ bool store_view(const list_view &v, const page_span &s, int count, const char *f
     return ok;
 }
 
-// The rows of the view's page, each under its row number in the whole view.
-bool store_page(const list_view &v, const row_table &t, const page_span &s)
+// The rows in the view's order, as indexes into the table.
+void view_order(const list_view &v, const row_table &t, std::uint16_t *order)
 {
-    std::uint16_t order[LIST_ROWS_MAX];
     for (int i = 0; i < t.count; ++i)
         order[i] = static_cast<std::uint16_t>(i);
     if (v.sort != list_sort::cli) {
         std::sort(order, order + t.count,
                   [&](std::uint16_t a, std::uint16_t b) { return row_before(v, t, a, b); });
     }
+}
+
+// The rows of the view's page, each under its row number in the whole view.
+bool store_page(const list_view &v, const row_table &t, const page_span &s)
+{
+    std::uint16_t order[LIST_ROWS_MAX];
+    view_order(v, t, order);
     for (int n = s.first; n >= 1 && n <= s.last; ++n) {
         const list_row &r = t.rows[order[n - 1]];
         if (mac_entry_store(n, r.mac, r.vlan, r.type, r.intf) != 0)
             return false;
     }
     return true;
+}
+
+// A row the add page takes back as it is: a MAC (written in lower case), a
+// VLAN and a port name in their grammar. Nothing else reaches a cell, so no
+// cell can start a spreadsheet formula.
+bool csv_row(const list_row &r, char *out, std::size_t size)
+{
+    if (!mac_text_valid(r.mac) || !vlan_text_valid(r.vlan) || !intf_name_valid(r.intf))
+        return false;
+    int n = std::snprintf(out, size, "%s,%s,%s\r\n", r.mac, r.vlan, r.intf);
+    for (char *c = out; c < out + 14; ++c)
+        *c = static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+    return n > 0 && static_cast<std::size_t>(n) < size;
 }
 
 // Parses a page number: digits only, from 1; a larger one than an int holds
@@ -424,5 +445,46 @@ int mac_list_view_take(const list_view &v, const char *filterquery)
     // Set last: the table is shown, or said to be empty, only when whole.
     if (rc == 0)
         cgi_set(web_cgi, "entries_listed", "1");
+    return 0;
+}
+
+int mac_list_export(const list_view &v, const char **errid)
+{
+    list_filter filter;
+    char cmd[CMD_BUF_SIZE];
+    *errid = "error_export_incomplete";
+    // A filter no row can pass: the export is the header alone.
+    bool table_asked = list_filter_read(&filter) && list_command(cmd);
+    int rc = table_asked ? cli_append_cmd(cmd) : 0;
+    if (rc == 0 && table_asked)
+        rc = cli_exec_show();
+    row_table t;
+    answer_parts a;
+    if (rc == 0 && table_asked &&
+        (!t.rows || !read_answer(filter, &t, &a, false) || !a.taken ||
+         !(a.refused || a.table_lines >= LISTING_HEADER_LINES)))
+        rc = -1;
+    if (rc != 0 || !t.rows)
+        return -1;
+    if (t.over) {
+        *errid = "error_rows_over";
+        return -1;
+    }
+    std::uint16_t order[LIST_ROWS_MAX];
+    view_order(v, t, order);
+    std::fputs("Content-Type: text/csv; charset=utf-8\r\n"
+               "Content-Disposition: attachment; filename=\"static-mac-table.csv\"\r\n", stdout);
+    std::printf("%s\r\n\r\nmac,vlan,interface\r\n", NO_STORE_HEADER);
+    int left_out = 0;
+    for (int i = 0; i < t.count; ++i) {
+        char row[sizeof(list_row)];
+        if (csv_row(t.rows[order[i]], row, sizeof row))
+            std::fputs(row, stdout);
+        else
+            ++left_out;
+    }
+    // Said in a line the add page skips, so the file still goes back whole.
+    if (left_out > 0)
+        std::printf("# %d entries not written: not in the form an add takes\r\n", left_out);
     return 0;
 }

@@ -48,3 +48,12 @@ int mac_list_view_load(const list_view &v, const char *filterquery);
 // The second half of mac_list_view_load: takes the result file as the
 // answer of the listing's run, and stores what it gives. Returns 0.
 int mac_list_view_take(const list_view &v, const char *filterquery);
+
+// The export of the view: every row that passes the query's filters, in the
+// view's order, across all pages, as text/csv on standard output with its
+// header block (an attachment, "static-mac-table.csv"): "mac,vlan,interface",
+// then a line per row in the form the add page takes back, CRLF line ends.
+// One CLI run. 0 when written; -1 with nothing written and the error id in
+// *errid when the run's answer was not whole ("error_export_incomplete") or
+// more rows than LIST_ROWS_MAX pass ("error_rows_over").
+int mac_list_export(const list_view &v, const char **errid);

@@ -64,29 +64,6 @@ bool is_listed(const removal *entries, int count, const char *cmd)
     return false;
 }
 
-bool is_alnum(char c)
-{
-    return std::isalnum(static_cast<unsigned char>(c)) != 0;
-}
-
-// true when an error line of the CLI answers this entry: it names the MAC
-// (in any letter case) and, apart from it, the VLAN as a number of its own.
-// The same MAC in another VLAN, or a line that names the MAC alone, is not
-// this entry's answer.
-bool line_names(const char *line, const removal &e)
-{
-    const char *mac = strcasestr(line, e.mac);
-    if (!mac)
-        return false;
-    std::size_t mac_len = std::strlen(e.mac), vlan_len = std::strlen(e.vlan);
-    for (const char *v = std::strstr(line, e.vlan); v; v = std::strstr(v + 1, e.vlan)) {
-        bool in_mac = v + vlan_len > mac && v < mac + mac_len;
-        if (!in_mac && (v == line || !is_alnum(v[-1])) && !is_alnum(v[vlan_len]))
-            return true;
-    }
-    return false;
-}
-
 // One record per removed entry once the run's outcome is known: result and
 // err are config_run's, lines the error lines of its answer. When the CLI
 // refused some, each entry named by an error line is refused with it; an
@@ -97,20 +74,12 @@ void log_removals(const audit_who &who, const removal *entries, int count, audit
 {
     // The configuration-mode reply is the CLI refusing the whole run.
     bool per_entry = result == audit_result::refused && std::strcmp(err, "%configure_mode_inuse") != 0;
-    const char *naming[MAC_DELETE_MAX] = {};
-    const char *unnamed = per_entry && lines.count > lines.max ? err : nullptr;
-    for (int k = 0; per_entry && k < lines.count && k < lines.max; ++k) {
-        const char *text = std::strchr(lines.lines[k], '%') + 1;
-        bool named = false;
-        for (int i = 0; i < count; ++i) {
-            if (line_names(lines.lines[k], entries[i])) {
-                naming[i] = naming[i] ? naming[i] : text;
-                named = true;
-            }
-        }
-        if (!named && !unnamed)
-            unnamed = text;
-    }
+    entry_ref refs[MAC_DELETE_MAX];
+    const char *naming[MAC_DELETE_MAX];
+    int order[MAC_DELETE_MAX];
+    for (int i = 0; i < count; ++i)
+        refs[i] = {entries[i].mac, entries[i].vlan};
+    const char *unnamed = per_entry ? error_lines_attribute(lines, refs, count, naming, order) : nullptr;
     for (int i = 0; i < count; ++i) {
         audit_entry entry = {entries[i].mac, entries[i].intf, entries[i].vlan};
         if (!per_entry)

@@ -78,7 +78,7 @@ bool has_control_char(std::string_view text)
     return false;
 }
 
-bool page_body_acceptable()
+bool page_body_acceptable(unsigned long max)
 {
     std::string_view type = cgi_value(web_cgi, "CGI.ContentType", "");
     type = type.substr(0, type.find(';'));
@@ -93,7 +93,7 @@ bool page_body_acceptable()
         if (c < '0' || c > '9')
             return false;
         n = n * 10 + static_cast<unsigned long>(c - '0');
-        if (n > FORM_BODY_MAX)
+        if (n > max)
             return false;
     }
     return true;

@@ -28,9 +28,10 @@ int page_fail_no_memory();
 bool has_control_char(std::string_view text);
 
 // true when a POST's body is the form's own: application/x-www-form-urlencoded
-// of at most FORM_BODY_MAX bytes. Checked before the body is read.
+// of at most max bytes (FORM_BODY_MAX unless a form says otherwise).
+// Checked before the body is read.
 inline constexpr unsigned long FORM_BODY_MAX = 4096;
-bool page_body_acceptable();
+bool page_body_acceptable(unsigned long max = FORM_BODY_MAX);
 
 // Parses the POST body that page_body_acceptable let through, whatever
 // parameters and letter case its content type had. cgi_parse's error.

@@ -13,6 +13,7 @@
 #include <ClearSilver.h>
 
 #include <cstdio>
+#include <string_view>
 #include <strings.h>
 
 namespace {
@@ -41,6 +42,12 @@ struct list_queries {
 int serve_list(const page_request &req)
 {
     list_queries q(req);
+    if (std::string_view(cgi_value(web_cgi, "Query.format", "")) == "csv") {
+        const char *errid;
+        if (mac_list_export(q.view, &errid) != 0)
+            redirect_error(req.session_id, req.lang, errid, "%s?%s", PAGE_NAME, q.whole);
+        return 0;
+    }
     // The browser stops a larger selection before it is sent.
     char max[8];
     std::snprintf(max, sizeof max, "%d", MAC_DELETE_MAX);

@@ -53,8 +53,10 @@ TEST_F(ImishSim, RefusalsAreOneLineEachAndAddsListSorted)
     EXPECT_EQ(entries(), std::vector<std::string>());
     const std::string rows[][2] = {
         {"mac-address-table 00e0.fc0a.b1cz forward eth-0-1 vlan 10", "% Invalid MAC address 00e0.fc0a.b1cz"},
-        {add + "eth-0-25 vlan 10", "% Interface eth-0-25 does not exist"},
-        {add + "eth-0-1 vlan 99", "% VLAN 99 does not exist"},
+        {add + "eth-0-25 vlan 10", "% Cannot add 00e0.fc0a.b1c2 to VLAN 10: interface eth-0-25 does not exist"},
+        {add + "eth-0-1 vlan 99", "% Cannot add 00e0.fc0a.b1c2 to VLAN 99: VLAN 99 does not exist"},
+        {"mac-address-table 0100.5E00.0001 forward eth-0-1 vlan 1",
+         "% Cannot add 0100.5e00.0001 to VLAN 1: multicast MAC address not allowed"},
         {add + "eth-0-1 vlan 4095", "% Invalid VLAN ID 4095 (range 1-4094)"},
         {add + "eth-0-1 vlan", "% Incomplete command"},
         {"show mac address-table static vlan 99", "% VLAN 99 does not exist"},

@@ -11,6 +11,9 @@
 #include <chrono>
 #include <functional>
 #include <tuple>
+#include <set>
+#include <algorithm>
+#include <cctype>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -59,7 +62,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(imi.ok());
-        for (const char *f : {"web_mac_static_add.cs", "web_mac_static.cs", "page_layout.cs",
+        for (const char *f : {"web_mac_static_add.cs", "web_mac_static.cs", "web_mac_static_batch.cs", "page_layout.cs",
                  "lang_en.cs", "lang_cn.cs"})
             write_file(std::string("/var/www/") + f, read_file(std::string(WWW_SRC_DIR "/") + f));
         admin = login("admin", "admin");
@@ -721,6 +724,205 @@ TEST_F(PageTest, OneCliRunPerRequestAndBothPartsOfItsAnswer)
         EXPECT_EQ(r.out.find("00e0.fc0a.0001"), std::string::npos) << p.name;
         EXPECT_EQ(r.out.find("id=\"count\""), std::string::npos) << p.name;
     }
+}
+
+std::string form_encode(const std::string &text)
+{
+    std::string out;
+    char hex[4];
+    for (unsigned char c : text) {
+        if (std::isalnum(c) || c == '.' || c == '-' || c == '_') {
+            out += static_cast<char>(c);
+        } else {
+            std::snprintf(hex, sizeof hex, "%%%02X", c);
+            out += hex;
+        }
+    }
+    return out;
+}
+
+// The rows of a batch's answer: "<line> <class> <mac> <vlan> <intf>" for a
+// line that ran, "<line> invalid <why>" for one not taken.
+std::vector<std::string> batch_rows(const std::string &html)
+{
+    std::vector<std::string> rows;
+    for (std::size_t at = html.find("<tbody>"); (at = html.find("<tr class=\"", at)) != std::string::npos;) {
+        at += 11;
+        std::string cls = html.substr(at, html.find('"', at) - at);
+        std::string line = cell(html, at, "line");
+        if (cls == "invalid") {
+            cell(html, at, "text\" colspan=\"3");
+            rows.push_back(line + " invalid " + cell(html, at, "why"));
+        } else {
+            std::string mac = cell(html, at, "mac"), vlan = cell(html, at, "vlan");
+            rows.push_back(line + " " + cls + " " + mac + " " + vlan + " " + cell(html, at, "intf"));
+        }
+    }
+    return rows;
+}
+
+// Many entries at once: every line checked before anything runs, one run
+// for the whole batch, an outcome and a record for each entry.
+TEST_F(PageTest, BatchAddChecksTheWholeListAndRunsItOnce)
+{
+    const std::string sim = SIM_BIN_DIR "/imish";
+    configure("mac-address-table 00e0.fc0a.0009 forward eth-0-9 vlan 30\n");
+    std::string base = show_static();
+    struct { const char *name; std::string text, sid_of; std::vector<std::string> rows; std::string summary;
+             int runs; std::vector<std::string> added; } cases[] = {
+        {"every form, any separators, CRLF, a header, comments and blanks",
+         "MAC,VLAN,Interface\r\n00E0.FC0A.0001,10,eth-0-1\r\n\r\n# a comment\r\n  00:e0:fc:0a:00:02 ,\t1 , agg2 \r\n"
+         "00-E0-FC-0A-00-03\t20   eth-0-10\r\n",
+         "admin", {"2 added 00e0.fc0a.0001 10 eth-0-1", "5 added 00e0.fc0a.0002 1 agg2", "6 added 00e0.fc0a.0003 20 eth-0-10"},
+         "Added: 3 · refused: 0 · not known: 0 · not valid: 0", 1, {"00e0.fc0a.0001", "00e0.fc0a.0002", "00e0.fc0a.0003"}},
+        {"the same entry twice goes once", "00e0.fc0a.0001 10 eth-0-1\n00E0.FC0A.0001,10,eth-0-1\n", "admin",
+         {"1 added 00e0.fc0a.0001 10 eth-0-1", "2 added 00e0.fc0a.0001 10 eth-0-1"},
+         "Added: 2 · refused: 0 · not known: 0 · not valid: 0", 1, {"00e0.fc0a.0001"}},
+        {"the CLI refuses one line of several: the others go",
+         "00e0.fc0a.0001,10,eth-0-1\n00e0.fc0a.0002,40,eth-0-1\n00e0.fc0a.0003,1,eth-0-2\n", "admin",
+         {"1 added 00e0.fc0a.0001 10 eth-0-1", "2 refused 00e0.fc0a.0002 40 eth-0-1", "3 added 00e0.fc0a.0003 1 eth-0-2"},
+         "Added: 2 · refused: 1 · not known: 0 · not valid: 0", 1, {"00e0.fc0a.0001", "00e0.fc0a.0003"}},
+        {"each kind of bad line: nothing runs",
+         "00e0.fc0a.0001,10,eth-0-1\n00e0.fc0a.0002,10\n00e0.fc0a.000g,10,eth-0-1\n00e0.fc0a.0003,4095,eth-0-1\n"
+         "00e0.fc0a.0004,10,eth-0-01\n00e0.fc0a.0005,10,eth-0-1,x\n00e0.fc0a.0006,10,eth-0-1\x01\n00e0.fc0a.0007,,eth-0-1\n"
+         "00e0:fc0a:0008,10,eth-0-1\n00e0.fc0a.0009 10 agg1;no mac-address-table\n",
+         "admin", {"2 invalid needs exactly three fields: MAC address, VLAN, interface",
+                   "3 invalid not a MAC address (xxxx.xxxx.xxxx, xx:xx:xx:xx:xx:xx or xx-xx-xx-xx-xx-xx)",
+                   "4 invalid not a VLAN from 1 to 4094", "5 invalid not a port name of the switch&#39;s kind (eth-S-P or aggN)",
+                   "6 invalid needs exactly three fields: MAC address, VLAN, interface", "7 invalid holds a control character",
+                   "8 invalid needs exactly three fields: MAC address, VLAN, interface",
+                   "9 invalid not a MAC address (xxxx.xxxx.xxxx, xx:xx:xx:xx:xx:xx or xx-xx-xx-xx-xx-xx)",
+                   "10 invalid needs exactly three fields: MAC address, VLAN, interface"},
+         "Added: 0 · refused: 0 · not known: 0 · not valid: 9", 0, {}},
+        {"one MAC and VLAN on two interfaces: both lines, nothing runs",
+         "00e0.fc0a.0001,10,eth-0-1\n00e0.fc0a.0002,10,eth-0-2\n00E0.FC0A.0001,10,agg1\n", "admin",
+         {"1 invalid the same MAC address and VLAN as line 3, on another interface",
+          "3 invalid the same MAC address and VLAN as line 1, on another interface"},
+         "Added: 0 · refused: 0 · not known: 0 · not valid: 2", 0, {}},
+        {"no entry at all", "# nothing\n\n", "admin", {}, "Added: 0 · refused: 0 · not known: 0 · not valid: 0", 0, {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        run_process({sim, "--reset"}, {});
+        configure("mac-address-table 00e0.fc0a.0009 forward eth-0-9 vlan 30\n");
+        stub_imish("echo run >>/tmp/imish_runs\nexec " + sim + " \"$@\"\n");
+        unlink("/tmp/imish_runs");
+        syslog_catcher log;
+        proc_result r = add(admin, "operate=add_many&entries=" + form_encode(c.text));
+        path = kPath;
+        EXPECT_TRUE(is_rendered_page(r.out)) << r.out.substr(0, 300);
+        EXPECT_EQ(element_text(r.out, "summary"), c.summary);
+        EXPECT_EQ(batch_rows(r.out), c.rows);
+        EXPECT_EQ(read_file("/tmp/imish_runs"), c.runs ? "run\n" : "");
+        std::string table = show_static();
+        for (const std::string &mac : c.added)
+            EXPECT_NE(table.find(mac), std::string::npos) << mac;
+        if (c.added.empty()) {
+            EXPECT_EQ(table, base);
+        }
+        // One record per entry that ran, one for a batch refused whole.
+        std::vector<std::string> records = log.take();
+        EXPECT_EQ(records.size(), c.runs ? std::set<std::string>(c.added.begin(), c.added.end()).size() +
+                                               (std::string(c.name).find("refuses") != std::string::npos)
+                                         : 1u);
+        if (!c.runs && !records.empty()) {
+            EXPECT_NE(records[0].find("action=add result=refused reason=\"invalid_parameter\""), std::string::npos);
+        }
+    }
+
+    // The CLI's own line for the entry it refused; the records follow.
+    syslog_catcher log;
+    proc_result r = add(admin, "operate=add_many&entries=" + form_encode("00e0.fc0a.0011,40,eth-0-1\n00e0.fc0a.0012,1,eth-0-2\n"));
+    EXPECT_NE(r.out.find("<span class=\"reason\">Cannot add 00e0.fc0a.0011 to VLAN 40: VLAN 40 does not exist"),
+              std::string::npos) << r.out;
+    std::vector<std::string> records = log.take();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_NE(records[0].find("mac=\"00e0.fc0a.0011\" intf=\"eth-0-1\" vlan=\"40\" result=refused"), std::string::npos);
+    EXPECT_NE(records[1].find("mac=\"00e0.fc0a.0012\" intf=\"eth-0-2\" vlan=\"1\" result=ok"), std::string::npos);
+
+    // A run that did not complete: every entry not known, never added.
+    stub_imish(sim + " \"$@\"\nkill -9 $$\n");
+    r = add(admin, "operate=add_many&entries=" + form_encode("00e0.fc0a.0021,1,eth-0-1\n00e0.fc0a.0022,1,eth-0-1\n"), "cn");
+    path = kPath;
+    EXPECT_EQ(batch_rows(r.out), (std::vector<std::string>{"1 unknown 00e0.fc0a.0021 1 eth-0-1", "2 unknown 00e0.fc0a.0022 1 eth-0-1"}));
+    EXPECT_NE(r.out.find("id=\"batch_failure\">无法读取交换机的完整应答"), std::string::npos);
+    EXPECT_EQ(element_text(r.out, "summary"), "已添加 0 个 · 被拒绝 0 个 · 结果未知 2 个 · 无效 0 个");
+    for (const std::string &rec : log.take())
+        EXPECT_NE(rec.find("result=unknown reason=\"cli_no_answer\""), std::string::npos) << rec;
+
+    // A limited session, and the limits: nothing runs, a clear error.
+    std::string many;
+    for (int i = 0; i <= 1024; ++i) {
+        char line[40];
+        std::snprintf(line, sizeof line, "00e0.fc0b.%04x,1,eth-0-1\n", i);
+        many += line;
+    }
+    const std::string back = "web_mac_static_add.cgi%3F";
+    stub_imish("echo run >>/tmp/imish_runs\nexec " + sim + " \"$@\"\n");
+    unlink("/tmp/imish_runs");
+    EXPECT_EQ(add(guest, "operate=add_many&entries=00e0.fc0a.0031,1,eth-0-1").out,
+              error_redirect(guest, "en", "error_no_privilege", back));
+    EXPECT_EQ(add(admin, "operate=add_many&entries=" + form_encode(many)).out,
+              error_redirect(admin, "en", "error_batch_too_large", back));
+    EXPECT_EQ(add(admin, "operate=add_many&entries=" + std::string(64 * 1024, 'x')).out,
+              error_redirect(admin, "en", "error_batch_too_large", back));
+    // A single add keeps its own 4 KiB.
+    EXPECT_EQ(add(admin, "addr0=00e0&addr1=fc0a&addr2=0031&intf_name=eth-0-1&vlan=1&pad=" + std::string(5000, 'x')).out,
+              error_redirect(admin, "en", "invalid_parameter", back));
+    path = kPath;
+    EXPECT_EQ(read_file("/tmp/imish_runs"), "");
+    EXPECT_EQ(show_static().find("00e0.fc0a.0031"), std::string::npos);
+}
+
+// The table exported as the add page takes it back: every entry that passes
+// the filters, in the view's order, across all pages, in one run; and the
+// export sent back re-makes the table.
+TEST_F(PageTest, ExportIsWhatTheBatchTakesBack)
+{
+    std::string cmds;
+    for (int i = 0; i < 60; ++i) {
+        char line[80];
+        std::snprintf(line, sizeof line, "mac-address-table 00e0.fc0a.%04x forward %s vlan %s\n", (i * 7) % 60,
+                      i % 3 ? "eth-0-2" : "agg3", i % 2 ? "10" : "1");
+        cmds += line;
+    }
+    configure(cmds);
+    const std::string q = "sessionId=" + admin + "&lang=en";
+    stub_imish("echo run >>/tmp/imish_runs\nexec " SIM_BIN_DIR "/imish \"$@\"\n");
+    proc_result r = listing("GET", q + "&sort=mac&order=desc&page=2&format=csv");
+    path = kPath;
+    EXPECT_EQ(read_file("/tmp/imish_runs"), "run\n");
+    std::size_t blank = r.out.find("\r\n\r\n");
+    ASSERT_NE(blank, std::string::npos);
+    EXPECT_EQ(r.out.substr(0, blank + 4), "Content-Type: text/csv; charset=utf-8\r\n"
+                                          "Content-Disposition: attachment; filename=\"static-mac-table.csv\"\r\n"
+                                          "Cache-Control: no-store\r\n\r\n");
+    std::string csv = r.out.substr(blank + 4);
+    EXPECT_EQ(csv.rfind("mac,vlan,interface\r\n00e0.fc0a.003b,10,", 0), 0u) << csv.substr(0, 80);
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 61);
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\r'), 61);
+    EXPECT_EQ(csv.find_first_of("=+@\""), std::string::npos);
+    // Filtered: the same filters as the view.
+    r = listing("GET", q + "&vlan=10&intf_name=agg3&format=csv");
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 4 + 1 + 10) << r.out;
+
+    // Round trip: empty the table, send the export back, the same table.
+    std::string before = show_static();
+    run_process({SIM_BIN_DIR "/imish", "--reset"}, {});
+    r = add(admin, "operate=add_many&entries=" + form_encode(csv));
+    EXPECT_EQ(element_text(r.out, "summary"), "Added: 60 · refused: 0 · not known: 0 · not valid: 0");
+    EXPECT_EQ(show_static(), before);
+
+    // The listing links to its export, with its view.
+    r = listing("GET", q + "&vlan=10&sort=intf");
+    EXPECT_NE(r.out.find("id=\"export_link\" href=\"web_mac_static.cgi?sessionId=" + admin +
+                         "&amp;lang=en&amp;vlan=10&amp;sort=intf&amp;order=asc&amp;per_page=50&amp;page=1&amp;format=csv\""),
+              std::string::npos);
+    // An answer not whole is no export.
+    stub_imish(SIM_BIN_DIR "/imish \"$@\" | head -n 3\n");
+    r = listing("GET", q + "&format=csv");
+    EXPECT_EQ(r.out, error_redirect(admin, "en", "error_export_incomplete", "web_mac_static.cgi%3FsessionId%3D" + admin +
+                                    "%26lang%3Den%26order%3Dasc%26per_page%3D50%26page%3D1"));
 }
 
 TEST_F(PageTest, BusySessionReturnsToTheRequestedPage)

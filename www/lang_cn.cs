@@ -38,3 +38,35 @@
 <?cs def:rows_over_text(max) ?>符合条件的表项超过 <?cs var:max ?> 个，本页无法排序和计数：请缩小筛选范围（VLAN、接口或MAC地址）。<?cs /def ?>
 <?cs set:L.mac_invalid = "请输入四位十六进制数（0-9、a-f）" ?>
 <?cs set:L.vlan_invalid = "请输入 1 到 4094 之间的 VLAN" ?>
+<?cs set:L.add_many_title = "批量添加表项" ?>
+<?cs set:L.entries_hint = "每行一个表项：MAC地址、VLAN、接口，以逗号、制表符或空格分隔。以 # 开头的行被跳过；从地址表导出的文件可以直接载入。" ?>
+<?cs set:L.entries_file = "载入文件" ?>
+<?cs set:L.add_many = "全部添加" ?>
+<?cs set:L.batch_line = "第 %d 行：" ?>
+<?cs set:L.fault.control = "含有控制字符" ?>
+<?cs set:L.fault.fields = "需要正好三个字段：MAC地址、VLAN、接口" ?>
+<?cs set:L.fault.mac = "不是MAC地址（xxxx.xxxx.xxxx、xx:xx:xx:xx:xx:xx 或 xx-xx-xx-xx-xx-xx）" ?>
+<?cs set:L.fault.vlan = "不是 1 到 4094 之间的 VLAN" ?>
+<?cs set:L.fault.intf = "不是交换机的端口名（eth-S-P 或 aggN）" ?>
+<?cs set:L.fault.conflict = "与第 %d 行的MAC地址和VLAN相同，但接口不同" ?>
+<?cs set:L.fault.too_many = "超过 %d 个表项，请分批发送" ?>
+<?cs set:L.fault.too_long = "列表超过 64 KiB，请分批发送" ?>
+<?cs set:L.batch_title = "批量添加结果" ?>
+<?cs set:L.outcome.added = "已添加" ?>
+<?cs set:L.outcome.refused = "被拒绝" ?>
+<?cs set:L.outcome.unknown = "结果未知" ?>
+<?cs set:L.outcome.invalid = "无效" ?>
+<?cs set:L.line = "行" ?>
+<?cs set:L.outcome_head = "结果" ?>
+<?cs set:L.same_entry = "与第 %d 行是同一表项" ?>
+<?cs set:L.batch_invalid = "未添加任何表项：以下各行无效。请修改后重新发送。" ?>
+<?cs set:L.batch_empty = "列表中没有表项；未添加任何表项。" ?>
+<?cs set:L.batch_failure.cli_timeout = "交换机没有及时响应：以下各表项可能已经添加，也可能没有，请查看地址表。" ?>
+<?cs set:L.batch_failure.cli_no_answer = "无法读取交换机的完整应答：以下各表项可能已经添加，也可能没有，请查看地址表。" ?>
+<?cs set:L.batch_failure.cli_unavailable = "交换机命令行无法运行：未添加任何表项。" ?>
+<?cs set:L.batch_failure.configure_mode_inuse = "另一个用户正在使用配置模式：未添加任何表项。" ?>
+<?cs set:L.batch_again = "继续添加表项" ?>
+<?cs def:batch_summary(added, refused, unknown, invalid) ?>已添加 <?cs var:added ?> 个 · 被拒绝 <?cs var:refused ?> 个 · 结果未知 <?cs var:unknown ?> 个 · 无效 <?cs var:invalid ?> 个<?cs /def ?>
+<?cs def:conflict_text(n) ?>与第 <?cs var:n ?> 行的MAC地址和VLAN相同，但接口不同<?cs /def ?>
+<?cs def:same_entry_text(n) ?>与第 <?cs var:n ?> 行是同一表项<?cs /def ?>
+<?cs set:L.export = "导出为 CSV" ?>

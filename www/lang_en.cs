@@ -38,3 +38,35 @@
 <?cs def:rows_over_text(max) ?>More than <?cs var:max ?> entries match, more than this page can sort and count: narrow the filter (VLAN, interface or MAC address).<?cs /def ?>
 <?cs set:L.mac_invalid = "Four hex digits (0-9, a-f)" ?>
 <?cs set:L.vlan_invalid = "A VLAN from 1 to 4094" ?>
+<?cs set:L.add_many_title = "Add several entries" ?>
+<?cs set:L.entries_hint = "One entry a line: MAC address, VLAN, interface, separated by commas, tabs or blanks. Lines starting with # are skipped; a file exported from the table can be loaded as it is." ?>
+<?cs set:L.entries_file = "Load a file" ?>
+<?cs set:L.add_many = "Add all" ?>
+<?cs set:L.batch_line = "Line %d: " ?>
+<?cs set:L.fault.control = "holds a control character" ?>
+<?cs set:L.fault.fields = "needs exactly three fields: MAC address, VLAN, interface" ?>
+<?cs set:L.fault.mac = "not a MAC address (xxxx.xxxx.xxxx, xx:xx:xx:xx:xx:xx or xx-xx-xx-xx-xx-xx)" ?>
+<?cs set:L.fault.vlan = "not a VLAN from 1 to 4094" ?>
+<?cs set:L.fault.intf = "not a port name of the switch's kind (eth-S-P or aggN)" ?>
+<?cs set:L.fault.conflict = "the same MAC address and VLAN as line %d, on another interface" ?>
+<?cs set:L.fault.too_many = "more than %d entries; send them in parts" ?>
+<?cs set:L.fault.too_long = "the list is longer than 64 KiB; send it in parts" ?>
+<?cs set:L.batch_title = "Several entries added" ?>
+<?cs set:L.outcome.added = "added" ?>
+<?cs set:L.outcome.refused = "refused" ?>
+<?cs set:L.outcome.unknown = "not known" ?>
+<?cs set:L.outcome.invalid = "not valid" ?>
+<?cs set:L.line = "Line" ?>
+<?cs set:L.outcome_head = "Outcome" ?>
+<?cs set:L.same_entry = "the same entry as line %d" ?>
+<?cs set:L.batch_invalid = "Nothing was added: the lines below are not valid. Mend them and send the list again." ?>
+<?cs set:L.batch_empty = "The list holds no entries; nothing was added." ?>
+<?cs set:L.batch_failure.cli_timeout = "The switch did not answer in time: each entry below may or may not have been added; check the table." ?>
+<?cs set:L.batch_failure.cli_no_answer = "The switch's answer could not be read in full: each entry below may or may not have been added; check the table." ?>
+<?cs set:L.batch_failure.cli_unavailable = "The switch's command line could not run: nothing was added." ?>
+<?cs set:L.batch_failure.configure_mode_inuse = "Another user holds configuration mode: nothing was added." ?>
+<?cs set:L.batch_again = "Add more entries" ?>
+<?cs def:batch_summary(added, refused, unknown, invalid) ?>Added: <?cs var:added ?> · refused: <?cs var:refused ?> · not known: <?cs var:unknown ?> · not valid: <?cs var:invalid ?><?cs /def ?>
+<?cs def:conflict_text(n) ?>the same MAC address and VLAN as line <?cs var:n ?>, on another interface<?cs /def ?>
+<?cs def:same_entry_text(n) ?>the same entry as line <?cs var:n ?><?cs /def ?>
+<?cs set:L.export = "Export as CSV" ?>

@@ -30,6 +30,7 @@ def:pager_link(id, link, label) ?><?cs if:link ?><a id="<?cs var:id ?>" href="we
 if:?entries_listed ?>
 <div class="view">
  <p id="count" class="count"><?cs call:count_text(view.first, view.last, view.count) ?></p>
+ <a id="export_link" href="web_mac_static.cgi?<?cs var:listquery ?>&amp;format=csv" download><?cs var:L.export ?></a>
  <form id="per_page_form" method="get" action="web_mac_static.cgi">
   <input type="hidden" name="sessionId" value="<?cs var:sessionId ?>">
   <input type="hidden" name="lang" value="<?cs var:lang ?>"><?cs call:filter_fields() ?><?cs call:view_fields(0) ?>

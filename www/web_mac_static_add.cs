@@ -28,6 +28,90 @@
  <button type="submit" id="add_bn" name="add_bn" value="add"><?cs var:L.add ?></button>
 </div>
 </form>
+<form id="add_many_form" method="post" action="web_mac_static_add.cgi?sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:lang ?>"
+ data-line="<?cs var:L.batch_line ?>" data-control="<?cs var:L.fault.control ?>" data-fields="<?cs var:L.fault.fields ?>"
+ data-mac="<?cs var:L.fault.mac ?>" data-vlan="<?cs var:L.fault.vlan ?>" data-intf="<?cs var:L.fault.intf ?>"
+ data-conflict="<?cs var:L.fault.conflict ?>" data-too-many="<?cs var:L.fault.too_many ?>" data-too-long="<?cs var:L.fault.too_long ?>"
+ data-max="<?cs var:batch_max ?>" data-body-max="<?cs var:batch_body_max ?>">
+<h2><?cs var:L.add_many_title ?></h2>
+<input type="hidden" name="operate" value="add_many">
+<p><small><?cs var:L.entries_hint ?></small></p>
+<textarea id="entries" name="entries" rows="8" cols="60" spellcheck="false" autocomplete="off" placeholder="00e0.fc0a.0001, 10, eth-0-1"></textarea>
+<div class="row">
+ <label for="entries_file"><?cs var:L.entries_file ?></label>
+ <input type="file" id="entries_file" accept=".csv,.txt,text/csv,text/plain">
+</div>
+<ul id="entries_errors" class="field-error" aria-live="polite"></ul>
+<div class="actions">
+ <button type="submit" id="add_many_bn"><?cs var:L.add_many ?></button>
+</div>
+</form>
+<script>
+// The list is checked here by the rules the switch's page holds it to, and
+// each bad line is named before anything is sent; the page checks again.
+(function () {
+  var form = document.getElementById('add_many_form');
+  var text = document.getElementById('entries');
+  var list = document.getElementById('entries_errors');
+  var d = form.dataset;
+  var MAC = /^(?:[0-9a-f]{4}\.[0-9a-f]{4}\.[0-9a-f]{4}|[0-9a-f]{2}([:-])[0-9a-f]{2}(?:\1[0-9a-f]{2}){4})$/i;
+  var VLAN = /^(?:[1-9][0-9]{0,2}|[1-3][0-9]{3}|40[0-8][0-9]|409[0-4])$/;
+  var INTF = /^(?:eth-(?:0|[1-9][0-9]{0,2})-(?:0|[1-9][0-9]{0,2})|agg(?:0|[1-9][0-9]{0,2}))$/;
+  function canonical(mac) {
+    var hex = mac.toLowerCase().replace(/[.:-]/g, '');
+    return hex.slice(0, 4) + '.' + hex.slice(4, 8) + '.' + hex.slice(8);
+  }
+  function faults() {
+    var out = [], seen = {}, entries = 0;
+    text.value.split('\n').forEach(function (raw, i) {
+      var n = i + 1, line = raw.replace(/\r$/, '').replace(/^[ \t]+|[ \t]+$/g, '');
+      if (line === '' || line[0] === '#' || (n === 1 && /^mac\s*,\s*vlan\s*,\s*interface$/i.test(line))) return;
+      entries++;
+      var why = null, f = line.split(/[ \t]*,[ \t]*|[ \t]+/);
+      if (/[\x00-\x08\x0a-\x1f\x7f]/.test(line)) why = d.control;
+      else if (f.length !== 3 || f.some(function (x) { return x === ''; })) why = d.fields;
+      else if (!MAC.test(f[0])) why = d.mac;
+      else if (!VLAN.test(f[1])) why = d.vlan;
+      else if (!INTF.test(f[2])) why = d.intf;
+      if (!why) {
+        var key = canonical(f[0]) + ' ' + f[1], first = seen[key];
+        if (!first) seen[key] = {n: n, intf: f[2]};
+        else if (first.intf !== f[2]) {
+          out.push([first.n, d.conflict.replace('%d', n)]);
+          why = d.conflict.replace('%d', first.n);
+        }
+      }
+      if (why) out.push([n, why]);
+    });
+    out.sort(function (a, b) { return a[0] - b[0]; });
+    var notes = out.map(function (o) { return d.line.replace('%d', o[0]) + o[1]; });
+    if (entries > Number(d.max)) notes.unshift(d.tooMany.replace('%d', d.max));
+    if (encodeURIComponent(text.value).length + 64 > Number(d.bodyMax)) notes.unshift(d.tooLong);
+    return notes;
+  }
+  function show(notes) {
+    list.textContent = '';
+    notes.forEach(function (t) {
+      var li = document.createElement('li');
+      li.textContent = t;
+      list.appendChild(li);
+    });
+  }
+  form.addEventListener('submit', function (ev) {
+    var notes = faults();
+    show(notes);
+    if (notes.length) ev.preventDefault();
+  });
+  text.addEventListener('input', function () { if (list.firstChild) show(faults()); });
+  document.getElementById('entries_file').addEventListener('change', function (ev) {
+    var file = ev.target.files[0];
+    if (!file) return;
+    var reader = new FileReader();
+    reader.onload = function () { text.value = reader.result; show(faults()); };
+    reader.readAsText(file);
+  });
+})();
+</script>
 <?cs else ?>
 <p class="warn" id="no_privilege"><?cs var:L.no_privilege ?></p>
 <?cs /if ?>

@@ -139,27 +139,43 @@ void show_mac_static(cli_session &s, const cmd_args &a)
     }
 }
 
-// mac-address-table MAC forward IFNAME vlan VID
+// mac-address-table MAC forward IFNAME vlan VID. A command that parses but
+// cannot be carried out is refused in a line that names its entry, MAC and
+// VLAN, as a removal's refusals do: in a file of many adds each refusal
+// tells which one it answers.
 void mac_add(cli_session &s, const cmd_args &a)
 {
     std::uint8_t addr[6];
-    int port, vid;
+    int vid;
     if (!need_words(s, a, 5) || !expect_keyword(s, a.word[1], "forward") ||
         !expect_keyword(s, a.word[3], "vlan") || !valid_mac(s, a.word[0], addr))
         return;
-    if (addr[0] & 1) {
-        s.out.error("Multicast MAC address not allowed");
+    if (sw_parse_vlan(a.word[4], vid) != 0) {
+        s.out.error("Invalid VLAN ID %s (range %d-%d)", a.word[4], SW_VLAN_MIN, SW_VLAN_MAX);
         return;
     }
+    char mac[SW_MAC_TEXT_SIZE];
+    sw_format_mac(addr, mac);
     static constexpr std::uint8_t zero[6] = {};
-    if (std::memcmp(addr, zero, sizeof zero) == 0) {
-        s.out.error("All-zero MAC address not allowed");
-        return;
+    int port = sw_find_port(s.st, a.word[2]);
+    const char *why = nullptr;
+    char reason[96];
+    if (addr[0] & 1) {
+        why = "multicast MAC address not allowed";
+    } else if (std::memcmp(addr, zero, sizeof zero) == 0) {
+        why = "all-zero MAC address not allowed";
+    } else if (port < 0) {
+        std::snprintf(reason, sizeof reason, "interface %s does not exist", a.word[2]);
+        why = reason;
+    } else if (!sw_has_vlan(s.st, vid)) {
+        std::snprintf(reason, sizeof reason, "VLAN %d does not exist", vid);
+        why = reason;
+    } else if (sw_mac_set(s.st, vid, addr, port) == mac_set_result::full) {
+        std::snprintf(reason, sizeof reason, "MAC address table is full (%d entries)", SW_MAX_MACS);
+        why = reason;
     }
-    if (!existing_port(s, a.word[2], port) || !existing_vlan(s, a.word[4], vid))
-        return;
-    if (sw_mac_set(s.st, vid, addr, port) == mac_set_result::full)
-        s.out.error("MAC address table is full (%d entries)", SW_MAX_MACS);
+    if (why)
+        s.out.error("Cannot add %s to VLAN %d: %s", mac, vid, why);
 }
 
 // no mac-address-table MAC [forward IFNAME] vlan VID

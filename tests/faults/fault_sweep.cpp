@@ -469,7 +469,7 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
     mkdir("/tmp/sweep", 0755);
     mkdir(kStubDir.c_str(), 0755);
     write_file(kStubDir + "/imish", kStub, 0755);
-    for (const char *f : {"web_mac_static_add.cs", "web_mac_static.cs", "page_layout.cs", "lang_en.cs", "lang_cn.cs"})
+    for (const char *f : {"web_mac_static_add.cs", "web_mac_static.cs", "web_mac_static_batch.cs", "page_layout.cs", "lang_en.cs", "lang_cn.cs"})
         write_file(std::string("/var/www/") + f, read_file(std::string(WWW_SRC_DIR "/") + f));
     char sid[32] = {}, err[500] = {};
     ASSERT_EQ(imi_login("admin", "admin", "127.0.0.1", sid, err), 0) << err;

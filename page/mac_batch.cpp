@@ -1,0 +1,398 @@
+// A batch of static entries: read and checked whole, then one configuration
+// run, and an outcome for each entry.
+#include "mac_batch.h"
+
+#include "audit_log.h"
+#include "cgi_value.h"
+#include "cli_runner.h"
+#include "web_state.h"
+
+#include <ClearSilver.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+namespace {
+
+constexpr char BATCH_TOO_LARGE[] = "error_batch_too_large";
+constexpr std::string_view FAULT_WORDS[] = {"", "control", "fields", "mac", "vlan", "intf", "conflict"};
+
+struct free_deleter {
+    void operator()(void *p) const { std::free(p); }
+};
+template <typename T> using heap_array = std::unique_ptr<T[], free_deleter>;
+template <typename T> heap_array<T> heap_alloc(std::size_t n)
+{
+    return heap_array<T>(static_cast<T *>(std::malloc(sizeof(T) * n)));
+}
+
+bool is_blank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trim(std::string_view s)
+{
+    while (!s.empty() && is_blank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && is_blank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// The fields of a line: a comma (blanks around it do not count) or a run of
+// blanks separates two. At most four are kept; their count, up to five.
+int split_fields(std::string_view s, std::string_view (&f)[4])
+{
+    int n = 0;
+    std::size_t i = 0;
+    while (true) {
+        std::size_t start = i;
+        while (i < s.size() && s[i] != ',' && !is_blank(s[i]))
+            ++i;
+        // Not substr(): its range check alone would link the C++ exception
+        // runtime into the pages.
+        if (n < 4)
+            f[n] = std::string_view(s.data() + start, i - start);
+        if (++n > 4)
+            return n;
+        std::size_t j = i;
+        while (j < s.size() && is_blank(s[j]))
+            ++j;
+        if (j < s.size() && s[j] == ',') {
+            ++j;
+            while (j < s.size() && is_blank(s[j]))
+                ++j;
+        } else if (j == s.size()) {
+            return n;
+        }
+        i = j;
+    }
+}
+
+bool is_hex(char c)
+{
+    return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+// A MAC in the switch's form, in the form with colons or with hyphens; into
+// out as lower-case xxxx.xxxx.xxxx.
+bool mac_normalize(std::string_view mac, char (&out)[MAC_TEXT_SIZE])
+{
+    char digits[12];
+    std::size_t n = 0;
+    if (mac.size() == 14) {
+        if (!mac_text_valid(mac))
+            return false;
+        for (char c : mac)
+            if (c != '.')
+                digits[n++] = c;
+    } else if (mac.size() == 17 && (mac[2] == ':' || mac[2] == '-')) {
+        for (std::size_t i = 0; i < mac.size(); ++i) {
+            bool separator = i % 3 == 2;
+            if (separator ? mac[i] != mac[2] : !is_hex(mac[i]))
+                return false;
+            if (!separator)
+                digits[n++] = mac[i];
+        }
+    } else {
+        return false;
+    }
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < 12; ++i) {
+        if (i == 4 || i == 8)
+            out[k++] = '.';
+        out[k++] = static_cast<char>(std::tolower(static_cast<unsigned char>(digits[i])));
+    }
+    out[k] = '\0';
+    return true;
+}
+
+bool has_control(std::string_view s)
+{
+    for (unsigned char c : s)
+        if ((c < 0x20 && c != '\t') || c == 0x7f)
+            return true;
+    return false;
+}
+
+template <std::size_t N> void copy_text(char (&out)[N], std::string_view s)
+{
+    std::size_t n = std::min(s.size(), N - 1);
+    std::memcpy(out, s.data(), n);
+    out[n] = '\0';
+}
+
+// The header line an export begins with, in any case and spacing.
+bool is_header(std::string_view line)
+{
+    std::string_view f[4];
+    if (split_fields(line, f) != 3)
+        return false;
+    const std::string_view names[] = {"mac", "vlan", "interface"};
+    for (int i = 0; i < 3; ++i)
+        if (f[i].size() != names[i].size() || strncasecmp(f[i].data(), names[i].data(), f[i].size()) != 0)
+            return false;
+    return true;
+}
+
+// Checks one line that holds an entry into l.
+void line_check(std::string_view line, batch_line *l)
+{
+    l->fault = batch_fault::none;
+    l->other = 0;
+    l->mac[0] = l->vlan[0] = l->intf[0] = '\0';
+    copy_text(l->text, line);
+    std::string_view f[4];
+    if (has_control(line))
+        l->fault = batch_fault::control;
+    else if (split_fields(line, f) != 3 || f[0].empty() || f[1].empty() || f[2].empty())
+        l->fault = batch_fault::fields;
+    else if (!mac_normalize(f[0], l->mac))
+        l->fault = batch_fault::mac;
+    else if (!vlan_text_valid(f[1]))
+        l->fault = batch_fault::vlan;
+    else if (!intf_name_valid(f[2]))
+        l->fault = batch_fault::intf;
+    if (l->fault == batch_fault::none) {
+        copy_text(l->vlan, f[1]);
+        copy_text(l->intf, f[2]);
+    }
+    // A control character is not shown as it is.
+    for (char *c = l->text; *c; ++c)
+        if (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7f)
+            *c = '?';
+}
+
+// Lines that name one MAC and VLAN: the same interface again is a repeat of
+// the first, another interface a conflict of both.
+void find_repeats(batch_line *lines, int count)
+{
+    heap_array<int> order = heap_alloc<int>(static_cast<std::size_t>(count) + 1);
+    int n = 0;
+    for (int i = 0; i < count; ++i)
+        if (lines[i].fault == batch_fault::none)
+            order[n++] = i;
+    auto key_less = [&](int a, int b) {
+        int c = std::strcmp(lines[a].mac, lines[b].mac);
+        if (c == 0)
+            c = std::strcmp(lines[a].vlan, lines[b].vlan);
+        return c != 0 ? c < 0 : a < b;
+    };
+    std::sort(order.get(), order.get() + n, key_less);
+    for (int k = 1; k < n; ++k) {
+        batch_line &first = lines[order[k - 1]], &l = lines[order[k]];
+        if (std::strcmp(first.mac, l.mac) != 0 || std::strcmp(first.vlan, l.vlan) != 0)
+            continue;
+        // A run of lines on one MAC and VLAN: each is held against the
+        // run's first line, in the order of the text.
+        int head = k - 1;
+        while (head > 0 && std::strcmp(lines[order[head - 1]].mac, l.mac) == 0 &&
+               std::strcmp(lines[order[head - 1]].vlan, l.vlan) == 0)
+            --head;
+        batch_line &h = lines[order[head]];
+        if (std::strcmp(h.intf, l.intf) == 0 && h.fault == batch_fault::none) {
+            l.other = h.number;
+        } else {
+            l.fault = batch_fault::conflict;
+            l.other = h.number;
+            if (h.fault == batch_fault::none || h.fault == batch_fault::conflict) {
+                h.fault = batch_fault::conflict;
+                h.other = l.number;
+            }
+        }
+    }
+}
+
+// What became of one line of a batch that ran.
+struct line_outcome {
+    const char *cls;     // added, refused, unknown
+    const char *reason;  // the CLI's line or the runner's error id, or null
+    audit_result result;
+};
+
+bool store_row(int row, const batch_line &l, const char *cls, const char *reason)
+{
+    // The CLI's line as the error page shows it: no leading blanks, no line end.
+    char said[CLI_LINE_SIZE] = "";
+    if (reason) {
+        while (*reason == ' ')
+            ++reason;
+        copy_text(said, std::string_view(reason, std::strcspn(reason, "\r\n")));
+    }
+    reason = said;
+    char key[KEY_BUF_SIZE];
+    char number[12], other[12];
+    std::snprintf(number, sizeof number, "%d", l.number);
+    std::snprintf(other, sizeof other, "%d", l.other);
+    const struct { const char *field, *value; } fields[] = {
+        {"line", number},
+        {"class", cls},
+        {"mac", l.mac},
+        {"vlan", l.vlan},
+        {"intf", l.intf},
+        {"reason", reason},
+        {"fault", l.fault == batch_fault::none ? nullptr : FAULT_WORDS[static_cast<int>(l.fault)].data()},
+        {"other", l.other ? other : nullptr},
+        {"text", l.fault == batch_fault::none ? nullptr : l.text},
+    };
+    for (const auto &f : fields) {
+        if (!f.value || !*f.value)
+            continue;
+        row_key(key, "result", row, f.field);
+        if (!cgi_set(web_cgi, key, f.value))
+            return false;
+    }
+    return true;
+}
+
+bool store_counts(int added, int refused, int unknown, int invalid)
+{
+    const struct { const char *key; int n; } counts[] = {
+        {"batch.added", added}, {"batch.refused", refused}, {"batch.unknown", unknown}, {"batch.invalid", invalid}};
+    for (const auto &c : counts) {
+        char n[12];
+        std::snprintf(n, sizeof n, "%d", c.n);
+        if (!cgi_set(web_cgi, c.key, n))
+            return false;
+    }
+    return true;
+}
+
+// A batch with lines not taken: nothing runs, and each such line is shown.
+bool answer_invalid(const batch_line *lines, int count)
+{
+    int row = 0;
+    for (int i = 0; i < count; ++i)
+        if (lines[i].fault != batch_fault::none && !store_row(++row, lines[i], "invalid", nullptr))
+            return false;
+    return store_counts(0, 0, 0, row) && cgi_set(web_cgi, "batch.state", "invalid");
+}
+
+// Runs the batch's entries, one command each in the order of the lines, in
+// one configuration run, and stores each line's outcome.
+bool run_batch(const audit_who &who, const batch_line *lines, int count)
+{
+    heap_array<char[CMD_BUF_SIZE]> cmds = heap_alloc<char[CMD_BUF_SIZE]>(static_cast<std::size_t>(count));
+    heap_array<const char *> cmd_list = heap_alloc<const char *>(static_cast<std::size_t>(count));
+    heap_array<entry_ref> refs = heap_alloc<entry_ref>(static_cast<std::size_t>(count));
+    heap_array<int> entry_of = heap_alloc<int>(static_cast<std::size_t>(count));
+    heap_array<int> line_of = heap_alloc<int>(static_cast<std::size_t>(count));
+    heap_array<char[CLI_LINE_SIZE]> error_text = heap_alloc<char[CLI_LINE_SIZE]>(static_cast<std::size_t>(count) + 1);
+    if (!cmds || !cmd_list || !refs || !entry_of || !line_of || !error_text)
+        return false;
+    int entries = 0;
+    for (int i = 0; i < count; ++i) {
+        const batch_line &l = lines[i];
+        if (l.other) {
+            // A repeat: the entry of the line it repeats.
+            for (int j = 0; j < i; ++j)
+                if (lines[j].number == l.other)
+                    entry_of[i] = entry_of[j];
+            continue;
+        }
+        std::snprintf(cmds[entries], CMD_BUF_SIZE, "mac-address-table %s forward %s vlan %s", l.mac, l.intf, l.vlan);
+        cmd_list[entries] = cmds[entries];
+        refs[entries] = {l.mac, l.vlan};
+        line_of[entries] = i;
+        entry_of[i] = entries++;
+    }
+    char err[CLI_ERROR_SIZE];
+    cli_error_lines errors = {error_text.get(), count + 1, 0};
+    audit_result result;
+    config_run(cmd_list.get(), entries, err, &result, &errors);
+    // The configuration-mode reply is the CLI refusing the whole run.
+    bool per_entry = result == audit_result::refused && std::strcmp(err, "%configure_mode_inuse") != 0;
+    heap_array<const char *> naming = heap_alloc<const char *>(static_cast<std::size_t>(entries) + 1);
+    heap_array<int> order = heap_alloc<int>(static_cast<std::size_t>(entries) + 1);
+    if (!naming || !order)
+        return false;
+    const char *unnamed = per_entry ? error_lines_attribute(errors, refs.get(), entries, naming.get(), order.get()) : nullptr;
+    // A run that did not complete, or that the CLI refused whole: the page
+    // says what that means for every line.
+    if (!per_entry && result != audit_result::ok && !cgi_set(web_cgi, "batch.failure", err[0] == '%' ? err + 1 : err))
+        return false;
+    int counts[3] = {};
+    const char *const classes[] = {"added", "refused", "unknown"};
+    for (int e = 0; e < entries; ++e) {
+        line_outcome o;
+        if (!per_entry)
+            o = {result == audit_result::ok ? classes[0] : result == audit_result::unknown ? classes[2] : classes[1],
+                 result == audit_result::ok ? nullptr : audit_reason(err), result};
+        else if (naming[e])
+            o = {classes[1], naming[e], audit_result::refused};
+        else if (unnamed)
+            o = {classes[2], unnamed, audit_result::unknown};
+        else
+            o = {classes[0], nullptr, audit_result::ok};
+        const batch_line &l = lines[line_of[e]];
+        audit_entry entry = {l.mac, l.intf, l.vlan};
+        audit_log(who, "add", &entry, o.result, o.reason);
+        for (int i = 0; i < count; ++i) {
+            if (entry_of[i] != e)
+                continue;
+            ++counts[o.cls == classes[0] ? 0 : o.cls == classes[1] ? 1 : 2];
+            if (!store_row(i + 1, lines[i], o.cls, o.reason))
+                return false;
+        }
+    }
+    return store_counts(counts[0], counts[1], counts[2], 0) && cgi_set(web_cgi, "batch.state", "ran");
+}
+
+} // namespace
+
+int batch_parse(const char *text, batch_line *lines, int max)
+{
+    int count = 0;
+    int number = 0;
+    for (std::string_view rest = text ? text : ""; !rest.empty() || number == 0;) {
+        std::size_t end = std::min(rest.find('\n'), rest.size());
+        std::string_view line(rest.data(), end);
+        rest.remove_prefix(end == rest.size() ? end : end + 1);
+        ++number;
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        std::string_view t = trim(line);
+        if (t.empty() || t[0] == '#' || (number == 1 && is_header(t)))
+            continue;
+        if (count == max)
+            return -1;
+        batch_line &l = lines[count++];
+        l.number = number;
+        line_check(t, &l);
+    }
+    find_repeats(lines, count);
+    return count;
+}
+
+int mac_batch_add(const audit_who &who, char *err)
+{
+    heap_array<batch_line> lines = heap_alloc<batch_line>(MAC_BATCH_MAX);
+    if (!lines)
+        return -1;
+    int count = batch_parse(cgi_value(web_cgi, "Query.entries", ""), lines.get(), MAC_BATCH_MAX);
+    if (count < 0) {
+        std::snprintf(err, CLI_ERROR_SIZE, "%s", BATCH_TOO_LARGE);
+        audit_log(who, "add", nullptr, audit_result::refused, BATCH_TOO_LARGE);
+        return -1;
+    }
+    bool whole = true;
+    if (count == 0 || std::any_of(lines.get(), lines.get() + count,
+                                  [](const batch_line &l) { return l.fault != batch_fault::none; })) {
+        // Nothing runs: the batch is taken whole or not at all.
+        audit_log(who, "add", nullptr, audit_result::refused, INVALID_PARAMETER);
+        whole = count == 0 ? store_counts(0, 0, 0, 0) && cgi_set(web_cgi, "batch.state", "empty")
+                           : answer_invalid(lines.get(), count);
+    } else {
+        whole = run_batch(who, lines.get(), count);
+    }
+    // A page that could not hold every row warns instead of showing fewer.
+    if (!whole)
+        cli_failure_note(-1, {"result", "batch"});
+    return 0;
+}

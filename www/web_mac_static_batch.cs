@@ -1,0 +1,27 @@
+<?cs include:"lang_" + lang + ".cs" ?><?cs include:"page_layout.cs" ?><?cs call:page_top(L.batch_title, ?batch.state) ?><?cs
+if:?batch.state ?>
+<p id="summary" class="summary"><?cs call:batch_summary(batch.added, batch.refused, batch.unknown, batch.invalid) ?></p><?cs
+ if:batch.state == "invalid" ?>
+<p class="warn" id="batch_invalid"><?cs var:L.batch_invalid ?></p><?cs
+ elif:batch.state == "empty" ?>
+<p class="warn" id="batch_empty"><?cs var:L.batch_empty ?></p><?cs /if ?><?cs
+ if:?batch.failure ?>
+<p class="warn" id="batch_failure"><?cs var:L.batch_failure[batch.failure] ?></p><?cs /if ?><?cs
+ if:?result.1.line ?>
+<table id="results">
+<thead><tr><th class="line"><?cs var:L.line ?></th><th><?cs var:L.mac ?></th><th><?cs var:L.vlan ?></th><th><?cs var:L.intf ?></th><th><?cs var:L.outcome_head ?></th></tr></thead>
+<tbody><?cs each:r = result ?>
+<tr class="<?cs var:r.class ?>"><td class="line"><?cs var:r.line ?></td><?cs
+ if:r.class == "invalid" ?><td class="text" colspan="3"><?cs var:r.text ?></td><td class="why"><?cs
+  if:r.fault == "conflict" ?><?cs call:conflict_text(r.other) ?><?cs else ?><?cs var:L.fault[r.fault] ?><?cs /if ?></td><?cs
+ else ?><td class="mac"><?cs var:r.mac ?></td><td class="vlan"><?cs var:r.vlan ?></td><td class="intf"><?cs var:r.intf ?></td><td class="outcome"><?cs
+  var:L.outcome[r.class] ?><?cs if:?r.other ?> (<?cs call:same_entry_text(r.other) ?>)<?cs /if ?><?cs
+  if:?r.reason ?>: <span class="reason"><?cs var:r.reason ?></span><?cs /if ?></td><?cs /if ?></tr><?cs /each ?>
+</tbody>
+</table><?cs /if ?><?cs
+/if ?>
+<p class="links">
+ <a id="table_link" href="web_mac_static.cgi?<?cs var:defquerystr ?>"><?cs var:L.back ?></a>
+ <a id="form_link" href="web_mac_static_add.cgi?<?cs var:defquerystr ?>"><?cs var:L.batch_again ?></a>
+</p>
+<?cs call:page_bottom() ?>
