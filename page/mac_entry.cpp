@@ -76,14 +76,21 @@ bool vlan_text_valid(std::string_view vlan)
 
 bool intf_name_valid(std::string_view name)
 {
+    // remove_prefix, not substr(): its range check alone would link the C++
+    // exception runtime into the pages.
     auto whole_number = [](std::string_view text) { return !text.empty() && small_number(text) == text.size(); };
-    if (name.starts_with("agg"))
-        return whole_number(name.substr(3));
+    if (name.starts_with("agg")) {
+        name.remove_prefix(3);
+        return whole_number(name);
+    }
     if (!name.starts_with("eth-"))
         return false;
     name.remove_prefix(4);
     std::size_t slot = small_number(name);
-    return slot != 0 && slot < name.size() && name[slot] == '-' && whole_number(name.substr(slot + 1));
+    if (slot == 0 || slot >= name.size() || name[slot] != '-')
+        return false;
+    name.remove_prefix(slot + 1);
+    return whole_number(name);
 }
 
 // Built for every row a page shows, where snprintf would cost more than the

@@ -98,14 +98,16 @@ void intf_key(std::string_view name, list_row *r)
         std::uint32_t slot = leading_number(name, &len);
         if (slot == NOT_A_NUMBER || len >= name.size() || name[len] != '-')
             return;
-        std::uint32_t port = number_key(name.substr(len + 1));
+        name.remove_prefix(len + 1);   // not substr(): see intf_name_valid
+        std::uint32_t port = number_key(name);
         if (port == NOT_A_NUMBER)
             return;
         r->intf_a = slot;
         r->intf_b = port;
         r->intf_class = 0;
     } else if (name.starts_with("agg")) {
-        std::uint32_t n = number_key(name.substr(3));
+        name.remove_prefix(3);
+        std::uint32_t n = number_key(name);
         if (n != NOT_A_NUMBER) {
             r->intf_a = n;
             r->intf_class = 1;

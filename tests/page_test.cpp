@@ -1215,7 +1215,8 @@ TEST(PageFault, OverlongSessionIdIsNeverSentToImi)
 }
 
 // Each request maps what the binary needs: the C library and nothing else
-// (no libstdc++, libgcc_s, zlib or libcrypto).
+// (no libstdc++, libgcc_s, zlib or libcrypto), and carries no C++ exception
+// runtime.
 TEST(PageBinary, NeedsOnlyTheCLibrary)
 {
     // The programs themselves, not the launchers an emulator needs.
@@ -1233,6 +1234,11 @@ TEST(PageBinary, NeedsOnlyTheCLibrary)
                 << bin << ": " << lib;
         }
         EXPECT_GE(needed, 1u) << r.out;
+        // Nor the C++ exception runtime, which a range-checked call such as
+        // string_view::substr() links in whole.
+        r = run_process({"/usr/bin/readelf", "-sW", bin}, {});
+        EXPECT_EQ(r.out.find("__cxa_throw"), std::string::npos) << bin;
+        EXPECT_EQ(r.out.find("_Unwind_RaiseException"), std::string::npos) << bin;
     }
 }
 
