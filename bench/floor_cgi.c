@@ -1,9 +1,9 @@
 /* A floor CGI: ClearSilver doing a page's work alone, so that a page can be
  * measured beside it. cgi_init; the values of FLOOR_VALUES set one by one;
  * CHILDREN runs of the imish found on PATH, each over a scratch command file
- * with the command the page's own run of the request gives it and its output
- * in a scratch result file, and each waited for; with AUDIT_RECORDS, the
- * audit record the page sends for the request; and the render of
+ * with the commands the page's own run of the request gives it and its
+ * output in a scratch result file, and each waited for; with AUDIT_RECORDS,
+ * the audit record the page sends for the request; and the render of
  * FLOOR_TEMPLATE.
  * Built as the hello floors (one value and a one-line template) and as the
  * same-template floors, whose FLOOR_VALUES_H bench/run fills with a page's
@@ -34,27 +34,29 @@ static const char *const FLOOR_VALUES[][2] = {{"name", "world"}};
 #endif
 
 /* The page's CLI runs for each request bench/run sends, in the page's order:
- * show mode (imish -w) or configuration mode, and the command. The add is
- * the entry of bench/run's add_body. */
+ * show mode (imish -w) or configuration mode, and the commands of the run's
+ * one command file, in the page's order (the listing asks for its ports and
+ * its entries in one run). The add is the entry of bench/run's add_body. */
 #define REQUEST_add_form_GET 1
 #define REQUEST_add_POST 2
 #define REQUEST_listing_GET 3
+#define RUN_COMMANDS_MAX 2
 struct cli_run {
     int show_mode;
-    const char *command;
+    const char *commands[RUN_COMMANDS_MAX];   /* the unused ones NULL */
 };
 #if FLOOR_REQUEST == REQUEST_add_form_GET
-static const struct cli_run CLI_RUNS[] = {{1, "show interface switchport"}};
+static const struct cli_run CLI_RUNS[] = {{1, {"show interface switchport"}}};
 #elif FLOOR_REQUEST == REQUEST_add_POST
-static const struct cli_run CLI_RUNS[] = {{0, "mac-address-table 00e0.fc00.0042 forward eth-0-3 vlan 1"}};
+static const struct cli_run CLI_RUNS[] = {{0, {"mac-address-table 00e0.fc00.0042 forward eth-0-3 vlan 1"}}};
 #elif FLOOR_REQUEST == REQUEST_listing_GET
-static const struct cli_run CLI_RUNS[] = {{1, "show interface switchport"},
-                                          {1, "show mac address-table static"}};
+static const struct cli_run CLI_RUNS[] = {
+    {1, {"show interface switchport", "show mac address-table static"}}};
 #else
 #error "FLOOR_REQUEST names none of bench/run's requests"
 #endif
 _Static_assert(CHILDREN == 0 || CHILDREN == sizeof CLI_RUNS / sizeof CLI_RUNS[0],
-               "a floor runs none of its request's CLI commands or all of them");
+               "a floor makes none of its request's CLI runs or all of them");
 
 /* The record the page sends for bench/run's add (cgi/audit_log.cpp). */
 #define AUDIT_RECORD                                                                               \
@@ -63,15 +65,19 @@ _Static_assert(CHILDREN == 0 || CHILDREN == sizeof CLI_RUNS / sizeof CLI_RUNS[0]
 
 extern char **environ;
 
-/* Writes the command to the command file, runs imish over it with its output
- * in the result file and waits for it. 0 once imish ended with status 0. */
+/* Writes the run's commands to the command file, a line each as the page
+ * writes them, runs imish over it with its output in the result file and
+ * waits for it. 0 once imish ended with status 0. */
 static int run_imish(const struct cli_run *run, const char *cmd_path, const char *res_path)
 {
     int cmd_fd = open(cmd_path, O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (cmd_fd < 0)
         return -1;
-    size_t len = strlen(run->command);
-    int written = write(cmd_fd, run->command, len) == (ssize_t)len && write(cmd_fd, "\n", 1) == 1;
+    int written = 1;
+    for (int i = 0; written && i < RUN_COMMANDS_MAX && run->commands[i]; ++i) {
+        size_t len = strlen(run->commands[i]);
+        written = write(cmd_fd, run->commands[i], len) == (ssize_t)len && write(cmd_fd, "\n", 1) == 1;
+    }
     if (close(cmd_fd) != 0 || !written)
         return -1;
     posix_spawn_file_actions_t actions;
