@@ -1,6 +1,6 @@
 // The static MAC pages in headless Chromium, served by the demo on a
 // simulated switch, used the way an operator uses them.
-import { after, before, test } from 'node:test';
+import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
 import { mkdirSync, readFileSync } from 'node:fs';
@@ -108,6 +108,16 @@ async function listedEntries(page) {
     ['.mac', '.vlan', '.type', '.intf'].map((c) => r.querySelector(c).textContent.trim()).join(' ')));
 }
 
+// Posts fields as a form of the page would, through the page's fetch (as
+// "application/x-www-form-urlencoded;charset=UTF-8"), not following the answer.
+function post(page, cgi, query, fields) {
+  return page.evaluate(async ([cgi, query, fields]) => {
+    const body = new URLSearchParams();
+    for (const [k, v] of fields) body.append(k, v);
+    return (await fetch(`${cgi}?${query}`, { method: 'POST', body, redirect: 'manual' })).type;
+  }, [cgi, query, fields]);
+}
+
 // Ticks the rows of these MACs, clicks Delete and answers the confirmation;
 // returns what the browser asked.
 async function deleteEntries(page, macs, accept) {
@@ -197,7 +207,7 @@ test('entries are removed from the listing after a confirmation', async () => {
   assert.equal((await listedEntries(page)).length, 3);
 
   assert.equal(await deleteEntries(page, ['0000.0c0c.0001'], true), 'Delete 1 static entry?');
-  assert.match(page.url(), /web_mac_static\.cgi\?sessionId=\d+&lang=en&intf_name=all&vlan=1$/);
+  assert.match(page.url(), /web_mac_static\.cgi\?sessionId=\d+&lang=en&intf_name=all&vlan=1&order=asc&per_page=50&page=1$/);
   assert.deepEqual(await listedEntries(page),
     ['0000.0c0c.0002 1 static eth-0-11', '0000.0c0c.0003 1 static eth-0-12']);
 
@@ -205,6 +215,7 @@ test('entries are removed from the listing after a confirmation', async () => {
     'Delete 2 static entries?');
   assert.deepEqual(await listedEntries(page), []);
   assert.ok(await page.isVisible('#no_entries'));
+  assert.equal(await page.textContent('#count'), '0 of 0');
   await finish(page);
 
   // The switch's syslog holds who did both, in the demo's file.
@@ -222,20 +233,15 @@ test('entries are removed from the listing after a confirmation', async () => {
 
 test('a selection past 64 entries is stopped before it is sent', async () => {
   const page = await login('admin', 'admin');
-  // fetch posts URLSearchParams as "application/x-www-form-urlencoded;charset=UTF-8".
-  const post = (cgi, query, fields) => page.evaluate(async ([cgi, query, fields]) => {
-    const body = new URLSearchParams();
-    for (const [k, v] of fields) body.append(k, v);
-    return (await fetch(`${cgi}?${query}`, { method: 'POST', body, redirect: 'manual' })).type;
-  }, [cgi, query, fields]);
   const query = `sessionId=${page.sessionId}&lang=en`;
   const macs = Array.from({ length: 65 }, (_, i) => `0000.0d0d.${String(1000 + i)}`);
   for (const mac of macs) {
     const [a0, a1, a2] = mac.split('.');
-    await post('web_mac_static_add.cgi', query,
+    await post(page, 'web_mac_static_add.cgi', query,
       [['addr0', a0], ['addr1', a1], ['addr2', a2], ['intf_name', 'eth-0-5'], ['vlan', '10']]);
   }
-  await page.goto(`${page.base}web_mac_static.cgi?${query}&vlan=10&intf_name=eth-0-5`);
+  // All 65 on one page, so that "select all" ticks one more than may go.
+  await page.goto(`${page.base}web_mac_static.cgi?${query}&vlan=10&intf_name=eth-0-5&per_page=100`);
   assert.equal((await listedEntries(page)).length, 65);
   await page.check('#select_all');
   let asked;
@@ -245,7 +251,7 @@ test('a selection past 64 entries is stopped before it is sent', async () => {
   assert.equal((await listedEntries(page)).length, 65);
   // Two batches go.
   for (const batch of [macs.slice(0, 64), macs.slice(64)]) {
-    await post('web_mac_static.cgi', `${query}&vlan=10&intf_name=eth-0-5`,
+    await post(page, 'web_mac_static.cgi', `${query}&vlan=10&intf_name=eth-0-5`,
       [['operate', 'delete'], ...batch.map((m) => ['sel', `${m} eth-0-5 10`])]);
   }
   await page.reload();
@@ -299,7 +305,7 @@ test('the pages speak Chinese for cn', async () => {
   const page = await login('admin', 'admin', 'cn');
   assert.match(page.url(), /lang=cn$/);
   assert.equal(await page.textContent('h1'), '静态MAC地址表');
-  assert.equal(await page.getAttribute('#select_all', 'title'), '选择全部表项');
+  assert.equal(await page.getAttribute('#select_all', 'title'), '选择本页全部表项');
   await openAddForm(page);
   assert.equal(await page.textContent('h1'), '添加静态MAC地址表项');
   assert.equal(await page.textContent('#add_bn'), '添加');
@@ -402,4 +408,174 @@ test('logging out ends the session', async () => {
   await page.goto(listing);
   await page.waitForURL(/web_login\.cgi/);
   await finish(page);
+});
+
+// The listing's view (sort, order, page size, page) on a switch of its own,
+// so that every count is exact.
+describe('a listing of 120 entries, sorted and paged', () => {
+  const PORTS = [...Array.from({ length: 24 }, (_, i) => `eth-0-${i + 1}`),
+    ...Array.from({ length: 8 }, (_, i) => `agg${i + 1}`)];
+  // Each MAC in two VLANs, the ports in no column's order: every sort has
+  // ties to break, and "eth-0-10" sorts after "eth-0-9".
+  let entries = Array.from({ length: 120 }, (_, i) => ({
+    mac: `0000.0e0e.${(((i * 37) % 120) >> 1).toString(16).padStart(4, '0')}`,
+    vlan: [1, 10, 20, 30][i % 4],
+    intf: PORTS[(i * 7) % 32],
+  }));
+  const row = (e) => `${e.mac} ${e.vlan} static ${e.intf}`;
+  const macNumber = (e) => parseInt(e.mac.replaceAll('.', ''), 16);
+  const portKey = (p) => {
+    const eth = /^eth-(\d+)-(\d+)$/.exec(p);
+    return eth ? [0, Number(eth[1]), Number(eth[2])] : [1, Number(p.slice(3)), 0];
+  };
+  // What each column sorts by, its ties by VLAN, then MAC.
+  const KEYS = {
+    mac: (e) => [macNumber(e), e.vlan],
+    vlan: (e) => [e.vlan, macNumber(e)],
+    intf: (e) => [...portKey(e.intf), e.vlan, macNumber(e)],
+  };
+  function sortedRows(col, order, filter = () => true) {
+    const cmp = (a, b) => {
+      const [ka, kb] = [KEYS[col](a), KEYS[col](b)];
+      const i = ka.findIndex((k, j) => k !== kb[j]);
+      return i < 0 ? 0 : ka[i] - kb[i];
+    };
+    const rows = entries.filter(filter).sort(cmp).map(row);
+    return order === 'desc' ? rows.reverse() : rows;
+  }
+
+  let sw;
+  const open = async (lang = 'en') => login('admin', 'admin', lang, sw.url);
+  const go = (page, selector) => Promise.all([page.waitForNavigation(), page.click(selector)]);
+  const nums = (page) => page.$$eval('#entries td.num', (cells) => cells.map((c) => Number(c.textContent)));
+  const range = (first, last) => Array.from({ length: last - first + 1 }, (_, i) => first + i);
+  const ariaSorts = (page) => page.$$eval('#entries th[aria-sort]',
+    (heads) => heads.map((h) => `${h.querySelector('a').id}=${h.getAttribute('aria-sort')}`));
+
+  before(async () => {
+    sw = await startDemo();
+    const page = await open();
+    const query = `sessionId=${page.sessionId}&lang=en`;
+    for (const e of entries) {
+      const [a0, a1, a2] = e.mac.split('.');
+      await post(page, 'web_mac_static_add.cgi', query,
+        [['addr0', a0], ['addr1', a1], ['addr2', a2], ['intf_name', e.intf], ['vlan', String(e.vlan)]]);
+    }
+    await finish(page);
+  });
+
+  after(() => sw?.stop());
+
+  test('the pager walks through them, rows numbered through the whole view', async () => {
+    const page = await open();
+    const seen = [];
+    for (const [link, count, first, last, pageOf, usable] of [
+      [null, '1–50 of 120', 1, 50, 'Page 1 of 3', ['page_next', 'page_last']],
+      ['#page_next', '51–100 of 120', 51, 100, 'Page 2 of 3', ['page_first', 'page_prev', 'page_next', 'page_last']],
+      ['#page_next', '101–120 of 120', 101, 120, 'Page 3 of 3', ['page_first', 'page_prev']],
+      ['#page_first', '1–50 of 120', 1, 50, 'Page 1 of 3', ['page_next', 'page_last']],
+      ['#page_last', '101–120 of 120', 101, 120, 'Page 3 of 3', ['page_first', 'page_prev']],
+      ['#page_prev', '51–100 of 120', 51, 100, 'Page 2 of 3', ['page_first', 'page_prev', 'page_next', 'page_last']],
+    ]) {
+      if (link) await go(page, link);
+      assert.equal(await page.textContent('#count'), count);
+      assert.deepEqual(await nums(page), range(first, last), count);
+      assert.equal(await page.textContent('#page_of'), pageOf);
+      assert.deepEqual(await page.$$eval('#pager a', (a) => a.map((x) => x.id)), usable, count);
+      assert.equal(await page.$$eval('#pager span[aria-disabled="true"].disabled', (s) => s.length), 4 - usable.length);
+      if (seen.length < 120) seen.push(...await listedEntries(page));
+    }
+    // The three pages hold every entry once.
+    assert.deepEqual(seen.sort(), entries.map(row).sort());
+    await finish(page);
+  });
+
+  test('a column head sorts by its column, and reverses on a second click', async () => {
+    const page = await open();
+    for (const col of ['mac', 'vlan', 'intf']) {
+      // Each column starts ascending at page 1, although the last view was on page 2.
+      for (const order of ['asc', 'desc']) {
+        await go(page, `#sort_${col}`);
+        const aria = order === 'asc' ? 'ascending' : 'descending';
+        assert.deepEqual(await ariaSorts(page),
+          ['mac', 'vlan', 'intf'].map((c) => `sort_${c}=${c === col ? aria : 'none'}`));
+        assert.equal(await page.textContent('#count'), '1–50 of 120', `${col} ${order}`);
+        assert.deepEqual(await listedEntries(page), sortedRows(col, order).slice(0, 50), `${col} ${order}`);
+      }
+      await go(page, '#page_next');
+      assert.deepEqual(await listedEntries(page), sortedRows(col, 'desc').slice(50, 100), `${col} desc, page 2`);
+    }
+
+    // The page size keeps the sort and starts at page 1.
+    await Promise.all([page.waitForNavigation(), page.selectOption('#per_page', '25')]);
+    assert.equal(await page.textContent('#count'), '1–25 of 120');
+    assert.equal(await page.textContent('#page_of'), 'Page 1 of 5');
+    assert.equal(await page.inputValue('#per_page'), '25');
+    assert.deepEqual(await listedEntries(page), sortedRows('intf', 'desc').slice(0, 25));
+    await Promise.all([page.waitForNavigation(), page.selectOption('#per_page', '200')]);
+    assert.equal(await page.textContent('#count'), '1–120 of 120');
+    assert.deepEqual(await listedEntries(page), sortedRows('intf', 'desc'));
+    assert.equal(await page.$('#pager'), null);
+    await finish(page);
+  });
+
+  test('a filter starts again at page 1 in the same view; a removal of a whole last page lands on the new last', async () => {
+    const page = await open();
+    await Promise.all([page.waitForNavigation(), page.selectOption('#per_page', '25')]);
+    await go(page, '#sort_mac');
+    await go(page, '#page_next');
+    await page.fill('#vlan', '10');
+    await go(page, '#filter_bn');
+    const inVlan10 = (e) => e.vlan === 10;
+    assert.equal(await page.textContent('#count'), '1–25 of 30');
+    assert.deepEqual(await listedEntries(page), sortedRows('mac', 'asc', inVlan10).slice(0, 25));
+    await go(page, '#page_next');
+    assert.equal(await page.textContent('#count'), '26–30 of 30');
+    assert.deepEqual(await nums(page), range(26, 30));
+    assert.deepEqual(await listedEntries(page), sortedRows('mac', 'asc', inVlan10).slice(25));
+    await shot(page, 'listing-paged');
+
+    // "Select all" takes this page's rows only.
+    await page.check('#select_all');
+    let asked;
+    page.once('dialog', (d) => { asked = d.message(); d.accept(); });
+    await go(page, '#delete_bn');
+    assert.equal(asked, 'Delete 5 static entries?');
+    const gone = sortedRows('mac', 'asc', inVlan10).slice(25);
+    entries = entries.filter((e) => !gone.includes(row(e)));
+    assert.match(page.url(), /&vlan=10&sort=mac&order=asc&per_page=25&page=2$/);
+    assert.equal(await page.textContent('#count'), '1–25 of 25');
+    assert.deepEqual(await listedEntries(page), sortedRows('mac', 'asc', inVlan10));
+    assert.equal(await page.$('#pager'), null);
+    await finish(page);
+  });
+
+  test('a removal on page 2 returns to page 2 of the same view', async () => {
+    const page = await open();
+    await go(page, '#sort_vlan');
+    await go(page, '#sort_vlan');
+    await go(page, '#page_next');
+    const victim = entries.find((e) => row(e) === sortedRows('vlan', 'desc')[60]);
+    await page.check(`#entries input[value="${victim.mac} ${victim.intf} ${victim.vlan}"]`);
+    assert.equal(await deleteEntries(page, [], true), 'Delete 1 static entry?');
+    entries = entries.filter((e) => e !== victim);
+    assert.match(page.url(), /&sort=vlan&order=desc&per_page=50&page=2$/);
+    assert.equal(await page.textContent('#count'), '51–100 of 114');
+    assert.equal(await page.textContent('#page_of'), 'Page 2 of 3');
+    assert.deepEqual(await listedEntries(page), sortedRows('vlan', 'desc').slice(50, 100));
+    await finish(page);
+  });
+
+  test('the count and the pager speak Chinese for cn', async () => {
+    const page = await open('cn');
+    assert.equal(await page.textContent('#count'), '第 1–50 条，共 114 条');
+    await go(page, '#page_next');
+    assert.equal(await page.textContent('#count'), '第 51–100 条，共 114 条');
+    assert.equal(await page.textContent('#page_of'), '第 2 页，共 3 页');
+    assert.equal(await page.textContent('#page_next'), '下一页');
+    await page.fill('#vlan', '4000');
+    await go(page, '#filter_bn');
+    assert.equal(await page.textContent('#count'), '共 0 条');
+    await finish(page);
+  });
 });
