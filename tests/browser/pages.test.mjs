@@ -150,7 +150,7 @@ test('a MAC address the switch refuses ends on the error page with its reason', 
   await openAddForm(page);
   await addEntry(page, ['0100', '5e00', '0001'], 'eth-0-2', '10');
   assert.match(page.url(), /web_error\.cgi\?/);
-  assert.match(await page.textContent('#error_message'), /Multicast MAC address not allowed/);
+  assert.match(await page.textContent('#error_message'), /multicast MAC address not allowed/);
   await shot(page, 'error-invalid-mac');
   // The way back leads to the add form in the same session.
   await Promise.all([page.waitForNavigation(), page.click('#back_link')]);
