@@ -290,10 +290,11 @@ bool run_batch(const audit_who &who, const batch_line *lines, int count)
     for (int i = 0; i < count; ++i) {
         const batch_line &l = lines[i];
         if (l.other) {
-            // A repeat: the entry of the line it repeats.
-            for (int j = 0; j < i; ++j)
-                if (lines[j].number == l.other)
-                    entry_of[i] = entry_of[j];
+            // A repeat: the entry of the line it repeats, an earlier one.
+            int j = i;
+            while (j > 0 && lines[j].number != l.other)
+                --j;
+            entry_of[i] = entry_of[j];
             continue;
         }
         std::snprintf(cmds[entries], CMD_BUF_SIZE, "mac-address-table %s forward %s vlan %s", l.mac, l.intf, l.vlan);
@@ -317,10 +318,12 @@ bool run_batch(const audit_who &who, const batch_line *lines, int count)
     // says what that means for every line.
     if (!per_entry && result != audit_result::ok && !cgi_set(web_cgi, "batch.failure", err[0] == '%' ? err + 1 : err))
         return false;
-    int counts[3] = {};
+    heap_array<line_outcome> outcomes = heap_alloc<line_outcome>(static_cast<std::size_t>(entries) + 1);
+    if (!outcomes)
+        return false;
     const char *const classes[] = {"added", "refused", "unknown"};
     for (int e = 0; e < entries; ++e) {
-        line_outcome o;
+        line_outcome &o = outcomes[e];
         if (!per_entry)
             o = {result == audit_result::ok ? classes[0] : result == audit_result::unknown ? classes[2] : classes[1],
                  result == audit_result::ok ? nullptr : audit_reason(err), result};
@@ -333,13 +336,14 @@ bool run_batch(const audit_who &who, const batch_line *lines, int count)
         const batch_line &l = lines[line_of[e]];
         audit_entry entry = {l.mac, l.intf, l.vlan};
         audit_log(who, "add", &entry, o.result, o.reason);
-        for (int i = 0; i < count; ++i) {
-            if (entry_of[i] != e)
-                continue;
-            ++counts[o.cls == classes[0] ? 0 : o.cls == classes[1] ? 1 : 2];
-            if (!store_row(i + 1, lines[i], o.cls, o.reason))
-                return false;
-        }
+    }
+    // Each line shows its entry's outcome, a repeat as the line it repeats.
+    int counts[3] = {};
+    for (int i = 0; i < count; ++i) {
+        const line_outcome &o = outcomes[entry_of[i]];
+        ++counts[o.cls == classes[0] ? 0 : o.cls == classes[1] ? 1 : 2];
+        if (!store_row(i + 1, lines[i], o.cls, o.reason))
+            return false;
     }
     return store_counts(counts[0], counts[1], counts[2], 0) && cgi_set(web_cgi, "batch.state", "ran");
 }
