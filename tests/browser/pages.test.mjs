@@ -118,6 +118,36 @@ function post(page, cgi, query, fields) {
   }, [cgi, query, fields]);
 }
 
+// The answer to "Add several entries", a row a line: outcome, line, entry.
+async function batchRows(page) {
+  return page.$$eval('#results tbody tr', (rows) => rows.map((r) =>
+    [r.className, ...['.line', '.mac', '.vlan', '.intf'].map((c) => r.querySelector(c).textContent.trim())].join(' ')));
+}
+
+// Loads a file into "Add several entries" as the file choice does, and
+// waits until the browser has read it into the box.
+async function loadEntries(page, file) {
+  await page.setInputFiles('#entries_file', file);
+  await page.waitForFunction(() => document.getElementById('entries').value !== '');
+}
+
+// Sends a list that the browser's check should stop: returns the lines it
+// names, once it is clear that no request went out.
+async function stoppedList(page, text) {
+  const form = page.url();
+  let posts = 0;
+  const count = (r) => { posts += r.method() === 'POST'; };
+  page.on('request', count);
+  await page.fill('#entries', text);
+  await page.click('#add_many_bn');
+  // A submit the check let through would have started its request by now.
+  await page.waitForTimeout(250);
+  page.off('request', count);
+  assert.equal(posts, 0, 'the list was sent');
+  assert.equal(page.url(), form);
+  return page.$$eval('#entries_errors li', (li) => li.map((x) => x.textContent));
+}
+
 // Ticks the rows of these MACs, clicks Delete and answers the confirmation;
 // returns what the browser asked.
 async function deleteEntries(page, macs, accept) {
@@ -186,6 +216,47 @@ test('a mistyped MAC group or VLAN is caught in the browser, in its language', a
     assert.equal(await page.$eval('#vlan', (e) => e.validationMessage), vlanText);
     await finish(page);
   }
+});
+
+test('a pasted list is checked in the browser, then added whole', async () => {
+  const page = await login('admin', 'admin');
+  await openAddForm(page);
+  const good = '0000.0f0f.0001,10,eth-0-1\n00:00:0F:0F:00:02\t10 \teth-0-2\n00-00-0f-0f-00-03 20 agg1';
+  assert.deepEqual(await stoppedList(page, good.replace('00:02', '00:0g')),
+    ['Line 2: not a MAC address (xxxx.xxxx.xxxx, xx:xx:xx:xx:xx:xx or xx-xx-xx-xx-xx-xx)']);
+  await shot(page, 'add-many-mistyped');
+  // The notes follow the mending.
+  await page.fill('#entries', good);
+  assert.equal(await page.$('#entries_errors li'), null);
+
+  await Promise.all([page.waitForNavigation(), page.click('#add_many_bn')]);
+  assert.equal(await page.textContent('#summary'), 'Added: 3 · refused: 0 · not known: 0 · not valid: 0');
+  assert.deepEqual(await batchRows(page), ['added 1 0000.0f0f.0001 10 eth-0-1',
+    'added 2 0000.0f0f.0002 10 eth-0-2', 'added 3 0000.0f0f.0003 20 agg1']);
+  await shot(page, 'add-many-result');
+  await Promise.all([page.waitForNavigation(), page.click('#table_link')]);
+  const rows = await listedEntries(page);
+  for (const r of ['0000.0f0f.0001 10 static eth-0-1', '0000.0f0f.0002 10 static eth-0-2',
+    '0000.0f0f.0003 20 static agg1']) assert.ok(rows.includes(r), `${r}\nnot in\n${rows.join('\n')}`);
+  await finish(page);
+});
+
+test('a loaded file is added, the line the switch refuses shown with its reason', async () => {
+  const page = await login('admin', 'admin');
+  await openAddForm(page);
+  const text = 'mac,vlan,interface\r\n0000.0f0f.0011,30,eth-0-24\r\n0000.0f0f.0012,40,eth-0-24\r\n00-00-0f-0f-00-13,20,agg8\r\n';
+  await loadEntries(page, { name: 'entries.csv', mimeType: 'text/csv', buffer: Buffer.from(text) });
+  assert.equal(await page.inputValue('#entries'), text.replaceAll('\r\n', '\n'));
+  await Promise.all([page.waitForNavigation(), page.click('#add_many_bn')]);
+  assert.equal(await page.textContent('#summary'), 'Added: 2 · refused: 1 · not known: 0 · not valid: 0');
+  assert.deepEqual(await batchRows(page), ['added 2 0000.0f0f.0011 30 eth-0-24',
+    'refused 3 0000.0f0f.0012 40 eth-0-24', 'added 4 0000.0f0f.0013 20 agg8']);
+  assert.equal(await page.textContent('#results tr.refused .reason'),
+    'Cannot add 0000.0f0f.0012 to VLAN 40: VLAN 40 does not exist');
+  await Promise.all([page.waitForNavigation(), page.click('#table_link')]);
+  const rows = (await listedEntries(page)).filter((r) => r.startsWith('0000.0f0f.001'));
+  assert.deepEqual(rows.sort(), ['0000.0f0f.0011 30 static eth-0-24', '0000.0f0f.0013 20 static agg8']);
+  await finish(page);
 });
 
 test('entries are removed from the listing after a confirmation', async () => {
@@ -310,6 +381,17 @@ test('the pages speak Chinese for cn', async () => {
   assert.equal(await page.textContent('h1'), '添加静态MAC地址表项');
   assert.equal(await page.textContent('#add_bn'), '添加');
   await shot(page, 'add-form-cn');
+  // The browser's notes, a repeat that is no conflict, and the answer.
+  const text = 'mac,vlan,interface\n\n0000.0f0f.0021,10,eth-0-3\n0000.0f0f.0022,4095,eth-0-4\n0000.0f0f.0021 10 eth-0-5';
+  assert.deepEqual(await stoppedList(page, text), ['第 3 行：与第 5 行的MAC地址和VLAN相同，但接口不同',
+    '第 4 行：不是 1 到 4094 之间的 VLAN', '第 5 行：与第 3 行的MAC地址和VLAN相同，但接口不同']);
+  await page.fill('#entries', text.replace('4095', '20').replace('eth-0-5', 'eth-0-3'));
+  await Promise.all([page.waitForNavigation(), page.click('#add_many_bn')]);
+  assert.equal(await page.textContent('#summary'), '已添加 3 个 · 被拒绝 0 个 · 结果未知 0 个 · 无效 0 个');
+  assert.deepEqual(await page.$$eval('#results tbody tr', (rows) => rows.map((r) =>
+    `${r.querySelector('.line').textContent} ${r.querySelector('.outcome').textContent}`)),
+    ['3 已添加', '4 已添加', '5 已添加 (与第 3 行是同一表项)']);
+  await Promise.all([page.waitForNavigation(), page.click('#form_link')]);
   await page.click('a[href*="lang=en"]');
   await page.waitForSelector('#add_form');
   assert.equal(await page.textContent('h1'), 'Add static MAC address entry');
@@ -576,6 +658,46 @@ describe('a listing of 120 entries, sorted and paged', () => {
     await page.fill('#vlan', '4000');
     await go(page, '#filter_bn');
     assert.equal(await page.textContent('#count'), '共 0 条');
+    await finish(page);
+  });
+
+  test('the export of a view holds all its pages, and loaded back it makes the same table', async () => {
+    const page = await open();
+    const listing = `${sw.url}web_mac_static.cgi?sessionId=${page.sessionId}&lang=en`;
+    await page.goto(`${listing}&per_page=200`);
+    const table = await listedEntries(page);
+    assert.equal(table.length, entries.length);
+
+    // Page 2 of a sorted view: the file holds the whole view, in its order.
+    await page.goto(listing);
+    await go(page, '#sort_intf');
+    await go(page, '#sort_intf');
+    await go(page, '#page_next');
+    const [download] = await Promise.all([page.waitForEvent('download'), page.click('#export_link')]);
+    assert.equal(download.suggestedFilename(), 'static-mac-table.csv');
+    const file = path.join(SHOTS, 'static-mac-table.csv');
+    await download.saveAs(file);
+    assert.equal(readFileSync(file, 'utf8'), ['mac,vlan,interface', ...sortedRows('intf', 'desc').map((r) => {
+      const [mac, vlan, , intf] = r.split(' ');
+      return `${mac},${vlan},${intf}`;
+    }), ''].join('\r\n'));
+
+    // Emptied through the page, 50 rows at a time.
+    await page.goto(listing);
+    for (let i = 0; i < Math.ceil(entries.length / 50); i++) {
+      await page.check('#select_all');
+      await deleteEntries(page, [], true);
+    }
+    assert.equal(await page.textContent('#count'), '0 of 0');
+
+    await openAddForm(page);
+    await loadEntries(page, file);
+    await go(page, '#add_many_bn');
+    assert.equal(await page.textContent('#summary'), `Added: ${entries.length} · refused: 0 · not known: 0 · not valid: 0`);
+    assert.deepEqual(await page.$$eval('#results tr.added td.line', (td) => td.map((x) => Number(x.textContent))),
+      range(2, entries.length + 1));
+    await page.goto(`${listing}&per_page=200`);
+    assert.deepEqual(await listedEntries(page), table);
     await finish(page);
   });
 });
