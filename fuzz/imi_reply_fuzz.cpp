@@ -8,10 +8,27 @@
 
 #include <cstring>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
 int daemon_fd = -1;
+
+// A connection for the next reply: the client closes its end after a reply
+// that is short or malformed, as it must, and the next request then needs a
+// new one.
+void connect_pair()
+{
+    if (imi_sock_fd != -1)
+        return;
+    if (daemon_fd != -1)
+        ::close(daemon_fd);
+    int sv[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, sv) != 0)
+        std::abort();
+    imi_sock_fd = sv[0];
+    daemon_fd = sv[1];
+}
 
 int check_user(const char *user, const char *id, const char *time, const char *addr)
 {
@@ -32,11 +49,7 @@ void drain_request()
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    int sv[2];
-    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, sv) != 0)
-        std::abort();
-    imi_sock_fd = sv[0];
-    daemon_fd = sv[1];
+    connect_pair();
     // Refusals are printed for the browser; keep them out of the fuzzer's log.
     if (!std::freopen("/dev/null", "w", stdout))
         std::abort();
@@ -49,6 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size < 1 || size > 2 * IMI_LIST_BUF)
         return 0;
     const std::uint8_t op = data[0] % 3;
+    connect_pair();
     if (::send(daemon_fd, data + 1, size - 1, 0) != static_cast<ssize_t>(size - 1))
         std::abort();
 
@@ -77,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     // A request refused before its read leaves the reply queued.
     unsigned char left[2 * IMI_LIST_BUF];
-    while (::recv(imi_sock_fd, left, sizeof left, MSG_DONTWAIT) >= 0) {
+    while (imi_sock_fd != -1 && ::recv(imi_sock_fd, left, sizeof left, MSG_DONTWAIT) >= 0) {
     }
     drain_request();
     return 0;
