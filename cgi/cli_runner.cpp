@@ -290,16 +290,14 @@ run_fate wait_or_end(pid_t pid, int out)
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? run_fate::done : run_fate::failing;
 }
 
+cli_verdict scan_result(const char *match, const char *exclude1, const char *exclude2, char *out,
+                        std::size_t size, cli_error_lines *all);
+
 // true when the result holds an error line and was read to its end: what a
 // run that ended with a failing status needs to count as an answer.
 bool answer_holds_error()
 {
-    line_reader f(res_file_path);
-    char line[CLI_LINE_SIZE];
-    bool error = false;
-    while (f.ok() && f.next(line))
-        error = error || std::strchr(line, '%') != nullptr;
-    return f.ok() && !f.failed() && error;
+    return scan_result("%", nullptr, nullptr, nullptr, 0, nullptr) == cli_verdict::refused;
 }
 
 // Runs imish over the command file with its standard output on out. One

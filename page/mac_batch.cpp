@@ -14,22 +14,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string_view>
 
 namespace {
 
 constexpr char BATCH_TOO_LARGE[] = "error_batch_too_large";
 constexpr std::string_view FAULT_WORDS[] = {"", "control", "fields", "mac", "vlan", "intf", "conflict"};
-
-struct free_deleter {
-    void operator()(void *p) const { std::free(p); }
-};
-template <typename T> using heap_array = std::unique_ptr<T[], free_deleter>;
-template <typename T> heap_array<T> heap_alloc(std::size_t n)
-{
-    return heap_array<T>(static_cast<T *>(std::malloc(sizeof(T) * n)));
-}
 
 bool is_blank(char c)
 {
@@ -75,41 +65,34 @@ int split_fields(std::string_view s, std::string_view (&f)[4])
     }
 }
 
-bool is_hex(char c)
-{
-    return std::isxdigit(static_cast<unsigned char>(c)) != 0;
-}
-
 // A MAC in the switch's form, in the form with colons or with hyphens; into
 // out as lower-case xxxx.xxxx.xxxx.
 bool mac_normalize(std::string_view mac, char (&out)[MAC_TEXT_SIZE])
 {
-    char digits[12];
-    std::size_t n = 0;
-    if (mac.size() == 14) {
-        if (!mac_text_valid(mac))
-            return false;
-        for (char c : mac)
-            if (c != '.')
-                digits[n++] = c;
-    } else if (mac.size() == 17 && (mac[2] == ':' || mac[2] == '-')) {
+    std::size_t k = 0;
+    if (mac.size() == 17 && (mac[2] == ':' || mac[2] == '-')) {
+        // Two digits, then the same separator, five times: into the dotted form.
         for (std::size_t i = 0; i < mac.size(); ++i) {
-            bool separator = i % 3 == 2;
-            if (separator ? mac[i] != mac[2] : !is_hex(mac[i]))
-                return false;
-            if (!separator)
-                digits[n++] = mac[i];
+            if (i % 3 == 2) {
+                if (mac[i] != mac[2])
+                    return false;
+                continue;
+            }
+            if (k == 4 || k == 9)
+                out[k++] = '.';
+            out[k++] = mac[i];
         }
+    } else if (mac.size() == MAC_TEXT_SIZE - 1) {
+        std::memcpy(out, mac.data(), mac.size());
+        k = mac.size();
     } else {
         return false;
     }
-    std::size_t k = 0;
-    for (std::size_t i = 0; i < 12; ++i) {
-        if (i == 4 || i == 8)
-            out[k++] = '.';
-        out[k++] = static_cast<char>(std::tolower(static_cast<unsigned char>(digits[i])));
-    }
     out[k] = '\0';
+    if (!mac_text_valid(out))
+        return false;
+    for (char &c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return true;
 }
 

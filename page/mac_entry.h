@@ -7,7 +7,9 @@
 #include "cli_runner.h"
 
 #include <cstddef>
+#include <cstdlib>
 #include <initializer_list>
+#include <memory>
 #include <string_view>
 
 inline constexpr std::size_t CMD_BUF_SIZE = 256;
@@ -17,6 +19,18 @@ inline constexpr std::size_t VLAN_TEXT_SIZE = 5;   // "4094" and its terminator
 inline constexpr std::size_t INTF_TEXT_SIZE = 12;  // "eth-999-999" and its terminator
 
 inline constexpr char INVALID_PARAMETER[] = "invalid_parameter";
+
+// A table of n values from one malloc (checked by the pages' allocators),
+// freed at scope exit: the one allocation a job's rows may make. Null when
+// it could not be had.
+struct free_deleter {
+    void operator()(void *p) const { std::free(p); }
+};
+template <typename T> using heap_array = std::unique_ptr<T[], free_deleter>;
+template <typename T> heap_array<T> heap_alloc(std::size_t n)
+{
+    return heap_array<T>(static_cast<T *>(std::malloc(sizeof(T) * n)));
+}
 
 // Three groups of four hex digits joined by dots, in either letter case.
 bool mac_text_valid(std::string_view mac);

@@ -19,7 +19,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string_view>
 
 namespace {
@@ -44,15 +43,10 @@ struct list_row {
 constexpr std::uint64_t NOT_A_MAC = std::uint64_t{1} << 48;
 constexpr std::uint32_t NOT_A_NUMBER = 0xffffffffu;
 
-struct free_deleter {
-    void operator()(void *p) const { std::free(p); }
-};
-
 // The view's one table: LIST_ROWS_MAX rows, allocated once; the pages only
 // touch the part the rows fill.
 struct row_table {
-    std::unique_ptr<list_row[], free_deleter> rows{
-        static_cast<list_row *>(std::malloc(sizeof(list_row) * LIST_ROWS_MAX))};
+    heap_array<list_row> rows = heap_alloc<list_row>(LIST_ROWS_MAX);
     int count = 0;
     bool over = false;   // more rows passed the filters than it holds
 };
