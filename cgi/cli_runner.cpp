@@ -264,13 +264,13 @@ private:
     posix_spawnattr_t attr_;
 };
 
-// Waits for a started imish at most CLI_RUN_TIMEOUT_MS, ends its group at
-// the limit (SIGTERM, then SIGKILL after CLI_KILL_GRACE_MS), reaps it, and
-// tells what became of the run.
-run_fate wait_or_end(pid_t pid, int out)
+// Waits for a started imish at most limit_ms, ends its group at the limit
+// (SIGTERM, then SIGKILL after CLI_KILL_GRACE_MS), reaps it, and tells what
+// became of the run.
+run_fate wait_or_end(pid_t pid, int out, int limit_ms)
 {
     run_fate fate = run_fate::done;
-    if (!wait_child_until(pid, monotonic_ms() + CLI_RUN_TIMEOUT_MS)) {
+    if (!wait_child_until(pid, monotonic_ms() + limit_ms)) {
         kill(-pid, SIGTERM);
         wait_child_until(pid, monotonic_ms() + CLI_KILL_GRACE_MS);
         fate = run_fate::timeout;
@@ -302,7 +302,7 @@ bool answer_holds_error()
 
 // Runs imish over the command file with its standard output on out. One
 // child, no shell.
-run_fate spawn_imish(bool show_mode, int out)
+run_fate spawn_imish(bool show_mode, int out, int limit_ms)
 {
     // A server that ignores SIGCHLD would leave no end of the child to wait for.
     std::signal(SIGCHLD, SIG_DFL);
@@ -311,7 +311,7 @@ run_fate spawn_imish(bool show_mode, int out)
     pid_t pid = 0;
     if (setup.start(&pid, show_mode) != 0)
         return run_fate::unavailable;
-    return wait_or_end(pid, out);
+    return wait_or_end(pid, out, limit_ms);
 }
 
 // Free bytes of the file system that holds fd, or 0 when they cannot be told.
@@ -346,7 +346,7 @@ unique_fd open_result_file()
 
 // Runs imish with the result file as its output. A run that could not
 // complete leaves its reply as the whole result, when it can be written.
-int run_imish(bool show_mode)
+int run_imish(bool show_mode, int limit_ms)
 {
     if (res_file_path[0] == '\0')
         return CLI_RUN_UNAVAILABLE;
@@ -357,20 +357,22 @@ int run_imish(bool show_mode)
     run_fate fate = run_fate::unavailable;
     if (cmd_file_path[0] != '\0' && lstat(cmd_file_path, &cmd_st) == 0 && is_own_file(cmd_st) &&
         free_bytes(out.get()) >= CLI_MIN_FREE_BYTES)
-        fate = spawn_imish(show_mode, out.get());
+        fate = spawn_imish(show_mode, out.get(), limit_ms);
     // A /tmp that filled up during the run may have cut imish's answer: a
     // cut listing is not the table, a result without its "%" line no success.
     if (fate == run_fate::done && free_bytes(out.get()) == 0)
         fate = run_fate::no_answer;
     // A failing status with no error line: the answer was lost (a /tmp full
     // during the run and freed since, a write that failed), so silence is no
-    // success. An error line still speaks for the commands, whatever the status.
-    if (fate == run_fate::failing)
-        fate = answer_holds_error() ? run_fate::done : run_fate::no_answer;
+    // success. With one, the answer is kept: its lines speak for the
+    // commands they name, not for the rest.
+    if (fate == run_fate::failing && !answer_holds_error())
+        fate = run_fate::no_answer;
     switch (fate) {
     case run_fate::done:
-    case run_fate::failing:   // decided above
         return 0;
+    case run_fate::failing:
+        return CLI_RUN_FAILING;
     case run_fate::timeout:
         put_reply(out.get(), CLI_TIMEOUT_REPLY);
         return CLI_RUN_TIMEOUT;
@@ -384,9 +386,9 @@ int run_imish(bool show_mode)
     return CLI_RUN_UNAVAILABLE;
 }
 
-int exec_and_consume(bool show_mode)
+int exec_and_consume(bool show_mode, int limit_ms = CLI_RUN_TIMEOUT_MS)
 {
-    int rc = run_imish(show_mode);
+    int rc = run_imish(show_mode, limit_ms);
     consume_command_file();
     return rc;
 }
@@ -432,12 +434,18 @@ int cli_exec_show()
     return exec_and_consume(true);
 }
 
+int cli_exec_show_within(int limit_ms)
+{
+    return exec_and_consume(true, limit_ms < CLI_RUN_TIMEOUT_MS ? limit_ms : CLI_RUN_TIMEOUT_MS);
+}
+
 const char *cli_failure_text(int rc)
 {
     switch (rc) {
     case CLI_RUN_TIMEOUT:
         return "%cli_timeout";
     case CLI_RUN_NO_ANSWER:
+    case CLI_RUN_FAILING:
         return "%cli_no_answer";
     default:
         return "%cli_unavailable";

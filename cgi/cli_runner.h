@@ -15,12 +15,16 @@ inline constexpr std::size_t CLI_ERROR_SIZE = 256;
 // written. UNAVAILABLE: no command ran. TIMEOUT: imish was ended at the time
 // limit. NO_ANSWER: imish ran, but its answer is not whole (it was killed,
 // /tmp filled up under it, or it ended with a failing status and no error
-// line). After the last two a change may or may not have been made. The
-// exit status only ever refuses a success: an error line in the answer
-// speaks for the commands whatever the status.
+// line). FAILING: imish ended with a failing status, and its answer, kept
+// as the result, holds an error line: that line speaks for the command it
+// names, but a CLI that stops at its first refusal leaves the commands after
+// it unmade, so what became of the others is not known. After the last
+// three a change may or may not have been made; a show's answer is not
+// whole. The exit status only ever refuses a success.
 inline constexpr int CLI_RUN_UNAVAILABLE = -1;
 inline constexpr int CLI_RUN_TIMEOUT = -2;
 inline constexpr int CLI_RUN_NO_ANSWER = -3;
+inline constexpr int CLI_RUN_FAILING = -4;
 
 // The longest an imish run may take before it is ended, and the time it is
 // given between SIGTERM and SIGKILL (and, should it not take signals, to end
@@ -51,9 +55,14 @@ int cli_exec_config();
 // Runs the command file in show mode. 0, or a run failure as above.
 int cli_exec_show();
 
+// As cli_exec_show, with its own time limit (at most CLI_RUN_TIMEOUT_MS):
+// a second question that must not double the wait of a request whose first
+// run already took long.
+int cli_exec_show_within(int limit_ms);
+
 // The error text a failed run gives the error page: "%cli_timeout" for
-// CLI_RUN_TIMEOUT, "%cli_no_answer" for CLI_RUN_NO_ANSWER, else
-// "%cli_unavailable".
+// CLI_RUN_TIMEOUT, "%cli_no_answer" for CLI_RUN_NO_ANSWER and
+// CLI_RUN_FAILING, else "%cli_unavailable".
 const char *cli_failure_text(int rc);
 
 // Ends the imish run in progress, if any, with its whole process group.

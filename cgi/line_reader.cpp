@@ -39,5 +39,6 @@ bool line_reader::next(char *line, std::size_t size)
             break;
     }
     line[n] = '\0';
+    last_ = n;
     return n > 0;
 }

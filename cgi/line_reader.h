@@ -22,6 +22,9 @@ public:
     bool next(char *line, std::size_t size);
     // true once a read has failed: what came before is not the whole file.
     bool failed() const { return failed_; }
+    // The bytes of the last line read, line feed included: past a NUL byte
+    // in it too, which its text alone would hide.
+    std::size_t length() const { return last_; }
 
 private:
     bool fill();
@@ -31,4 +34,5 @@ private:
     char buf_[8192];
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
+    std::size_t last_ = 0;
 };

@@ -4,6 +4,7 @@
 #include "cgi_value.h"
 #include "cli_runner.h"
 #include "line_reader.h"
+#include "mac_table.h"
 #include "page_driver.h"
 #include "web_state.h"
 
@@ -18,7 +19,45 @@
 namespace {
 
 constexpr std::size_t WORD_BUF_SIZE = 256;
+
+// The listing's filters from the query, as the routine has always taken
+// them: text compared as it stands.
+struct list_filter {
+    bool by_mac = false;
+    char mac[CMD_BUF_SIZE] = {};   // "%s.%s.%s" of the three groups
+    const char *intf = nullptr;    // the interface, when it filters
+};
 constexpr std::array<const char *, 5> LIST_FILTERS = {"addr0", "addr1", "addr2", "intf_name", "vlan"};
+
+// Reads the filters. false when the MAC filter does not fit its buffer: a
+// cut filter would match other entries.
+bool list_filter_read(list_filter *f)
+{
+    const char *groups[3] = {cgi_value(web_cgi, "Query.addr0"), cgi_value(web_cgi, "Query.addr1"),
+                             cgi_value(web_cgi, "Query.addr2")};
+    for (const char *g : groups)
+        f->by_mac = f->by_mac || (g && *g);
+    const char *intf = cgi_value(web_cgi, "Query.intf_name");
+    // "0" and "all" are how a form asks for every interface.
+    if (intf && intf[0] != '0' && std::strncmp(intf, "all", 3) != 0)
+        f->intf = intf;
+    if (!f->by_mac)
+        return true;
+    int len = std::snprintf(f->mac, sizeof f->mac, "%s.%s.%s", groups[0] ? groups[0] : "",
+                            groups[1] ? groups[1] : "", groups[2] ? groups[2] : "");
+    return len >= 0 && static_cast<std::size_t>(len) < sizeof f->mac;
+}
+
+// The show command, narrowed to the query's VLAN. false when it would not
+// fit (a cut VLAN asks for another VLAN's entries) or holds a line end (it
+// would add a command).
+bool list_command(char (&cmd)[CMD_BUF_SIZE])
+{
+    const char *vlan = cgi_value(web_cgi, "Query.vlan");
+    int len = vlan && *vlan ? std::snprintf(cmd, sizeof cmd, "show mac address-table static vlan %s", vlan)
+                            : std::snprintf(cmd, sizeof cmd, "show mac address-table static");
+    return len >= 0 && static_cast<std::size_t>(len) < sizeof cmd && !has_control_char(cmd);
+}
 
 // Stores the result's entries that pass the filter, numbered from 1. false
 // when the result could not be read to its end or an entry not stored.
@@ -31,7 +70,7 @@ bool list_entries(const list_filter &filter)
     int skipped = 0;
     int entries = 0;
     while (f.next(line)) {
-        if (skipped < LISTING_HEADER_LINES) {
+        if (skipped < TABLE_HEADER_LINES) {
             ++skipped;
             continue;
         }
@@ -58,31 +97,6 @@ int matches_nothing()
 }
 
 } // namespace
-
-bool list_filter_read(list_filter *f)
-{
-    const char *groups[3] = {cgi_value(web_cgi, "Query.addr0"), cgi_value(web_cgi, "Query.addr1"),
-                             cgi_value(web_cgi, "Query.addr2")};
-    for (const char *g : groups)
-        f->by_mac = f->by_mac || (g && *g);
-    const char *intf = cgi_value(web_cgi, "Query.intf_name");
-    // "0" and "all" are how a form asks for every interface.
-    if (intf && intf[0] != '0' && std::strncmp(intf, "all", 3) != 0)
-        f->intf = intf;
-    if (!f->by_mac)
-        return true;
-    int len = std::snprintf(f->mac, sizeof f->mac, "%s.%s.%s", groups[0] ? groups[0] : "",
-                            groups[1] ? groups[1] : "", groups[2] ? groups[2] : "");
-    return len >= 0 && static_cast<std::size_t>(len) < sizeof f->mac;
-}
-
-bool list_command(char (&cmd)[CMD_BUF_SIZE])
-{
-    const char *vlan = cgi_value(web_cgi, "Query.vlan");
-    int len = vlan && *vlan ? std::snprintf(cmd, sizeof cmd, "show mac address-table static vlan %s", vlan)
-                            : std::snprintf(cmd, sizeof cmd, "show mac address-table static");
-    return len >= 0 && static_cast<std::size_t>(len) < sizeof cmd && !has_control_char(cmd);
-}
 
 int mac_static_list()
 {

@@ -21,22 +21,3 @@ int mac_entry_store(int num, const char *mac, const char *vlan, const char *type
 // the query of the listing as the request shows it. A filter that does not
 // fit is dropped whole.
 void mac_list_query(const char *defquery, char *out, std::size_t size);
-
-// The listing's filters from the query.
-struct list_filter {
-    bool by_mac = false;
-    char mac[CMD_BUF_SIZE] = {};   // "%s.%s.%s" of the three groups
-    const char *intf = nullptr;    // the interface, when it filters
-};
-
-// Reads the filters. false when the MAC filter does not fit its buffer: a
-// cut filter would match other entries.
-bool list_filter_read(list_filter *f);
-
-// The show command, narrowed to the query's VLAN. false when it would not
-// fit (a cut VLAN asks for another VLAN's entries) or holds a line end (it
-// would add a command).
-bool list_command(char (&cmd)[CMD_BUF_SIZE]);
-
-// The number of lines the table's answer opens with before its rows.
-inline constexpr int LISTING_HEADER_LINES = 6;

@@ -4,10 +4,10 @@
 
 #include "cgi_value.h"
 #include "cli_runner.h"
-#include "line_reader.h"
 #include "mac_add.h"
 #include "mac_entry.h"
 #include "mac_list.h"
+#include "mac_table.h"
 #include "page_frame.h"
 #include "web_state.h"
 
@@ -27,21 +27,23 @@ constexpr std::string_view SORT_WORDS[] = {"", "mac", "vlan", "intf"};
 // A link's query: the filters' query, then a view's tail.
 constexpr std::size_t LINK_SIZE = 1024 + LIST_VIEW_QUERY_SIZE;
 
-// One row as the CLI wrote it, and the keys it sorts by. A word longer than
-// its field is not cut: the answer is then not taken.
+// One row of the table, and the keys it sorts by. Every row is in the
+// switch's grammar (the reader takes no other), so each fits its field.
 struct list_row {
-    char mac[24];
-    char vlan[8];
+    char mac[MAC_TEXT_SIZE];
+    char vlan[VLAN_TEXT_SIZE];
     char type[16];
-    char intf[32];
-    std::uint64_t mac_key;   // the 48-bit value; past every MAC when not one
-    std::uint32_t vlan_key;  // the number; past every VLAN when not one
+    char intf[INTF_TEXT_SIZE];
+    std::uint64_t mac_key;   // the 48-bit value
+    std::uint32_t vlan_key;  // the number
     std::uint32_t intf_a, intf_b;
     std::uint8_t intf_class; // eth-S-P, aggN, anything else
 };
 
 constexpr std::uint64_t NOT_A_MAC = std::uint64_t{1} << 48;
 constexpr std::uint32_t NOT_A_NUMBER = 0xffffffffu;
+// The most interfaces the filter offers; a switch of this class has far fewer.
+constexpr int VIEW_PORTS_MAX = 512;
 
 // The view's one table: LIST_ROWS_MAX rows, allocated once; the pages only
 // touch the part the rows fill.
@@ -49,6 +51,13 @@ struct row_table {
     heap_array<list_row> rows = heap_alloc<list_row>(LIST_ROWS_MAX);
     int count = 0;
     bool over = false;   // more rows passed the filters than it holds
+};
+
+// The interfaces the table's rows name, in port order, for the filter's
+// choices: the listing needs no port listing of its own.
+struct port_choices {
+    list_row ports[VIEW_PORTS_MAX];   // name and port-order key only
+    int count = 0;
 };
 
 // The decimal number at the start of text, its length in *len; NOT_A_NUMBER
@@ -109,89 +118,153 @@ void intf_key(std::string_view name, list_row *r)
     }
 }
 
-template <std::size_t N> bool copy_word(char (&field)[N], std::string_view word)
+template <std::size_t N> void copy_word(char (&field)[N], std::string_view word)
 {
-    if (word.size() >= N)
-        return false;
-    std::memcpy(field, word.data(), word.size());
-    field[word.size()] = '\0';
-    return true;
+    std::size_t n = std::min(word.size(), N - 1);
+    std::memcpy(field, word.data(), n);
+    field[n] = '\0';
 }
 
-// Up to four blank-separated words of line; how many there were.
-int split_words(const char *line, std::string_view (&words)[4])
+std::uint64_t port_order_key(const list_row &r)
 {
-    int n = 0;
-    const char *p = line;
-    while (n < 4) {
-        while (*p == ' ' || *p == '\t')
-            ++p;
-        if (*p == '\0' || *p == '\n' || *p == '\r')
-            break;
-        const char *start = p;
-        while (*p != '\0' && *p != ' ' && *p != '\t' && *p != '\n' && *p != '\r')
-            ++p;
-        words[n++] = std::string_view(start, static_cast<std::size_t>(p - start));
-    }
-    return n;
+    return std::uint64_t{r.intf_class} << 62 | std::uint64_t{r.intf_a} << 31 | r.intf_b;
 }
 
-// Takes one line of the table's rows: a row that passes the filters goes
-// into the table. false when a row does not fit its fields.
-bool take_row(const char *line, const list_filter &f, row_table *t)
+// Adds the interface of r to the choices, once, in port order.
+void port_note(port_choices *p, const list_row &r)
 {
-    std::string_view w[4];
-    // Lines of fewer than four words, and the CLI's messages, are not rows.
-    if (split_words(line, w) != 4 || w[0][0] == '%')
-        return true;
-    if (f.intf && w[3] != f.intf)
-        return true;
-    if (f.by_mac && w[1] != f.mac)
-        return true;
-    if (t->count == LIST_ROWS_MAX) {
-        t->over = true;
-        return true;
-    }
-    list_row &r = t->rows[t->count];
-    if (!copy_word(r.vlan, w[0]) || !copy_word(r.mac, w[1]) || !copy_word(r.type, w[2]) ||
-        !copy_word(r.intf, w[3]))
-        return false;
-    r.mac_key = mac_key(w[1]);
-    r.vlan_key = number_key(w[0]);
-    intf_key(w[3], &r);
-    ++t->count;
-    return true;
+    std::uint64_t key = port_order_key(r);
+    list_row *end = p->ports + p->count;
+    list_row *at = std::lower_bound(p->ports, end, key,
+                                    [](const list_row &a, std::uint64_t k) { return port_order_key(a) < k; });
+    if ((at != end && port_order_key(*at) == key) || p->count == VIEW_PORTS_MAX)
+        return;
+    std::memmove(at + 1, at, static_cast<std::size_t>(end - at) * sizeof *at);
+    copy_word(at->intf, r.intf);
+    at->intf_class = r.intf_class;
+    at->intf_a = r.intf_a;
+    at->intf_b = r.intf_b;
+    ++p->count;
 }
 
-// What one reading of the run's answer found. The port listing comes first,
-// its lines indented (" Interface name : eth-0-1") or empty; the table's
-// part starts with the first line at the margin: its header, or the CLI's
-// refusal of the show command.
-struct answer_parts {
-    int ports = 0;         // port names taken
-    int table_lines = 0;   // lines of the table's part, header included
-    bool refused = false;  // the table's part opens with an error line
-    bool taken = true;     // every name stored, every row fit
+// The view's filters, each in the switch's grammar or refused: nothing of
+// them reaches a command. The VLAN is matched here, over the whole table,
+// so the one show command is always the same.
+struct view_filter {
+    bool valid = true;
+    int mac_group[3] = {-1, -1, -1};   // a group's value, -1 for any
+    std::uint32_t vlan = 0;            // 0 for any
+    const char *intf = nullptr;        // null for any
 };
 
-bool read_answer(const list_filter &f, row_table *t, answer_parts *a, bool ports_first = true)
+// One to four hex digits, in either letter case; their value, or -1.
+int group_value(std::string_view g)
 {
-    line_reader r(cli_result_path());
-    if (!r.ok())
-        return false;
-    char line[CLI_LINE_SIZE];
-    while (r.next(line)) {
-        bool indented = line[0] == ' ' || line[0] == '\t' || line[0] == '\n' || line[0] == '\r';
-        if (ports_first && a->table_lines == 0 && indented) {
-            a->taken = intf_line_parse(&a->ports, line) == 0 && a->taken;
-            continue;
-        }
-        if (a->table_lines++ == 0)
-            a->refused = std::strchr(line, '%') != nullptr;
-        if (a->table_lines > LISTING_HEADER_LINES && !a->refused)
-            a->taken = take_row(line, f, t) && a->taken;
+    if (g.empty() || g.size() > 4)
+        return -1;
+    int v = 0;
+    for (char c : g) {
+        int d = c >= '0' && c <= '9' ? c - '0' : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10 : -1;
+        if (d < 0)
+            return -1;
+        v = v << 4 | d;
     }
-    return !r.failed();
+    return v;
+}
+
+// Reads the query's filters, marking each field that is not in its grammar
+// ("filter_invalid.<field>"). f->valid is false when one is not, or when a
+// mark could not be stored.
+void view_filter_read(view_filter *f)
+{
+    auto refuse = [f](const char *field) {
+        char key[KEY_BUF_SIZE];
+        std::snprintf(key, sizeof key, "filter_invalid.%s", field);
+        f->valid = false;
+        cgi_set(web_cgi, key, "1");
+    };
+    const char *const groups[3] = {"addr0", "addr1", "addr2"};
+    for (int i = 0; i < 3; ++i) {
+        char key[KEY_BUF_SIZE];
+        std::snprintf(key, sizeof key, "Query.%s", groups[i]);
+        std::string_view g = cgi_value(web_cgi, key, "");
+        if (!g.empty() && (f->mac_group[i] = group_value(g)) < 0)
+            refuse(groups[i]);
+    }
+    std::string_view vlan = cgi_value(web_cgi, "Query.vlan", "");
+    if (!vlan.empty()) {
+        if (vlan_text_valid(vlan))
+            f->vlan = number_key(vlan);
+        else
+            refuse("vlan");
+    }
+    // "0" and "all" are how a form asks for every interface.
+    const char *intf = cgi_value(web_cgi, "Query.intf_name", "");
+    std::string_view i = intf;
+    if (!i.empty() && i != "0" && i != "all") {
+        if (intf_name_valid(i))
+            f->intf = intf;
+        else
+            refuse("intf_name");
+    }
+}
+
+bool passes(const view_filter &f, const list_row &r)
+{
+    if (f.vlan && r.vlan_key != f.vlan)
+        return false;
+    if (f.intf && std::strcmp(r.intf, f.intf) != 0)
+        return false;
+    for (int i = 0; i < 3; ++i)
+        if (f.mac_group[i] >= 0 && static_cast<int>(r.mac_key >> (32 - 16 * i) & 0xffff) != f.mac_group[i])
+            return false;
+    return true;
+}
+
+// One reading of the table's answer into the view: the rows that pass the
+// filters, and the interfaces of every row.
+struct table_taker {
+    const view_filter &f;
+    row_table &t;
+    port_choices *ports;   // null when the choices are not wanted
+
+    bool operator()(const table_row &w)
+    {
+        list_row r;
+        copy_word(r.vlan, w.vlan);
+        copy_word(r.mac, w.mac);
+        copy_word(r.type, w.type);
+        copy_word(r.intf, w.intf);
+        r.mac_key = mac_key(w.mac);
+        r.vlan_key = number_key(w.vlan);
+        intf_key(w.intf, &r);
+        if (ports)
+            port_note(ports, r);
+        if (!passes(f, r))
+            return true;
+        if (t.count == LIST_ROWS_MAX) {
+            t.over = true;
+            return true;
+        }
+        t.rows[t.count++] = r;
+        return true;
+    }
+};
+
+// The interface choices, and the one filtered on even when no row names it,
+// under one numbering as the add form's ports are.
+bool store_ports(port_choices *p, const view_filter &f)
+{
+    if (f.intf) {
+        list_row r;
+        copy_word(r.intf, f.intf);
+        intf_key(f.intf, &r);
+        port_note(p, r);
+    }
+    for (int i = 0; i < p->count; ++i)
+        if (intf_name_store(i, p->ports[i].intf) != 0)
+            return false;
+    return true;
 }
 
 int compare_text_keyed(std::uint64_t ka, std::uint64_t kb, const char *a, const char *b, bool keyed)
@@ -213,9 +286,7 @@ int compare_vlan(const list_row &a, const list_row &b)
 
 int compare_intf(const list_row &a, const list_row &b)
 {
-    std::uint64_t ka = std::uint64_t{a.intf_class} << 62 | std::uint64_t{a.intf_a} << 31 | a.intf_b;
-    std::uint64_t kb = std::uint64_t{b.intf_class} << 62 | std::uint64_t{b.intf_a} << 31 | b.intf_b;
-    return compare_text_keyed(ka, kb, a.intf, b.intf, a.intf_class != 2);
+    return compare_text_keyed(port_order_key(a), port_order_key(b), a.intf, b.intf, a.intf_class != 2);
 }
 
 // a before b in the view's order, ties by VLAN, then MAC, then the CLI's order.
@@ -338,17 +409,14 @@ bool store_page(const list_view &v, const row_table &t, const page_span &s)
     return true;
 }
 
-// A row the add page takes back as it is: a MAC (written in lower case), a
-// VLAN and a port name in their grammar. Nothing else reaches a cell, so no
+// A row as the add page takes it back: the MAC in lower case, the VLAN and
+// the port name, each in its grammar (the reader takes no other row), so no
 // cell can start a spreadsheet formula.
-bool csv_row(const list_row &r, char *out, std::size_t size)
+void csv_row(const list_row &r, char *out, std::size_t size)
 {
-    if (!mac_text_valid(r.mac) || !vlan_text_valid(r.vlan) || !intf_name_valid(r.intf))
-        return false;
-    int n = std::snprintf(out, size, "%s,%s,%s\r\n", r.mac, r.vlan, r.intf);
-    for (char *c = out; c < out + 14; ++c)
+    std::snprintf(out, size, "%s,%s,%s\r\n", r.mac, r.vlan, r.intf);
+    for (char *c = out; c < out + MAC_TEXT_SIZE - 1; ++c)
         *c = static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
-    return n > 0 && static_cast<std::size_t>(n) < size;
 }
 
 // Parses a page number: digits only, from 1; a larger one than an int holds
@@ -400,12 +468,14 @@ void list_view_query(const list_view &v, bool with_page, char *out)
 
 int mac_list_view_load(const list_view &v, const char *filterquery)
 {
-    list_filter filter;
-    char cmd[CMD_BUF_SIZE];
-    int rc = cli_append_cmd("show interface switchport");
-    // A filter no row can pass lists the ports alone: the table is whole, and empty.
-    if (rc == 0 && list_filter_read(&filter) && list_command(cmd))
-        rc = cli_append_cmd(cmd);
+    view_filter filter;
+    view_filter_read(&filter);
+    // A filter not in its grammar asks the switch nothing: the page marks it.
+    if (!filter.valid) {
+        cgi_set(web_cgi, "filter_invalid", "1");
+        return 0;
+    }
+    int rc = cli_append_cmd(TABLE_SHOW_CMD);
     if (rc == 0)
         rc = cli_exec_show();
     if (rc != 0) {
@@ -417,17 +487,15 @@ int mac_list_view_load(const list_view &v, const char *filterquery)
 
 int mac_list_view_take(const list_view &v, const char *filterquery)
 {
-    list_filter filter;
-    char cmd[CMD_BUF_SIZE];
-    bool table_asked = list_filter_read(&filter) && list_command(cmd);
+    view_filter filter;
+    view_filter_read(&filter);
     row_table t;
-    answer_parts a;
-    int rc = t.rows && read_answer(filter, &t, &a) ? 0 : -1;
-    // Both parts, whole: the ports, and the table's header or its refusal.
-    bool table_whole = table_asked ? a.refused || a.table_lines >= LISTING_HEADER_LINES : a.table_lines == 0;
-    if (rc == 0 && (!a.taken || a.ports == 0 || !table_whole))
-        rc = -1;
-    if (rc == 0 && !cgi_set(web_cgi, "ports_listed", "1"))
+    heap_array<port_choices> ports = heap_alloc<port_choices>(1);
+    if (ports)
+        ports[0].count = 0;
+    table_taker take = {filter, t, ports.get()};
+    int rc = filter.valid && t.rows && ports && table_read(take) ? 0 : -1;
+    if (rc == 0 && (!store_ports(ports.get(), filter) || !cgi_set(web_cgi, "ports_listed", "1")))
         rc = -1;
     if (rc == 0 && t.over) {
         // Not stored, the page warns that the list is not whole instead.
@@ -446,21 +514,21 @@ int mac_list_view_take(const list_view &v, const char *filterquery)
 
 int mac_list_export(const list_view &v, const char **errid)
 {
-    list_filter filter;
-    char cmd[CMD_BUF_SIZE];
+    view_filter filter;
+    view_filter_read(&filter);
+    if (!filter.valid) {
+        *errid = INVALID_PARAMETER;
+        return -1;
+    }
     *errid = "error_export_incomplete";
-    // A filter no row can pass: the export is the header alone.
-    bool table_asked = list_filter_read(&filter) && list_command(cmd);
-    int rc = table_asked ? cli_append_cmd(cmd) : 0;
-    if (rc == 0 && table_asked)
+    int rc = cli_append_cmd(TABLE_SHOW_CMD);
+    if (rc == 0)
         rc = cli_exec_show();
     row_table t;
-    answer_parts a;
-    if (rc == 0 && table_asked &&
-        (!t.rows || !read_answer(filter, &t, &a, false) || !a.taken ||
-         !(a.refused || a.table_lines >= LISTING_HEADER_LINES)))
-        rc = -1;
-    if (rc != 0 || !t.rows)
+    table_taker take = {filter, t, nullptr};
+    // A refusal, a message or anything else in the answer: no export at all,
+    // never a shorter file that would empty the table when loaded back.
+    if (rc != 0 || !t.rows || !table_read(take))
         return -1;
     if (t.over) {
         *errid = "error_rows_over";
@@ -471,16 +539,10 @@ int mac_list_export(const list_view &v, const char **errid)
     std::fputs("Content-Type: text/csv; charset=utf-8\r\n"
                "Content-Disposition: attachment; filename=\"static-mac-table.csv\"\r\n", stdout);
     std::printf("%s\r\n\r\nmac,vlan,interface\r\n", NO_STORE_HEADER);
-    int left_out = 0;
     for (int i = 0; i < t.count; ++i) {
         char row[sizeof(list_row)];
-        if (csv_row(t.rows[order[i]], row, sizeof row))
-            std::fputs(row, stdout);
-        else
-            ++left_out;
+        csv_row(t.rows[order[i]], row, sizeof row);
+        std::fputs(row, stdout);
     }
-    // Said in a line the add page skips, so the file still goes back whole.
-    if (left_out > 0)
-        std::printf("# %d entries not written: not in the form an add takes\r\n", left_out);
     return 0;
 }

@@ -1,5 +1,5 @@
-// The listing page's view of the static entries: the ports and the entries
-// from one CLI run, narrowed by the query's filters, sorted and paged.
+// The listing page's view of the static entries: the whole table from one
+// CLI run, narrowed by the query's filters, sorted and paged.
 #pragma once
 
 #include <cstddef>
@@ -34,15 +34,18 @@ list_view list_view_read();
 // nothing in it needs escaping. No "sort" part when the CLI's order is kept.
 void list_view_query(const list_view &v, bool with_page, char *out);
 
-// Runs "show interface switchport" and the listing's show command in one
-// CLI run, and stores from its one answer the ports ("eth.%d.name",
-// "agg.%d.name", "ifname"), then "ports_listed"; the rows of the view's page
-// as "entry.<row number>.*", the row number counting through the whole view;
-// the view as "view.*" (count, first, last, page, pages, per_page, sort,
-// order, and the links' queries after filterquery); then "entries_listed".
-// When the run did not complete, a part of its answer is missing, or a
-// value could not be stored: "cli_failed" and nothing listed. More rows
-// than LIST_ROWS_MAX pass the filters: "rows_over" and no rows. Returns 0.
+// Runs the one show command of the whole static table and stores from its
+// answer the interfaces its rows name, in port order, as the filter's
+// choices ("eth.%d.name", "agg.%d.name", under one numbering), then
+// "ports_listed"; the rows that pass the query's filters (MAC groups, VLAN,
+// interface), the view's page of them as "entry.<row number>.*", the row
+// number counting through the whole view; the view as "view.*" (count,
+// first, last, page, pages, per_page, sort, order, and the links' queries
+// after filterquery); then "entries_listed". A filter not in its grammar
+// runs nothing: "filter_invalid" and "filter_invalid.<field>". When the run
+// did not complete, its answer is not the whole table, or a value could
+// not be stored: "cli_failed" and nothing listed. More rows than
+// LIST_ROWS_MAX pass the filters: "rows_over" and no rows. Returns 0.
 int mac_list_view_load(const list_view &v, const char *filterquery);
 
 // The second half of mac_list_view_load: takes the result file as the
@@ -54,6 +57,7 @@ int mac_list_view_take(const list_view &v, const char *filterquery);
 // header block (an attachment, "static-mac-table.csv"): "mac,vlan,interface",
 // then a line per row in the form the add page takes back, CRLF line ends.
 // One CLI run. 0 when written; -1 with nothing written and the error id in
-// *errid when the run's answer was not whole ("error_export_incomplete") or
-// more rows than LIST_ROWS_MAX pass ("error_rows_over").
+// *errid when a filter is not in its grammar ("invalid_parameter"), the
+// run's answer was not the whole table ("error_export_incomplete") or more
+// rows than LIST_ROWS_MAX pass ("error_rows_over").
 int mac_list_export(const list_view &v, const char **errid);

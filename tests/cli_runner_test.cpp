@@ -98,7 +98,10 @@ TEST_F(CliRunner, RunPerModeMarkerAndImishFate)
          "%%cli_no_answer"},
         {"show, imish fails after an answer with no error line", "/tmp/stub.rc", true, true, -3,
          "%%cli_no_answer"},
-        {"config, imish fails after an error line", "/tmp/stub.rc", false, true, 0, "ok\n% No such\n",
+        // An error line kept, but the commands after it may not have run.
+        {"config, imish fails after an error line", "/tmp/stub.rc", false, true, -4, "ok\n% No such\n",
+         "ok\n% No such\n"},
+        {"show, imish fails after an error line", "/tmp/stub.rc", true, true, -4, "ok\n% No such\n",
          "ok\n% No such\n"},
         {"imish exits 127 with no answer", "/tmp/stub.127", false, true, -1, "%%cli_unavailable"},
         {"imish killed by a signal", "/tmp/stub.kill", true, true, -3, "%%cli_no_answer"},

@@ -691,20 +691,24 @@ TEST_F(PageTest, ListingViewSortsPagesAndCounts)
     EXPECT_EQ(element_text(r.out, "count"), "第 51–100 条，共 123 条");
 }
 
-// A request runs the CLI once: the listing asks for the ports and the
-// entries in one run, and a removal checks its selections by their grammar.
-// A listing whose one answer lacks either part warns and lists nothing.
-TEST_F(PageTest, OneCliRunPerRequestAndBothPartsOfItsAnswer)
+// A request runs the CLI once, and the listing and the export read its one
+// answer only by what the switch guarantees: six header lines, whatever
+// they hold, then rows of four words in the switch's grammar. Any other
+// answer is not the table: a warning and no rows, no export.
+TEST_F(PageTest, OneCliRunPerRequestAndTheTableReadByItsGuarantees)
 {
-    configure("mac-address-table 00e0.fc0a.0001 forward eth-0-1 vlan 10\n");
+    configure("mac-address-table 00e0.fc0a.0001 forward eth-0-1 vlan 10\n"
+              "mac-address-table 00e0.fc0a.0002 forward agg2 vlan 1\n"
+              "mac-address-table 00e0.fc0a.0003 forward eth-0-10 vlan 20\n");
     const std::string sim = SIM_BIN_DIR "/imish";
     stub_imish("echo run >>/tmp/imish_runs\nexec " + sim + " \"$@\"\n");
     const std::string q = "sessionId=" + admin + "&lang=en";
     struct { const char *name; std::function<proc_result()> request; } requests[] = {
         {"listing", [&] { return listing("GET", q); }},
+        {"export", [&] { return listing("GET", q + "&format=csv"); }},
         {"add form", [&] { return request("GET", q); }},
-        {"add", [&] { return add(admin, "addr0=00e0&addr1=fc0a&addr2=0002&intf_name=eth-0-1&vlan=10"); }},
-        {"removal", [&] { return listing("POST", q, "operate=delete&sel=00e0.fc0a.0002+eth-0-1+10"); }},
+        {"add", [&] { return add(admin, "addr0=00e0&addr1=fc0a&addr2=0004&intf_name=eth-0-1&vlan=10"); }},
+        {"removal", [&] { return listing("POST", q, "operate=delete&sel=00e0.fc0a.0004+eth-0-1+10"); }},
     };
     for (const auto &rq : requests) {
         unlink("/tmp/imish_runs");
@@ -712,17 +716,94 @@ TEST_F(PageTest, OneCliRunPerRequestAndBothPartsOfItsAnswer)
         EXPECT_EQ(read_file("/tmp/imish_runs"), "run\n") << rq.name << ": " << r.out.substr(0, 300);
     }
 
-    struct { const char *name; std::string stub; } parts[] = {
-        {"no port part", sim + " \"$@\" | grep -v '^ '\n"},
-        {"no table part", "for a; do :; done\ngrep -v '^show mac' \"$a\" >/tmp/cmds\nexec " + sim + " -g -y -w -f /tmp/cmds\n"},
-        {"the table's part cut in its header", sim + " \"$@\" | head -n -4\n"},
+    const std::string rows = "00e0.fc0a.0002 1 agg2,00e0.fc0a.0001 10 eth-0-1,00e0.fc0a.0003 20 eth-0-10,";
+    const std::string header = "Static MAC address table";
+    struct { const char *name; std::string stub; bool whole; } answers[] = {
+        {"a centred title", sim + " \"$@\" | sed 's/^" + header + "/          Mac Address Table/'\n", true},
+        {"a blank line between the rows", sim + " \"$@\" | sed '8s/^/\\n/'\n", true},
+        {"a header one line longer", sim + " \"$@\" | sed '1s/^/Switch 1\\n/'\n", false},
+        {"the table cut in its header", sim + " \"$@\" | head -n 4\n", false},
+        {"the show refused", "echo '% Switch busy, try again'\n", false},
+        {"a % line after the first row", sim + " \"$@\" | sed '7a % Table changed while listed'\n", false},
+        {"a failing status after the whole table", sim + " \"$@\"\nexit 1\n", false},
+        {"a row with a fifth word", sim + " \"$@\" | sed '8s/$/ x/'\n", false},
+        {"a row with a VLAN out of range", sim + " \"$@\" | sed '7s/^1 /4095 /'\n", false},
+        {"a line longer than the reader's buffer",
+         sim + " \"$@\" | sed '7s/$/" + std::string(250, ' ') + "10 00e0.fc0a.0099 static eth-0-9/'\n", false},
     };
-    for (const auto &p : parts) {
-        stub_imish(p.stub);
-        proc_result r = listing("GET", q);
-        EXPECT_NE(r.out.find("id=\"cli_failed\""), std::string::npos) << p.name;
-        EXPECT_EQ(r.out.find("00e0.fc0a.0001"), std::string::npos) << p.name;
-        EXPECT_EQ(r.out.find("id=\"count\""), std::string::npos) << p.name;
+    for (const auto &a : answers) {
+        SCOPED_TRACE(a.name);
+        stub_imish(a.stub);
+        proc_result r = listing("GET", q + "&per_page=200");
+        std::string shown;
+        for (const shown_row &row : shown_rows(r.out))
+            shown += row.mac + " " + row.vlan + " " + row.intf + ",";
+        EXPECT_EQ(r.out.find("id=\"cli_failed\"") == std::string::npos, a.whole);
+        EXPECT_EQ(shown, a.whole ? rows : "");
+        EXPECT_EQ(r.out.find("id=\"count\"") != std::string::npos, a.whole);
+        // The interface choices are the table's own, in port order.
+        if (a.whole) {
+            EXPECT_NE(r.out.find("<option value=\"eth-0-1\">eth-0-1</option>\n   <option value=\"eth-0-10\">eth-0-10"
+                                 "</option>\n   <option value=\"agg2\">agg2</option>"), std::string::npos);
+        }
+        r = listing("GET", q + "&format=csv");
+        if (a.whole) {
+            EXPECT_EQ(r.out.substr(r.out.find("\r\n\r\n") + 4),
+                      "mac,vlan,interface\r\n00e0.fc0a.0002,1,agg2\r\n00e0.fc0a.0001,10,eth-0-1\r\n"
+                      "00e0.fc0a.0003,20,eth-0-10\r\n");
+        } else {
+            EXPECT_EQ(r.out, error_redirect(admin, "en", "error_export_incomplete", "web_mac_static.cgi%3FsessionId%3D" +
+                                            admin + "%26lang%3Den%26order%3Dasc%26per_page%3D50%26page%3D1"));
+        }
+    }
+}
+
+// The listing's filters are in the switch's grammar before anything is
+// asked, and match as an operator means them: a MAC group in either letter
+// case, one to four digits, the groups left empty matching any.
+TEST_F(PageTest, ListingFiltersInTheSwitchsGrammar)
+{
+    configure("mac-address-table 00e0.fc0a.0001 forward eth-0-1 vlan 10\n"
+              "mac-address-table 00e0.fc0b.0002 forward agg2 vlan 10\n"
+              "mac-address-table 0a1b.fc0a.0003 forward eth-0-2 vlan 20\n");
+    stub_imish("echo run >>/tmp/imish_runs\nexec " SIM_BIN_DIR "/imish \"$@\"\n");
+    const std::string q = "sessionId=" + admin + "&lang=en";
+    struct { std::string filter, shown, marked; } cases[] = {
+        {"&addr0=00E0", "00e0.fc0a.0001 00e0.fc0b.0002", ""},
+        {"&addr0=e0", "00e0.fc0a.0001 00e0.fc0b.0002", ""},
+        {"&addr1=FC0A", "00e0.fc0a.0001 0a1b.fc0a.0003", ""},
+        {"&addr0=00e0&addr1=fc0b", "00e0.fc0b.0002", ""},
+        {"&addr2=3", "0a1b.fc0a.0003", ""},
+        {"&vlan=10&intf_name=agg2", "00e0.fc0b.0002", ""},
+        {"&vlan=30", "", ""},
+        {"&intf_name=all&vlan=", "00e0.fc0a.0001 00e0.fc0b.0002 0a1b.fc0a.0003", ""},
+        // Not in the grammar: refused with the field marked, nothing run.
+        {"&vlan=10+%7C+exclude+Entries", "", "vlan"},
+        {"&vlan=10%0Ashow+run", "", "vlan"},
+        {"&vlan=4095", "", "vlan"},
+        {"&vlan=010", "", "vlan"},
+        {"&addr0=00e0f", "", "addr0"},
+        {"&addr1=fc0g", "", "addr1"},
+        {"&intf_name=eth-0-1%3Bx", "", "intf_name"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.filter);
+        unlink("/tmp/imish_runs");
+        proc_result r = listing("GET", q + c.filter);
+        std::string shown;
+        for (const shown_row &row : shown_rows(r.out))
+            shown += (shown.empty() ? "" : " ") + row.mac;
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(r.out.find("id=\"cli_failed\""), std::string::npos);
+        EXPECT_EQ(read_file("/tmp/imish_runs"), c.marked.empty() ? "run\n" : "");
+        EXPECT_EQ(r.out.find("id=\"filter_invalid\"") != std::string::npos, !c.marked.empty());
+        if (!c.marked.empty()) {
+            std::size_t field = r.out.find("id=\"" + c.marked + "\"");
+            ASSERT_NE(field, std::string::npos);
+            EXPECT_NE(r.out.substr(field, r.out.find('>', field) - field).find("aria-invalid=\"true\""), std::string::npos);
+            EXPECT_EQ(listing("GET", q + c.filter + "&format=csv").out.find("errid=invalid_parameter"),
+                      std::string("Location: web_error.cgi?sessionId=" + admin + "&lang=en&").size());
+        }
     }
 }
 

@@ -38,6 +38,8 @@
 <?cs def:rows_over_text(max) ?>符合条件的表项超过 <?cs var:max ?> 个，本页无法排序和计数：请缩小筛选范围（VLAN、接口或MAC地址）。<?cs /def ?>
 <?cs set:L.mac_invalid = "请输入四位十六进制数（0-9、a-f）" ?>
 <?cs set:L.vlan_invalid = "请输入 1 到 4094 之间的 VLAN" ?>
+<?cs set:L.mac_group_invalid = "请输入一到四位十六进制数（0-9、a-f），留空表示任意" ?>
+<?cs set:L.filter_invalid = "筛选条件无效（见下方标记的字段），未列出任何表项。请修改后重新筛选。" ?>
 <?cs set:L.add_many_title = "批量添加表项" ?>
 <?cs set:L.entries_hint = "每行一个表项：MAC地址、VLAN、接口，以逗号、制表符或空格分隔。以 # 开头的行被跳过；从地址表导出的文件可以直接载入。" ?>
 <?cs set:L.entries_file = "载入文件" ?>

@@ -38,6 +38,8 @@
 <?cs def:rows_over_text(max) ?>More than <?cs var:max ?> entries match, more than this page can sort and count: narrow the filter (VLAN, interface or MAC address).<?cs /def ?>
 <?cs set:L.mac_invalid = "Four hex digits (0-9, a-f)" ?>
 <?cs set:L.vlan_invalid = "A VLAN from 1 to 4094" ?>
+<?cs set:L.mac_group_invalid = "One to four hex digits (0-9, a-f); empty for any" ?>
+<?cs set:L.filter_invalid = "A filter value is not valid (marked below): nothing was listed. Mend it and filter again." ?>
 <?cs set:L.add_many_title = "Add several entries" ?>
 <?cs set:L.entries_hint = "One entry a line: MAC address, VLAN, interface, separated by commas, tabs or blanks. Lines starting with # are skipped; a file exported from the table can be loaded as it is." ?>
 <?cs set:L.entries_file = "Load a file" ?>

@@ -1,5 +1,6 @@
 <?cs # What the forms' fields take, checked in the browser before they go. ?><?cs
 set:Pattern.mac = "[0-9A-Fa-f]{4}" ?><?cs
+set:Pattern.mac_group = "[0-9A-Fa-f]{1,4}" ?><?cs
 set:Pattern.vlan = "[1-9][0-9]{0,2}|[1-3][0-9]{3}|40[0-8][0-9]|409[0-4]" ?><?cs def:page_top(title, whole) ?><!DOCTYPE html>
 <html lang="<?cs var:L.html_lang ?>">
 <head>

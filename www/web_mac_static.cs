@@ -1,4 +1,4 @@
-<?cs include:"lang_" + lang + ".cs" ?><?cs include:"page_layout.cs" ?><?cs call:page_top(L.list_title, ?ports_listed && (?entries_listed || ?rows_over)) ?><?cs
+<?cs include:"lang_" + lang + ".cs" ?><?cs include:"page_layout.cs" ?><?cs call:page_top(L.list_title, ?filter_invalid || (?ports_listed && (?entries_listed || ?rows_over))) ?><?cs
 # The view's parts every form carries, beside its own: sort, order, page size. ?><?cs
 def:view_fields(with_per_page) ?><?cs if:view.sort ?>
  <input type="hidden" name="sort" value="<?cs var:view.sort ?>"><?cs /if ?><?cs if:view.order ?>
@@ -8,25 +8,27 @@ def:filter_fields() ?><?cs each:f = FilterNames ?><?cs if:?Query[f] ?>
   <input type="hidden" name="<?cs var:f ?>" value="<?cs var:Query[f] ?>"><?cs /if ?><?cs /each ?><?cs /def ?><?cs
 set:FilterNames.0 = "addr0" ?><?cs set:FilterNames.1 = "addr1" ?><?cs set:FilterNames.2 = "addr2" ?><?cs
 set:FilterNames.3 = "intf_name" ?><?cs set:FilterNames.4 = "vlan" ?><?cs
+set:MacGroups.0 = "addr0" ?><?cs set:MacGroups.1 = "addr1" ?><?cs set:MacGroups.2 = "addr2" ?><?cs
+# A filter field the page refused: marked, and tied to the note that says why. ?><?cs
+def:marked(f) ?><?cs if:?filter_invalid[f] ?> aria-invalid="true" aria-describedby="filter_invalid"<?cs /if ?><?cs /def ?><?cs
 def:sort_head(col, label) ?><?cs if:?entries_listed ?><th aria-sort="<?cs var:view.aria[col] ?>"><a id="sort_<?cs var:col ?>" href="web_mac_static.cgi?<?cs var:view.sortlink[col] ?>"><?cs var:label ?><?cs if:view.sort == col ?><?cs if:view.order == "desc" ?> ▼<?cs else ?> ▲<?cs /if ?><?cs /if ?></a></th><?cs else ?><th><?cs var:label ?></th><?cs /if ?><?cs /def ?><?cs
 def:pager_link(id, link, label) ?><?cs if:link ?><a id="<?cs var:id ?>" href="web_mac_static.cgi?<?cs var:link ?>"><?cs var:label ?></a><?cs else ?><span id="<?cs var:id ?>" class="disabled" aria-disabled="true"><?cs var:label ?></span><?cs /if ?><?cs /def ?>
 <form id="filter_form" method="get" action="web_mac_static.cgi" class="filter">
  <input type="hidden" name="sessionId" value="<?cs var:sessionId ?>">
  <input type="hidden" name="lang" value="<?cs var:lang ?>">
- <label><?cs var:L.mac ?>
-  <input id="addr0" name="addr0" maxlength="4" size="4" pattern="<?cs var:Pattern.mac ?>" data-invalid="<?cs var:L.mac_invalid ?>" value="<?cs var:Query.addr0 ?>">.<input id="addr1" name="addr1" maxlength="4" size="4" pattern="<?cs var:Pattern.mac ?>" data-invalid="<?cs var:L.mac_invalid ?>" value="<?cs var:Query.addr1 ?>">.<input id="addr2" name="addr2" maxlength="4" size="4" pattern="<?cs var:Pattern.mac ?>" data-invalid="<?cs var:L.mac_invalid ?>" value="<?cs var:Query.addr2 ?>">
+ <label><?cs var:L.mac ?><?cs each:g = MacGroups ?><?cs if:g != "addr0" ?>.<?cs /if ?><input id="<?cs var:g ?>" name="<?cs var:g ?>" maxlength="4" size="4" pattern="<?cs var:Pattern.mac_group ?>" data-invalid="<?cs var:L.mac_group_invalid ?>" value="<?cs var:Query[g] ?>"<?cs call:marked(g) ?>><?cs /each ?>
  </label>
  <label><?cs var:L.intf ?>
-  <select id="intf_name" name="intf_name">
+  <select id="intf_name" name="intf_name"<?cs call:marked("intf_name") ?>>
    <option value="all"><?cs var:L.all ?></option><?cs each:p = eth ?>
    <option value="<?cs var:p.name ?>"<?cs if:Query.intf_name == p.name ?> selected<?cs /if ?>><?cs var:p.name ?></option><?cs /each ?><?cs each:p = agg ?>
    <option value="<?cs var:p.name ?>"<?cs if:Query.intf_name == p.name ?> selected<?cs /if ?>><?cs var:p.name ?></option><?cs /each ?>
   </select>
  </label>
- <label><?cs var:L.vlan ?> <input id="vlan" name="vlan" size="5" maxlength="4" inputmode="numeric" pattern="<?cs var:Pattern.vlan ?>" data-invalid="<?cs var:L.vlan_invalid ?>" value="<?cs var:Query.vlan ?>"></label>
+ <label><?cs var:L.vlan ?> <input id="vlan" name="vlan" size="5" maxlength="4" inputmode="numeric" pattern="<?cs var:Pattern.vlan ?>" data-invalid="<?cs var:L.vlan_invalid ?>" value="<?cs var:Query.vlan ?>"<?cs call:marked("vlan") ?>></label>
  <button type="submit" id="filter_bn"><?cs var:L.filter ?></button><?cs call:view_fields(1) ?>
 </form>
-<?cs if:?rows_over ?><p class="warn" id="rows_over"><?cs call:rows_over_text(rows_over) ?></p><?cs /if ?><?cs
+<?cs if:?filter_invalid ?><p class="warn" id="filter_invalid"><?cs var:L.filter_invalid ?></p><?cs /if ?><?cs if:?rows_over ?><p class="warn" id="rows_over"><?cs call:rows_over_text(rows_over) ?></p><?cs /if ?><?cs
 if:?entries_listed ?>
 <div class="view">
  <p id="count" class="count"><?cs call:count_text(view.first, view.last, view.count) ?></p>

@@ -41,4 +41,5 @@ void cli_out::error(const char *fmt, ...)
     std::fputs("% ", f_);
     std::fputs(buf, f_);
     std::fputc('\n', f_);
+    ++errors_;
 }

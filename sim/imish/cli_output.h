@@ -29,7 +29,11 @@ public:
     // Filters never hide errors.
     void error(const char *fmt, ...) __attribute__((format(printf, 2, 3)));
 
+    // Error lines written so far.
+    int errors() const { return errors_; }
+
 private:
+    int errors_ = 0;
     FILE *f_;
     out_filter filter_ = out_filter::none;
     char filter_text_[CLI_FILTER_SIZE] = "";

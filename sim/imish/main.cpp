@@ -3,10 +3,15 @@
 //   imish [-g] [-y] [-w] -f CMDFILE   run CMDFILE; -w selects show mode
 //   imish --reset                     forget the state (fresh switch)
 //
+// With SIM_IMISH_STOP_AT_ERROR set, a configuration run stops at its first
+// refused command and exits 1, as some CLIs do: the commands after it are
+// not run, the ones before it stay made.
+//
 // Results go to standard output; every refused command gives one line that
 // starts with "% ". Usage problems go to standard error with exit status 1.
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "commands.h"
@@ -93,17 +98,23 @@ int run_file(const options &opt, const state_paths &paths)
     }
 
     cli_session session{g_state, out, !opt.show_mode};
+    const char *stop = std::getenv("SIM_IMISH_STOP_AT_ERROR");
+    const bool stop_at_error = !opt.show_mode && stop && *stop;
     char line[CLI_CMD_MAX + 1];
     std::size_t len;
     line_status ls;
+    int rc = 0;
     while ((ls = read_line(cmds.get(), line, sizeof line, len)) != line_status::end) {
         if (ls == line_status::too_long)
             cli_refuse_long_line(session);
         else
             cli_run_line(session, line, len);
+        if (stop_at_error && out.errors() > 0) {
+            rc = 1;
+            break;
+        }
     }
 
-    int rc = 0;
     if (std::ferror(cmds.get())) {
         // A directory, say: opening works, reading does not.
         std::fprintf(stderr, "imish: cannot read %s: %s\n", opt.cmd_file, std::strerror(errno));

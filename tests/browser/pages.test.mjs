@@ -363,12 +363,24 @@ test('the listing filters by VLAN and by interface', async () => {
   assert.ok(rows.every((r) => r.endsWith(' eth-0-3')));
   await shot(page, 'listing-filtered');
 
+  // The vendor half of an address, in capitals, finds its entries.
+  await page.selectOption('#intf_name', 'all');
+  await page.fill('#addr1', '0A0A');
+  await Promise.all([page.waitForNavigation(), page.click('#filter_bn')]);
+  rows = await listedEntries(page);
+  assert.deepEqual(rows, ['0000.0a0a.0001 20 static eth-0-3', '0000.0a0a.0002 20 static eth-0-4',
+    '0000.0a0a.0003 30 static eth-0-3']);
+
   // A filter value is shown back as text, never as markup.
   const url = new URL(page.url());
   url.search = `sessionId=${url.searchParams.get('sessionId')}&lang=en&addr0=${encodeURIComponent('"><b id=inj>')}`;
   await page.goto(url.href);
   assert.equal(await page.$('#inj'), null);
   assert.equal(await page.inputValue('#addr0'), '"><b id=inj>');
+  // Not a MAC group: marked, and nothing listed as if it were the table.
+  assert.equal(await page.getAttribute('#addr0', 'aria-invalid'), 'true');
+  assert.ok(await page.isVisible('#filter_invalid'));
+  assert.equal(await page.$('#count'), null);
   await finish(page);
 });
 
