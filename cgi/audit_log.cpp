@@ -93,6 +93,8 @@ void audit_format(char *out, const audit_who &who, const char *action, const aud
         trimmed[n] = '\0';
         r.quoted(" reason", trimmed, AUDIT_REASON_MAX);
     }
+    if (entry && entry->known != audit_known::none)
+        r.raw(entry->known == audit_known::cli ? " known=cli" : " known=table");
 }
 
 void audit_log(const audit_who &who, const char *action, const audit_entry *entry,

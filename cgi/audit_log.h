@@ -21,11 +21,16 @@ struct audit_who {
     const char *addr;
 };
 
+// How an entry's outcome was known: from the CLI's answer, or read back
+// from the switch's table when that answer was in doubt.
+enum class audit_known { none, cli, table };
+
 // One entry of an add or a removal, as the command carries it.
 struct audit_entry {
     const char *mac;
     const char *intf;
     const char *vlan;
+    audit_known known = audit_known::none;
 };
 
 // The longest record, terminator included; each value is cut to
@@ -37,6 +42,7 @@ inline constexpr std::size_t AUDIT_REASON_MAX = 160;
 // The record text into out (AUDIT_RECORD_SIZE bytes):
 //   user="<user>" addr="<addr>" action=<action>[ mac="<mac>" intf="<intf>"
 //   vlan="<vlan>"] result=<ok|refused|failed|unknown>[ reason="<reason>"]
+//   [ known=<cli|table>]
 // entry may be null (a refused request), reason null for ok. In a quoted
 // value a quote and a backslash are escaped with a backslash; control
 // characters and bytes past ASCII are written \xNN. A reason's leading

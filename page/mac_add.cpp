@@ -9,6 +9,7 @@
 
 #include <ClearSilver.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -24,21 +25,41 @@ struct add_form {
 };
 
 // Adds the complete form's entry: mac_static_add's result and err, and in
-// *result what became of it.
-int add_entry(const add_form &f, char *err, audit_result *result)
+// *o what became of it (o->known none: nothing ran).
+int add_entry(const add_form &f, char *err, change_outcome *o)
 {
     // A cut command is another command (a VLAN cut from 209 to 20), and a
     // control character would start one: neither reaches the CLI.
     char cmd[CMD_BUF_SIZE];
     int len = std::snprintf(cmd, sizeof cmd, "mac-address-table %s.%s.%s forward %s vlan %s",
                             f.addr[0], f.addr[1], f.addr[2], f.intf, f.vlan);
+    *o = {audit_result::refused, INVALID_PARAMETER, audit_known::none};
     if (len < 0 || static_cast<std::size_t>(len) >= sizeof cmd || has_control_char(cmd)) {
-        *result = audit_result::refused;
         std::snprintf(err, CLI_ERROR_SIZE, "%s", INVALID_PARAMETER);
         return -1;
     }
-    const char *cmds[] = {cmd};
-    return config_run(cmds, 1, err, result);
+    // The entry as an error line or the table names it: the command's MAC
+    // (the text after its first word) in lower case.
+    char mac[CMD_BUF_SIZE];
+    std::size_t n = std::strcspn(cmd + 18, " ");
+    for (std::size_t i = 0; i < n; ++i)
+        mac[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(cmd[18 + i])));
+    mac[n] = '\0';
+    entry_change entry = {mac, f.intf, f.vlan, cmd};
+    change_result r;
+    if (!change_run(change_kind::add, &entry, 1, &r)) {
+        *o = {audit_result::failed, "%cli_unavailable", audit_known::none};
+        std::snprintf(err, CLI_ERROR_SIZE, "%s", o->reason);
+        return -1;
+    }
+    *o = r.outcomes[0];
+    const char *said = change_error(r, 1);
+    if (!said)
+        return 0;
+    std::snprintf(err, CLI_ERROR_SIZE, "%s", said);
+    // The record keeps a reason that outlives the run's lines.
+    o->reason = err;
+    return -1;
 }
 
 } // namespace
@@ -95,8 +116,8 @@ int intf_name_store(int num, const char *name)
 int mac_static_add(char *err)
 {
     add_form form;
-    audit_result result;
-    return form.complete() ? add_entry(form, err, &result) : 0;
+    change_outcome o;
+    return form.complete() ? add_entry(form, err, &o) : 0;
 }
 
 int mac_static_add_logged(char *err, const audit_who &who)
@@ -108,16 +129,15 @@ int mac_static_add_logged(char *err, const audit_who &who)
         audit_log(who, "add", nullptr, audit_result::refused, INVALID_PARAMETER);
         return 0;
     }
-    audit_result result;
-    int rc = add_entry(form, err, &result);
-    if (rc != 0 && std::strcmp(err, INVALID_PARAMETER) == 0) {
-        audit_log(who, "add", nullptr, result, err);
+    change_outcome o;
+    int rc = add_entry(form, err, &o);
+    if (o.known == audit_known::none) {
+        audit_log(who, "add", nullptr, o.result, o.reason);
         return rc;
     }
     char mac[3 * AUDIT_VALUE_MAX];
     std::snprintf(mac, sizeof mac, "%s.%s.%s", form.addr[0], form.addr[1], form.addr[2]);
-    audit_entry entry = {mac, form.intf, form.vlan};
-    audit_log(who, "add", &entry, result, rc == 0 ? nullptr : audit_reason(err));
+    audit_entry entry = {mac, form.intf, form.vlan, o.known};
+    audit_log(who, "add", &entry, o.result, o.result == audit_result::ok ? nullptr : audit_reason(o.reason));
     return rc;
 }
-

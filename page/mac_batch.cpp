@@ -192,13 +192,6 @@ void find_repeats(batch_line *lines, int count)
     }
 }
 
-// What became of one line of a batch that ran.
-struct line_outcome {
-    const char *cls;     // added, refused, unknown
-    const char *reason;  // the CLI's line or the runner's error id, or null
-    audit_result result;
-};
-
 bool store_row(int row, const batch_line &l, const char *cls, const char *reason)
 {
     // The CLI's line as the error page shows it: no leading blanks, no line end.
@@ -261,14 +254,15 @@ bool answer_invalid(const batch_line *lines, int count)
 // one configuration run, and stores each line's outcome.
 bool run_batch(const audit_who &who, const batch_line *lines, int count)
 {
-    heap_array<char[CMD_BUF_SIZE]> cmds = heap_alloc<char[CMD_BUF_SIZE]>(static_cast<std::size_t>(count));
-    heap_array<const char *> cmd_list = heap_alloc<const char *>(static_cast<std::size_t>(count));
-    heap_array<entry_ref> refs = heap_alloc<entry_ref>(static_cast<std::size_t>(count));
-    heap_array<int> entry_of = heap_alloc<int>(static_cast<std::size_t>(count));
-    heap_array<int> line_of = heap_alloc<int>(static_cast<std::size_t>(count));
-    heap_array<char[CLI_LINE_SIZE]> error_text = heap_alloc<char[CLI_LINE_SIZE]>(static_cast<std::size_t>(count) + 1);
-    if (!cmds || !cmd_list || !refs || !entry_of || !line_of || !error_text)
+    const std::size_t n = static_cast<std::size_t>(count);
+    heap_array<char[CMD_BUF_SIZE]> cmds = heap_alloc<char[CMD_BUF_SIZE]>(n);
+    heap_array<entry_change> changes = heap_alloc<entry_change>(n);
+    heap_array<int> entry_of = heap_alloc<int>(n);
+    heap_array<int> line_of = heap_alloc<int>(n);
+    if (!cmds || !changes || !entry_of || !line_of)
         return false;
+    // Every slot a run reads is written below; cleared, so the compiler can tell.
+    std::memset(changes.get(), 0, n * sizeof(entry_change));
     int entries = 0;
     for (int i = 0; i < count; ++i) {
         const batch_line &l = lines[i];
@@ -281,51 +275,38 @@ bool run_batch(const audit_who &who, const batch_line *lines, int count)
             continue;
         }
         std::snprintf(cmds[entries], CMD_BUF_SIZE, "mac-address-table %s forward %s vlan %s", l.mac, l.intf, l.vlan);
-        cmd_list[entries] = cmds[entries];
-        refs[entries] = {l.mac, l.vlan};
+        changes[entries] = {l.mac, l.intf, l.vlan, cmds[entries]};
         line_of[entries] = i;
         entry_of[i] = entries++;
     }
-    char err[CLI_ERROR_SIZE];
-    cli_error_lines errors = {error_text.get(), count + 1, 0};
-    audit_result result;
-    config_run(cmd_list.get(), entries, err, &result, &errors);
-    // The configuration-mode reply is the CLI refusing the whole run.
-    bool per_entry = result == audit_result::refused && std::strcmp(err, "%configure_mode_inuse") != 0;
-    heap_array<const char *> naming = heap_alloc<const char *>(static_cast<std::size_t>(entries) + 1);
-    heap_array<int> order = heap_alloc<int>(static_cast<std::size_t>(entries) + 1);
-    if (!naming || !order)
+    change_result r;
+    if (!change_run(change_kind::add, changes.get(), entries, &r))
         return false;
-    const char *unnamed = per_entry ? error_lines_attribute(errors, refs.get(), entries, naming.get(), order.get()) : nullptr;
-    // A run that did not complete, or that the CLI refused whole: the page
-    // says what that means for every line.
-    if (!per_entry && result != audit_result::ok && !cgi_set(web_cgi, "batch.failure", err[0] == '%' ? err + 1 : err))
-        return false;
-    heap_array<line_outcome> outcomes = heap_alloc<line_outcome>(static_cast<std::size_t>(entries) + 1);
-    if (!outcomes)
-        return false;
-    const char *const classes[] = {"added", "refused", "unknown"};
     for (int e = 0; e < entries; ++e) {
-        line_outcome &o = outcomes[e];
-        if (!per_entry)
-            o = {result == audit_result::ok ? classes[0] : result == audit_result::unknown ? classes[2] : classes[1],
-                 result == audit_result::ok ? nullptr : audit_reason(err), result};
-        else if (naming[e])
-            o = {classes[1], naming[e], audit_result::refused};
-        else if (unnamed)
-            o = {classes[2], unnamed, audit_result::unknown};
-        else
-            o = {classes[0], nullptr, audit_result::ok};
+        const change_outcome &o = r.outcomes[e];
         const batch_line &l = lines[line_of[e]];
-        audit_entry entry = {l.mac, l.intf, l.vlan};
-        audit_log(who, "add", &entry, o.result, o.reason);
+        audit_entry entry = {l.mac, l.intf, l.vlan, o.known};
+        audit_log(who, "add", &entry, o.result, o.reason ? audit_reason(o.reason) : nullptr);
     }
+    // A run that left outcomes unknown, or that the CLI refused whole: the
+    // page says what that means for every line. One whose answer was in
+    // doubt: the page says the outcomes were read back from the table.
+    if (r.failure[0] && !cgi_set(web_cgi, "batch.failure", r.failure + (r.failure[0] == '%')))
+        return false;
+    if (r.read_back && !cgi_set(web_cgi, "batch.read_back", "1"))
+        return false;
     // Each line shows its entry's outcome, a repeat as the line it repeats.
+    const char *const classes[] = {"added", "refused", "unknown"};
     int counts[3] = {};
     for (int i = 0; i < count; ++i) {
-        const line_outcome &o = outcomes[entry_of[i]];
-        ++counts[o.cls == classes[0] ? 0 : o.cls == classes[1] ? 1 : 2];
-        if (!store_row(i + 1, lines[i], o.cls, o.reason))
+        const change_outcome &o = r.outcomes[entry_of[i]];
+        int c = o.result == audit_result::ok ? 0 : o.result == audit_result::unknown ? 2 : 1;
+        ++counts[c];
+        // The CLI's own line, or the id of a refusal the table showed and no
+        // line explained; the ids of a whole run are said once, above the rows.
+        const char *reason = o.reason == CLI_NOT_APPLIED ? CLI_NOT_APPLIED + 1
+                             : o.reason && o.reason[0] != '%' ? o.reason : nullptr;
+        if (!store_row(i + 1, lines[i], classes[c], reason))
             return false;
     }
     return store_counts(counts[0], counts[1], counts[2], 0) && cgi_set(web_cgi, "batch.state", "ran");

@@ -3,6 +3,7 @@
 #include "mac_entry.h"
 
 #include "cgi_value.h"
+#include "mac_table.h"
 #include "web_state.h"
 
 #include <ClearSilver.h>
@@ -36,17 +37,82 @@ bool is_alnum(char c)
     return std::isalnum(static_cast<unsigned char>(c)) != 0;
 }
 
-// true when vlan stands in line as a number of its own outside the MAC
-// found at mac.
-bool names_vlan(const char *line, const char *mac, const char *vlan)
+// Characters that join with letters and digits into one word of a CLI line:
+// "eth-1-1", "0/1", "00e0.fc00.0001" are each one word.
+bool joins_word(char c)
+{
+    return is_alnum(c) || c == '-' || c == '_' || c == '/' || c == '.' || c == ':';
+}
+
+// true when the len bytes at at in line stand as a word of their own: what
+// comes before is no part of a word, and what comes after is a blank, the
+// line's end, or a stop (".", ",", ":", ";", ")") that ends the word.
+bool is_own_word(const char *line, const char *at, std::size_t len)
+{
+    if (at > line && joins_word(at[-1]))
+        return false;
+    const char *after = at + len;
+    if ((*after == '.' || *after == ':') && !joins_word(after[1]))
+        return true;
+    return !joins_word(*after);
+}
+
+// true when vlan stands in line as a word of its own.
+bool names_vlan(const char *line, const char *vlan)
 {
     std::size_t vlan_len = std::strlen(vlan);
-    for (const char *v = std::strstr(line, vlan); v; v = std::strstr(v + 1, vlan)) {
-        bool in_mac = v + vlan_len > mac && v < mac + (MAC_TEXT_SIZE - 1);
-        if (!in_mac && (v == line || !is_alnum(v[-1])) && !is_alnum(v[vlan_len]))
+    for (const char *v = std::strstr(line, vlan); v; v = std::strstr(v + 1, vlan))
+        if (is_own_word(line, v, vlan_len))
             return true;
-    }
     return false;
+}
+
+// The table's rows as one question answers them: which entries of a change
+// it holds, on their own interface.
+struct held_entries {
+    const entry_change *entries;
+    const int *order;   // entries by MAC, then VLAN
+    int count;
+    bool *held;
+
+    bool operator()(const table_row &row)
+    {
+        char mac[MAC_TEXT_SIZE];
+        for (std::size_t i = 0; i < row.mac.size(); ++i)
+            mac[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(row.mac[i])));
+        mac[MAC_TEXT_SIZE - 1] = '\0';
+        const int *first = std::lower_bound(order, order + count, mac, [&](int e, const char *m) {
+            return std::strcmp(entries[e].mac, m) < 0;
+        });
+        for (const int *e = first; e < order + count && std::strcmp(entries[*e].mac, mac) == 0; ++e)
+            if (row.vlan == entries[*e].vlan && row.intf == entries[*e].intf)
+                held[*e] = true;
+        return true;
+    }
+};
+
+// A refusal's text, or the id of one that says nothing.
+const char *refusal_text(const char *said)
+{
+    for (const char *c = said; *c; ++c)
+        if (*c != ' ' && *c != '\t' && *c != '\r' && *c != '\n')
+            return said;
+    return CLI_REFUSED_TEXT;
+}
+
+// Asks the switch for its whole table and marks each entry it holds. false
+// when the question could not be asked or its answer is not whole.
+bool read_back(const entry_change *entries, int count, int *order, bool *held)
+{
+    for (int i = 0; i < count; ++i) {
+        order[i] = i;
+        held[i] = false;
+    }
+    std::sort(order, order + count, [&](int a, int b) { return std::strcmp(entries[a].mac, entries[b].mac) < 0; });
+    if (cli_append_cmd(TABLE_SHOW_CMD) != 0 || cli_exec_show_within(CHANGE_READ_BACK_MS) != 0)
+        return false;
+    held_entries h = {entries, order, count, held};
+    return table_read(h);
 }
 
 } // namespace
@@ -122,36 +188,6 @@ void row_key(char (&key)[KEY_BUF_SIZE], std::string_view group, int num, std::st
     key[len] = '\0';
 }
 
-int config_run(const char *const *cmds, int count, char *err, audit_result *result,
-               cli_error_lines *lines)
-{
-    int rc = 0;
-    for (int i = 0; i < count && rc == 0; ++i)
-        rc = cli_append_cmd(cmds[i]);
-    if (rc == 0)
-        rc = cli_exec_config();
-    if (rc != 0) {
-        *result = rc == CLI_RUN_UNAVAILABLE ? audit_result::failed : audit_result::unknown;
-        std::snprintf(err, CLI_ERROR_SIZE, "%s", cli_failure_text(rc));
-        return -1;
-    }
-    switch (cli_config_verdict(err, CLI_ERROR_SIZE, lines)) {
-    case cli_verdict::accepted:
-        *result = audit_result::ok;
-        return 0;
-    case cli_verdict::refused:
-        *result = audit_result::refused;
-        return -1;
-    case cli_verdict::unread:
-        break;
-    }
-    // The commands ran, but their answer cannot be read: they may or may
-    // not have been applied, which is neither a success nor a refusal.
-    *result = audit_result::unknown;
-    std::snprintf(err, CLI_ERROR_SIZE, "%s", cli_failure_text(CLI_RUN_NO_ANSWER));
-    return -1;
-}
-
 const char *audit_reason(const char *err)
 {
     return err[0] == '%' && std::strncmp(err, "%cli_", 5) == 0 ? err + 1 : err;
@@ -188,7 +224,8 @@ const char *error_lines_attribute(const cli_error_lines &lines, const entry_ref 
         std::size_t len = std::strlen(line);
         for (std::size_t at = 0; at + MAC_TEXT_SIZE - 1 <= len; ++at) {
             const char *p = line + at;
-            if (p[4] != '.' || p[9] != '.' || !mac_text_valid(std::string_view(p, MAC_TEXT_SIZE - 1)))
+            if (p[4] != '.' || p[9] != '.' || !mac_text_valid(std::string_view(p, MAC_TEXT_SIZE - 1)) ||
+                !is_own_word(line, p, MAC_TEXT_SIZE - 1))
                 continue;
             char mac[MAC_TEXT_SIZE];
             for (std::size_t i = 0; i < MAC_TEXT_SIZE - 1; ++i)
@@ -199,7 +236,7 @@ const char *error_lines_attribute(const cli_error_lines &lines, const entry_ref 
                 return std::strcmp(entries[a].mac, key.mac) < 0;
             });
             for (int *e = first; e < order + count && std::strcmp(entries[*e].mac, mac) == 0; ++e) {
-                if (names_vlan(line, p, entries[*e].vlan)) {
+                if (names_vlan(line, entries[*e].vlan)) {
                     naming[*e] = naming[*e] ? naming[*e] : std::strchr(line, '%') + 1;
                     named = true;
                 }
@@ -209,4 +246,95 @@ const char *error_lines_attribute(const cli_error_lines &lines, const entry_ref 
             unnamed = std::strchr(line, '%') + 1;
     }
     return unnamed;
+}
+
+bool change_run(change_kind kind, const entry_change *entries, int count, change_result *r)
+{
+    const std::size_t n = static_cast<std::size_t>(count) + 1;
+    r->outcomes = heap_alloc<change_outcome>(n);
+    r->lines = heap_alloc<char[CLI_LINE_SIZE]>(n);
+    r->failure[0] = '\0';
+    r->read_back = false;
+    heap_array<entry_ref> refs = heap_alloc<entry_ref>(n);
+    heap_array<const char *> naming = heap_alloc<const char *>(n);
+    heap_array<int> order = heap_alloc<int>(n);
+    heap_array<bool> held = heap_alloc<bool>(n);
+    if (!r->outcomes || !r->lines || !refs || !naming || !order || !held)
+        return false;
+    auto all = [&](audit_result result, const char *reason) {
+        for (int i = 0; i < count; ++i)
+            r->outcomes[i] = {result, reason, audit_known::cli};
+    };
+
+    int rc = 0;
+    for (int i = 0; i < count && rc == 0; ++i)
+        rc = cli_append_cmd(entries[i].cmd);
+    if (rc == 0)
+        rc = cli_exec_config();
+    if (rc == CLI_RUN_UNAVAILABLE) {   // a failed append included: nothing ran
+        std::snprintf(r->failure, sizeof r->failure, "%s", cli_failure_text(CLI_RUN_UNAVAILABLE));
+        all(audit_result::failed, r->failure);
+        return true;
+    }
+    // Whatever its status, an answer kept whole is read: its error lines
+    // speak for the entries they name.
+    cli_error_lines lines = {r->lines.get(), count + 1, 0};
+    char first[CLI_ERROR_SIZE];
+    cli_verdict v = rc == 0 || rc == CLI_RUN_FAILING ? cli_config_verdict(first, sizeof first, &lines)
+                                                     : cli_verdict::unread;
+    if (rc == 0 && v == cli_verdict::refused && std::strcmp(first, "%configure_mode_inuse") == 0) {
+        // Another user holds configuration mode: nothing ran.
+        std::snprintf(r->failure, sizeof r->failure, "%s", first);
+        all(audit_result::refused, r->failure);
+        return true;
+    }
+    for (int i = 0; i < count; ++i) {
+        refs[i] = {entries[i].mac, entries[i].vlan};
+        naming[i] = nullptr;
+    }
+    const char *unnamed = v == cli_verdict::refused
+                              ? error_lines_attribute(lines, refs.get(), count, naming.get(), order.get())
+                              : nullptr;
+    // One command: whatever its lines say, they answer it.
+    if (count == 1 && unnamed) {
+        naming[0] = naming[0] ? naming[0] : refusal_text(unnamed);
+        unnamed = nullptr;
+    }
+    if (rc == 0 && v != cli_verdict::unread && !unnamed) {
+        for (int i = 0; i < count; ++i)
+            r->outcomes[i] = naming[i] ? change_outcome{audit_result::refused, naming[i], audit_known::cli}
+                                       : change_outcome{audit_result::ok, nullptr, audit_known::cli};
+        return true;
+    }
+
+    // In doubt: the switch's own table decides.
+    std::snprintf(r->failure, sizeof r->failure, "%s", cli_failure_text(rc != 0 ? rc : CLI_RUN_NO_ANSWER));
+    const char *doubt = unnamed ? unnamed : r->failure;
+    r->read_back = read_back(entries, count, order.get(), held.get());
+    for (int i = 0; i < count; ++i) {
+        change_outcome &o = r->outcomes[i];
+        if (!r->read_back) {
+            o = naming[i] ? change_outcome{audit_result::refused, naming[i], audit_known::cli}
+                          : change_outcome{audit_result::unknown, doubt, audit_known::cli};
+            continue;
+        }
+        bool made = kind == change_kind::add ? held[i] : !held[i] && !naming[i];
+        o = made ? change_outcome{audit_result::ok, nullptr, audit_known::table}
+                 : change_outcome{audit_result::refused, naming[i] ? naming[i] : CLI_NOT_APPLIED, audit_known::table};
+    }
+    // Said of the run only while an entry's outcome stays unknown.
+    if (std::none_of(r->outcomes.get(), r->outcomes.get() + count,
+                     [](const change_outcome &o) { return o.result == audit_result::unknown; }))
+        r->failure[0] = '\0';
+    return true;
+}
+
+const char *change_error(const change_result &r, int count)
+{
+    if (r.failure[0] != '\0')
+        return r.failure;
+    for (int i = 0; i < count; ++i)
+        if (r.outcomes[i].result != audit_result::ok)
+            return r.outcomes[i].reason;
+    return nullptr;
 }

@@ -46,15 +46,6 @@ bool intf_name_valid(std::string_view name);
 // of a row's field. Cut at the buffer's end.
 void row_key(char (&key)[KEY_BUF_SIZE], std::string_view group, int num, std::string_view field);
 
-// Runs the commands in one configuration run. 0 when the CLI accepted them
-// all; -1 with the reason in err (CLI_ERROR_SIZE bytes): a failed run's
-// text, or the CLI's first error line. A run that did not complete never
-// reads as accepted. *result tells the audit trail what became of the
-// commands, and lines, when given, gets the error lines of the same reading
-// of the answer.
-int config_run(const char *const *cmds, int count, char *err, audit_result *result,
-               cli_error_lines *lines = nullptr);
-
 // The reason an audit record gives for err: an error id of the runner's
 // ("%cli_timeout") without its sign, any other text as it is.
 const char *audit_reason(const char *err);
@@ -73,10 +64,67 @@ struct entry_ref {
 
 // Which error line of a run answers each entry: naming[i] gets the text
 // after the "%" of the first line that names entries[i] (its MAC in any
-// letter case and, apart from it, its VLAN as a number of its own), or
-// null. The result is the text of the first line that names no entry (or
-// of the first line, when not every line was kept), or null: an entry no
-// line names may then have been refused too. order (count slots) is
-// scratch room for the lookup by MAC.
+// letter case and its VLAN, each a word of its own: "VLAN 10" names VLAN 10,
+// never VLAN 1, and "eth-1-1" names no VLAN), or null. The result is the
+// text of the first line that names no entry (or of the first line, when
+// not every line was kept), or null: an entry no line names may then have
+// been refused too. order (count slots) is scratch room for the lookup by MAC.
 const char *error_lines_attribute(const cli_error_lines &lines, const entry_ref *entries, int count,
                                   const char **naming, int *order);
+
+// What a change does to an entry of the switch's table.
+enum class change_kind { add, remove };
+
+// One entry of a change: its MAC in lower case, interface and VLAN, and the
+// command that makes the change.
+struct entry_change {
+    const char *mac;
+    const char *intf;
+    const char *vlan;
+    const char *cmd;
+};
+
+// What became of one entry of a change, and how that was known.
+struct change_outcome {
+    audit_result result;
+    const char *reason;   // null for ok; else the CLI's line that names the
+                          // entry (after its "%") or an error id ("%cli_...")
+    audit_known known;    // from the CLI's answer, or read back from the table
+};
+
+// The error id of an entry the switch's table shows was not changed, when
+// no line of the CLI's answer says why.
+inline constexpr char CLI_NOT_APPLIED[] = "%cli_not_applied";
+// The longest the switch's table is asked for when an answer is in doubt.
+inline constexpr int CHANGE_READ_BACK_MS = 5000;
+
+// A change's outcomes, one per entry, and the CLI's lines they point into.
+struct change_result {
+    heap_array<change_outcome> outcomes;
+    heap_array<char[CLI_LINE_SIZE]> lines;
+    // What the page says of the run as a whole when not every entry has an
+    // outcome of its own from it: a run that could not start, one refused
+    // whole ("%configure_mode_inuse"), one that left an outcome unknown
+    // ("%cli_timeout", "%cli_no_answer"); else empty.
+    char failure[CLI_ERROR_SIZE];
+    bool read_back;   // the answer was in doubt, and the table was asked
+};
+
+// Runs the entries' commands in one configuration run and gives each entry
+// its outcome in r. An answer that ends cleanly, each error line naming the
+// entry it refuses, decides alone. When it is in doubt (imish ended with a
+// failing status or by a signal, the answer cannot be read whole, or an
+// error line names no entry) the switch's table is asked once more, within
+// CHANGE_READ_BACK_MS, and decides each entry: an add is made when the table
+// holds its MAC and VLAN on its interface, a removal when it no longer
+// holds the entry; a line that names an entry keeps its word for an entry
+// that the table shows unchanged. Entries that even the table cannot settle
+// are unknown. false, with nothing run, when the room for the outcomes
+// could not be had.
+bool change_run(change_kind kind, const entry_change *entries, int count, change_result *r);
+
+// The error id or line an error page gives for a change of count entries
+// whose outcomes are in r: what is said of the run as a whole (an outcome
+// unknown: the change may have been made), else the first entry's refusal
+// or failure; null when every entry was changed.
+const char *change_error(const change_result &r, int count);

@@ -64,31 +64,14 @@ bool is_listed(const removal *entries, int count, const char *cmd)
     return false;
 }
 
-// One record per removed entry once the run's outcome is known: result and
-// err are config_run's, lines the error lines of its answer. When the CLI
-// refused some, each entry named by an error line is refused with it; an
-// error line that names no entry leaves the entries no line names unknown,
-// since it may answer any of them.
-void log_removals(const audit_who &who, const removal *entries, int count, audit_result result,
-                  const char *err, const cli_error_lines &lines)
+// One MAC and VLAN asked for on two interfaces: at most one of them can be
+// the table's entry, and the CLI's answer could not tell which it refused.
+bool names_twice(const removal *entries, int count, const removal &r)
 {
-    // The configuration-mode reply is the CLI refusing the whole run.
-    bool per_entry = result == audit_result::refused && std::strcmp(err, "%configure_mode_inuse") != 0;
-    entry_ref refs[MAC_DELETE_MAX];
-    const char *naming[MAC_DELETE_MAX];
-    int order[MAC_DELETE_MAX];
     for (int i = 0; i < count; ++i)
-        refs[i] = {entries[i].mac, entries[i].vlan};
-    const char *unnamed = per_entry ? error_lines_attribute(lines, refs, count, naming, order) : nullptr;
-    for (int i = 0; i < count; ++i) {
-        audit_entry entry = {entries[i].mac, entries[i].intf, entries[i].vlan};
-        if (!per_entry)
-            audit_log(who, "remove", &entry, result, result == audit_result::ok ? nullptr : audit_reason(err));
-        else if (naming[i])
-            audit_log(who, "remove", &entry, audit_result::refused, naming[i]);
-        else
-            audit_log(who, "remove", &entry, unnamed ? audit_result::unknown : audit_result::ok, unnamed);
-    }
+        if (std::strcmp(entries[i].mac, r.mac) == 0 && std::strcmp(entries[i].vlan, r.vlan) == 0)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -108,6 +91,8 @@ int mac_static_delete(char *err, const audit_who &who)
             refusal = INVALID_PARAMETER;
         else if (is_listed(entries, count, r.cmd))
             continue;   // a form sent twice: the entry is removed once
+        else if (names_twice(entries, count, r))
+            refusal = INVALID_PARAMETER;
         else if (count == MAC_DELETE_MAX)
             refusal = TOO_MANY_ENTRIES;
         else
@@ -118,13 +103,24 @@ int mac_static_delete(char *err, const audit_who &who)
         audit_log(who, "remove", nullptr, audit_result::refused, refusal);
         return -1;
     }
-    const char *cmds[MAC_DELETE_MAX];
+    entry_change changes[MAC_DELETE_MAX];
     for (int i = 0; i < count; ++i)
-        cmds[i] = entries[i].cmd;
-    char error_lines[MAC_DELETE_MAX][CLI_LINE_SIZE];
-    cli_error_lines lines = {error_lines, MAC_DELETE_MAX, 0};
-    audit_result result;
-    int rc = config_run(cmds, count, err, &result, &lines);
-    log_removals(who, entries, count, result, err, lines);
-    return rc;
+        changes[i] = {entries[i].mac, entries[i].intf, entries[i].vlan, entries[i].cmd};
+    change_result r;
+    if (!change_run(change_kind::remove, changes, count, &r)) {
+        std::snprintf(err, CLI_ERROR_SIZE, "%s", cli_failure_text(CLI_RUN_UNAVAILABLE));
+        audit_log(who, "remove", nullptr, audit_result::failed, audit_reason(err));
+        return -1;
+    }
+    // One record per entry, with its own outcome and how it was known.
+    for (int i = 0; i < count; ++i) {
+        const change_outcome &o = r.outcomes[i];
+        audit_entry entry = {entries[i].mac, entries[i].intf, entries[i].vlan, o.known};
+        audit_log(who, "remove", &entry, o.result, o.reason ? audit_reason(o.reason) : nullptr);
+    }
+    const char *said = change_error(r, count);
+    if (!said)
+        return 0;
+    std::snprintf(err, CLI_ERROR_SIZE, "%s", said);
+    return -1;
 }

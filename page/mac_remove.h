@@ -8,18 +8,15 @@ struct audit_who;
 inline constexpr int MAC_DELETE_MAX = 64;
 
 // Removes the static entries named by the posted "Query.sel" values, each
-// "<MAC> <interface> <VLAN>", in one configuration run and nothing else: a
-// selection is checked by its grammar alone, and the CLI refuses an entry
-// that does not exist. 0 when the CLI accepted every removal; -1 with the
-// reason in err (CLI_ERROR_SIZE bytes): "invalid_parameter" when any value
-// is malformed (a MAC not of three groups of four hex digits, an interface
-// not named as the switch names its ports, a VLAN not 1-4094, or none at
-// all) and "error_too_many_entries" for more than MAC_DELETE_MAX entries,
-// with nothing written; else a failed run's text or the CLI's first error
-// text. The MAC goes to the CLI in lower case; an entry named twice, in
+// "<MAC> <interface> <VLAN>", in one configuration run: a selection is
+// checked by its grammar alone, and the CLI refuses an entry that does not
+// exist. 0 when every entry was removed; -1 with the reason in err
+// (CLI_ERROR_SIZE bytes): "invalid_parameter" when any value is malformed
+// (a MAC not of three groups of four hex digits, an interface not named as
+// the switch names its ports, a VLAN not 1-4094, or none at all) or one MAC
+// and VLAN is named on two interfaces, and "error_too_many_entries" for more
+// than MAC_DELETE_MAX entries, with nothing run; else what change_error
+// says. The MAC goes to the CLI in lower case; an entry named twice, in
 // either letter case, is removed once. Each entry sent to the CLI gets one
-// audit record with its own outcome: refused with the error line that names
-// its MAC and VLAN; unknown when an error line names no entry and none names
-// it, or when the answer cannot be read; else what became of the run. A
-// refused request gets one record.
+// audit record with its own outcome (change_run); a refused request gets one.
 int mac_static_delete(char *err, const audit_who &who);

@@ -20,6 +20,7 @@ TEST(AuditRecord, FieldsEscapesAndCuts)
 {
     const audit_who admin = {"admin", "10.0.0.5"};
     const audit_entry entry = {"00e0.fc12.3456", "eth-0-1", "10"};
+    const audit_entry read_back = {"00e0.fc12.3456", "eth-0-1", "10", audit_known::table};
     const std::string head = "user=\"admin\" addr=\"10.0.0.5\" action=remove ";
     const std::string long_value(100, 'a'), cut(AUDIT_VALUE_MAX, 'a');
     const audit_entry hostile = {"00e0\"\n user=\"root\\", "\x01\x7f\xc3\xa9", long_value.c_str()};
@@ -35,6 +36,8 @@ TEST(AuditRecord, FieldsEscapesAndCuts)
              const char *reason; std::string want; } cases[] = {
         {"a change made", admin, &entry, audit_result::ok, nullptr,
          head + "mac=\"00e0.fc12.3456\" intf=\"eth-0-1\" vlan=\"10\" result=ok"},
+        {"an outcome read back from the table", admin, &read_back, audit_result::refused, " cli_not_applied\n",
+         head + "mac=\"00e0.fc12.3456\" intf=\"eth-0-1\" vlan=\"10\" result=refused reason=\"cli_not_applied\" known=table"},
         {"a refusal: no entry, the reason as the error page shows it", admin, nullptr,
          audit_result::refused, " No static entry\r\n", head + "result=refused reason=\"No static entry\""},
         {"no user named, the outcome not known", {"", "::1"}, nullptr, audit_result::unknown,

@@ -303,7 +303,7 @@ TEST_F(PageTest, ChangesAndRefusalsGoToTheSyslog)
     const std::string body = "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10";
 
     add(admin, body);
-    EXPECT_EQ(log->take(), std::vector<std::string>{"5 " + add_page + entry + "ok"});
+    EXPECT_EQ(log->take(), std::vector<std::string>{"5 " + add_page + entry + "ok known=cli"});
     add(admin, "addr0=00e0&addr1=fc0a&addr2=b1cz&intf_name=eth-0-1&vlan=10");
     std::vector<std::string> refused = log->take();
     ASSERT_EQ(refused.size(), 1u);
@@ -311,7 +311,7 @@ TEST_F(PageTest, ChangesAndRefusalsGoToTheSyslog)
                                "result=refused reason=\"", 0), 0u) << refused[0];
     path = "/usr/bin:/bin";
     add(admin, body);
-    EXPECT_EQ(log->take(), std::vector<std::string>{"3 " + add_page + entry + "failed reason=\"cli_unavailable\""});
+    EXPECT_EQ(log->take(), std::vector<std::string>{"3 " + add_page + entry + "failed reason=\"cli_unavailable\" known=cli"});
     path = kPath;
     // A field missing: the browser goes on to the listing, the trail keeps
     // the add that was not made.
@@ -325,8 +325,8 @@ TEST_F(PageTest, ChangesAndRefusalsGoToTheSyslog)
     listing("POST", "sessionId=" + admin + "&lang=en",
             "operate=delete&sel=00e0.fc0a.b1c2+eth-0-1+10&sel=00e0.fc0a.0001+agg1+10");
     EXPECT_EQ(log->take(), (std::vector<std::string>{
-        "5 " + list + entry + "ok",
-        "5 " + list + "mac=\"00e0.fc0a.0001\" intf=\"agg1\" vlan=\"10\" result=ok"}));
+        "5 " + list + entry + "ok known=cli",
+        "5 " + list + "mac=\"00e0.fc0a.0001\" intf=\"agg1\" vlan=\"10\" result=ok known=cli"}));
     listing("POST", "sessionId=" + guest + "&lang=en", "operate=delete&sel=00e0.fc0a.0001+agg1+10");
     EXPECT_EQ(log->take(), std::vector<std::string>{
         "4 web_mac_static.cgi: user=\"guest\" addr=\"127.0.0.1\" action=remove result=refused "
@@ -469,7 +469,11 @@ TEST_F(PageTest, ListingRemovesTheSelectedEntries)
          "invalid_parameter", a + b},
         // Named as the switch names ports, yet not one of its own: the CLI says so.
         {"a port the switch lacks", "admin", "operate=delete" + sel(a, "eth-0-99", "10") + sel(b, "agg1", "10"),
-         "+Interface+eth-0-99+does+not+exist%0A", a},
+         "+Cannot+remove+" + a + "+from+VLAN+10%3A+interface+eth-0-99+does+not+exist%0A", a},
+        // One MAC and VLAN on two interfaces: which one the CLI refused
+        // could not be told, so nothing runs.
+        {"one entry named on two interfaces", "admin",
+         "operate=delete" + sel(a, "eth-0-1", "10") + sel(a, "eth-0-2", "10"), "invalid_parameter", a + b},
     };
     // Each bad value spoils the whole request: nothing is removed.
     std::vector<std::string> bad_values = {
@@ -1092,7 +1096,7 @@ TEST_F(PageTest, HungImishIsEndedAndReported)
     EXPECT_EQ(r.out, error_redirect(admin, "en", "%25cli_timeout", "web_mac_static_add.cgi%3F"));
     EXPECT_EQ(log.take(), std::vector<std::string>{
         "3 web_mac_static_add.cgi: user=\"admin\" addr=\"127.0.0.1\" action=add mac=\"00e0.fc0a.b1c2\" "
-        "intf=\"eth-0-1\" vlan=\"10\" result=unknown reason=\"cli_timeout\""});
+        "intf=\"eth-0-1\" vlan=\"10\" result=unknown reason=\"cli_timeout\" known=cli"});
     EXPECT_GE(took, std::chrono::seconds(20));
     EXPECT_LT(took, std::chrono::seconds(30));
     // SIGTERM is ignored: SIGKILL ended it, its children with it.
@@ -1103,30 +1107,34 @@ TEST_F(PageTest, HungImishIsEndedAndReported)
 }
 
 // Runs that ran but whose answer is not whole, or that failed without a
-// word: the operator is told the outcome is unknown (a change) or that the
-// list is incomplete (a listing), never a success nor a shorter list, and
-// each entry's record says unknown.
+// word: the page asks the switch's table once more, and each entry's
+// outcome is what the table shows. Where that second question fails too
+// (an add here: the same stub answers it), the operator is told the outcome
+// is unknown, never a success nor a refusal; a listing warns, never shows a
+// shorter list.
 TEST_F(PageTest, RunsWithoutAWholeAnswerAreToldSo)
 {
     // A small /tmp, so that a run can fill it.
     ASSERT_EQ(mount(nullptr, "/tmp", nullptr, MS_REMOUNT, "size=2m"), 0) << std::strerror(errno);
     const std::string sim = SIM_BIN_DIR "/imish \"$@\"", fill = "cat /dev/zero >/tmp/filler 2>/dev/null\n";
-    const std::string entry = "mac=\"00e0.fc0a.0001\" intf=\"eth-0-1\" vlan=\"10\" result=unknown reason=\"cli_no_answer\"";
-    struct { const char *name; std::string stub; const char *only = nullptr; } cases[] = {
-        {"imish fails with a word on stderr only", "echo 'imish: no route to the daemon' >&2\nexit 1\n"},
+    const std::string entry = "mac=\"00e0.fc0a.0001\" intf=\"eth-0-1\" vlan=\"10\" result=";
+    // removed: what the table, read back, shows of the removal ("" when it
+    // cannot be read either).
+    struct { const char *name; std::string stub; const char *removed; const char *only = nullptr; } cases[] = {
+        {"imish fails with a word on stderr only", "echo 'imish: no route to the daemon' >&2\nexit 1\n", "no"},
         {"imish fails after its work, its answer lost to writes that fail",
-         sim + " >/dev/full\necho 'imish: write error' >&2\nexit 1\n"},
+         sim + " >/dev/full\necho 'imish: write error' >&2\nexit 1\n", "yes"},
         {"/tmp full during the run, freed before the page looks",
-         fill + "echo 'Building configuration...' || { rm -f /tmp/filler; exit 1; }\nexec " + sim + "\n"},
-        {"/tmp full during the run and after", fill + "exec " + sim + "\n"},
-        {"imish killed before its work", "kill -9 $$\n"},
-        {"imish killed after its work", sim + "\nkill -9 $$\n"},
-        {"the result file gone after the run", "rm -f \"$(readlink /proc/$$/fd/1)\"\nexec " + sim + "\n"},
-        {"the listing's own run killed after the port run",
-         "for a; do :; done\ngrep -q '^show mac' \"$a\" && kill -9 $$\nexec " + sim + "\n", "list"},
+         fill + "echo 'Building configuration...' || { rm -f /tmp/filler; exit 1; }\nexec " + sim + "\n", "no"},
+        {"/tmp full during the run and after", fill + "exec " + sim + "\n", ""},
+        {"imish killed before its work", "kill -9 $$\n", "no"},
+        {"imish killed after its work", sim + "\nkill -9 $$\n", "yes"},
+        {"the result file gone after the run", "rm -f \"$(readlink /proc/$$/fd/1)\"\nexec " + sim + "\n", "yes"},
+        {"the listing's run killed after its work", sim + "\nkill -9 $$\n", "", "list"},
     };
-    // A removal lists the switch's ports first: that run goes clean.
+    // A removal's second question goes clean; an add's meets the same fault.
     const std::string clean_show = "case \" $* \" in *' -w '*) exec " + sim + ";; esac\n";
+    const std::string back = "web_mac_static.cgi%3FsessionId%3D" + admin + "%26lang%3Den%26order%3Dasc%26per_page%3D50%26page%3D1";
     for (const auto &c : cases)
         for (const std::string req : {"add", "remove", "list"}) {
             if (c.only && req != c.only)
@@ -1137,6 +1145,7 @@ TEST_F(PageTest, RunsWithoutAWholeAnswerAreToldSo)
             configure("mac-address-table 00e0.fc0a.0001 forward eth-0-1 vlan 10\n");
             stub_imish(req == "remove" ? clean_show + c.stub : c.stub);
             syslog_catcher log;
+            std::string record = entry + "unknown reason=\"cli_no_answer\" known=cli";
             if (req == "list") {
                 proc_result r = listing("GET", "sessionId=" + admin + "&lang=en");
                 EXPECT_NE(r.out.find("id=\"cli_failed\""), std::string::npos);
@@ -1145,18 +1154,23 @@ TEST_F(PageTest, RunsWithoutAWholeAnswerAreToldSo)
                 EXPECT_EQ(add(admin, "addr0=00e0&addr1=fc0a&addr2=0001&intf_name=eth-0-1&vlan=10").out,
                           error_redirect(admin, "en", "%25cli_no_answer", "web_mac_static_add.cgi%3F"));
             } else {
-                EXPECT_EQ(listing("POST", "sessionId=" + admin + "&lang=en",
-                                  "operate=delete&sel=00e0.fc0a.0001+eth-0-1+10").out,
-                          error_redirect(admin, "en", "%25cli_no_answer",
-                                         "web_mac_static.cgi%3FsessionId%3D" + admin +
-                                         "%26lang%3Den%26order%3Dasc%26per_page%3D50%26page%3D1"));
+                std::string removed = c.removed;
+                proc_result r = listing("POST", "sessionId=" + admin + "&lang=en", "operate=delete&sel=00e0.fc0a.0001+eth-0-1+10");
+                path = kPath;
+                EXPECT_EQ(show_static().find("00e0.fc0a.0001") == std::string::npos, removed == "yes");
+                EXPECT_EQ(r.out, removed == "yes" ? redirect("web_mac_static.cgi?sessionId=" + admin +
+                                                             "&lang=en&order=asc&per_page=50&page=1")
+                                 : removed == "no" ? error_redirect(admin, "en", "%25cli_not_applied", back)
+                                                   : error_redirect(admin, "en", "%25cli_no_answer", back));
+                if (!removed.empty())
+                    record = entry + (removed == "yes" ? "ok known=table" : "refused reason=\"cli_not_applied\" known=table");
             }
             std::vector<std::string> records = log.take();
             if (req == "list") {
                 EXPECT_TRUE(records.empty());
             } else {
                 ASSERT_EQ(records.size(), 1u);
-                EXPECT_NE(records[0].find("action=" + std::string(req == "add" ? "add " : "remove ") + entry),
+                EXPECT_NE(records[0].find("action=" + std::string(req == "add" ? "add " : "remove ") + record),
                           std::string::npos) << records[0];
             }
             unlink("/tmp/filler");

@@ -67,6 +67,8 @@
 <?cs set:L.batch_failure.cli_no_answer = "无法读取交换机的完整应答：以下各表项可能已经添加，也可能没有，请查看地址表。" ?>
 <?cs set:L.batch_failure.cli_unavailable = "交换机命令行无法运行：未添加任何表项。" ?>
 <?cs set:L.batch_failure.configure_mode_inuse = "另一个用户正在使用配置模式：未添加任何表项。" ?>
+<?cs set:L.batch_read_back = "交换机的应答无法确定结果：以下每项结果均已从交换机的地址表读回核对。" ?>
+<?cs set:L.not_applied = "交换机的地址表中没有该表项，交换机也未说明原因" ?>
 <?cs set:L.batch_again = "继续添加表项" ?>
 <?cs def:batch_summary(added, refused, unknown, invalid) ?>已添加 <?cs var:added ?> 个 · 被拒绝 <?cs var:refused ?> 个 · 结果未知 <?cs var:unknown ?> 个 · 无效 <?cs var:invalid ?> 个<?cs /def ?>
 <?cs def:conflict_text(n) ?>与第 <?cs var:n ?> 行的MAC地址和VLAN相同，但接口不同<?cs /def ?>

@@ -67,6 +67,8 @@
 <?cs set:L.batch_failure.cli_no_answer = "The switch's answer could not be read in full: each entry below may or may not have been added; check the table." ?>
 <?cs set:L.batch_failure.cli_unavailable = "The switch's command line could not run: nothing was added." ?>
 <?cs set:L.batch_failure.configure_mode_inuse = "Another user holds configuration mode: nothing was added." ?>
+<?cs set:L.batch_read_back = "The switch's answer left the outcomes in doubt: each one below was read back from the switch's table." ?>
+<?cs set:L.not_applied = "the switch's table does not hold it, and the switch said nothing of why" ?>
 <?cs set:L.batch_again = "Add more entries" ?>
 <?cs def:batch_summary(added, refused, unknown, invalid) ?>Added: <?cs var:added ?> · refused: <?cs var:refused ?> · not known: <?cs var:unknown ?> · not valid: <?cs var:invalid ?><?cs /def ?>
 <?cs def:conflict_text(n) ?>the same MAC address and VLAN as line <?cs var:n ?>, on another interface<?cs /def ?>

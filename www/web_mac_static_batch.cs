@@ -7,6 +7,8 @@ if:?batch.state ?>
 <p class="warn" id="batch_empty"><?cs var:L.batch_empty ?></p><?cs /if ?><?cs
  if:?batch.failure ?>
 <p class="warn" id="batch_failure"><?cs var:L.batch_failure[batch.failure] ?></p><?cs /if ?><?cs
+ if:?batch.read_back ?>
+<p class="note" id="batch_read_back"><?cs var:L.batch_read_back ?></p><?cs /if ?><?cs
  if:?result.1.line ?>
 <table id="results">
 <thead><tr><th class="line"><?cs var:L.line ?></th><th><?cs var:L.mac ?></th><th><?cs var:L.vlan ?></th><th><?cs var:L.intf ?></th><th><?cs var:L.outcome_head ?></th></tr></thead>
@@ -16,7 +18,8 @@ if:?batch.state ?>
   if:r.fault == "conflict" ?><?cs call:conflict_text(r.other) ?><?cs else ?><?cs var:L.fault[r.fault] ?><?cs /if ?></td><?cs
  else ?><td class="mac"><?cs var:r.mac ?></td><td class="vlan"><?cs var:r.vlan ?></td><td class="intf"><?cs var:r.intf ?></td><td class="outcome"><?cs
   var:L.outcome[r.class] ?><?cs if:?r.other ?> (<?cs call:same_entry_text(r.other) ?>)<?cs /if ?><?cs
-  if:?r.reason ?>: <span class="reason"><?cs var:r.reason ?></span><?cs /if ?></td><?cs /if ?></tr><?cs /each ?>
+  if:r.reason == "cli_not_applied" ?>: <span class="reason"><?cs var:L.not_applied ?></span><?cs
+  elif:?r.reason ?>: <span class="reason"><?cs var:r.reason ?></span><?cs /if ?></td><?cs /if ?></tr><?cs /each ?>
 </tbody>
 </table><?cs /if ?><?cs
 /if ?>

@@ -178,7 +178,9 @@ void mac_add(cli_session &s, const cmd_args &a)
         s.out.error("Cannot add %s to VLAN %d: %s", mac, vid, why);
 }
 
-// no mac-address-table MAC [forward IFNAME] vlan VID
+// no mac-address-table MAC [forward IFNAME] vlan VID. Like an add, a
+// command that parses but cannot be carried out is refused in a line that
+// names its entry, MAC and VLAN.
 void mac_remove(cli_session &s, const cmd_args &a)
 {
     std::uint8_t addr[6];
@@ -186,11 +188,22 @@ void mac_remove(cli_session &s, const cmd_args &a)
     const bool with_port = a.count > 1 && std::strcmp(a.word[1], "forward") == 0;
     const int vlan_at = with_port ? 3 : 1;
     if (!need_words(s, a, vlan_at + 2) || !expect_keyword(s, a.word[vlan_at], "vlan") ||
-        !valid_mac(s, a.word[0], addr) || (with_port && !existing_port(s, a.word[2], port)) ||
-        !existing_vlan(s, a.word[vlan_at + 1], vid))
+        !valid_mac(s, a.word[0], addr))
         return;
+    if (sw_parse_vlan(a.word[vlan_at + 1], vid) != 0) {
+        s.out.error("Invalid VLAN ID %s (range %d-%d)", a.word[vlan_at + 1], SW_VLAN_MIN, SW_VLAN_MAX);
+        return;
+    }
     char mac[SW_MAC_TEXT_SIZE];
     sw_format_mac(addr, mac);
+    if (with_port && (port = sw_find_port(s.st, a.word[2])) < 0) {
+        s.out.error("Cannot remove %s from VLAN %d: interface %s does not exist", mac, vid, a.word[2]);
+        return;
+    }
+    if (!sw_has_vlan(s.st, vid)) {
+        s.out.error("Cannot remove %s from VLAN %d: VLAN %d does not exist", mac, vid, vid);
+        return;
+    }
     int at = sw_mac_find(s.st, vid, addr);
     int rc = sw_mac_remove(s.st, vid, addr, port);
     if (rc == -1)

@@ -291,7 +291,7 @@ test('entries are removed from the listing after a confirmation', async () => {
 
   // The switch's syslog holds who did both, in the demo's file.
   const wanted = ['add', 'remove'].map((action) => `web_mac_static${action === 'add' ? '_add' : ''}.cgi[`
-    + `] user="admin" addr="127.0.0.1" action=${action} mac="0000.0c0c.0001" intf="eth-0-10" vlan="1" result=ok`);
+    + `] user="admin" addr="127.0.0.1" action=${action} mac="0000.0c0c.0001" intf="eth-0-10" vlan="1" result=ok known=cli`);
   let records = [];
   for (let i = 0; i < 50; i++) {
     records = readFileSync(path.join(BUILD, 'demo', 'messages'), 'utf8').split('\n')

@@ -262,7 +262,14 @@ std::string records_disagree(const request &q, const std::vector<std::string> &r
         if (++seen[row] > 1)
             return "second record of an entry: " + r;
         bool changed = removal ? has(kBase, row) && !has(now, row) : has(now, row);
-        if (result == "ok" ? !changed : result == "refused" || result == "failed" ? changed : result != "unknown")
+        // Read back from the table, a removal is done when the table no
+        // longer holds the entry, whether or not it ever did.
+        bool read_back = r.find(" known=table") != std::string::npos;
+        const std::string known = read_back ? " known=table" : " known=cli";
+        if (!r.ends_with(known))
+            return "record does not end by saying how its outcome was known: " + r;
+        bool done = changed || (removal && read_back && !has(now, row));
+        if (result == "ok" ? !done : result == "refused" || result == "failed" ? changed : result != "unknown")
             return "record disagrees with the table: " + r;
         if (!partial && (v.k == SUCCESS   ? result != "ok"
                          : v.k == UNKNOWN ? result != "unknown"
@@ -382,12 +389,15 @@ public:
         // Other header lines may come with a redirect; a body may not.
         std::string success = "Location: web_mac_static.cgi?sessionId=" + sid_ + "&lang=en",
                     rdr = header_line(head, rdr_prefix);
+        // A removal returns to the listing's view.
+        if (removal)
+            success += "&order=asc&per_page=50&page=1";
         if (post && blank != std::string::npos && body.empty() && header_line(head, success) == success) {
             v.k = SUCCESS;
+            // An absent entry reads as removed only from the table, which
+            // its record must say (records_disagree).
             if (now != q.after)
                 v.problem = "success answered, table not as the request leaves it";
-            else if (has(q.entries, kAbsent))
-                v.problem = "success answered, though the CLI refuses to remove an absent entry";
         } else if (std::size_t at = rdr.find("&rdrpage="); at != std::string::npos) {
             v.errid = rdr.substr(rdr_prefix.size(), at - rdr_prefix.size());
             // A POST's error page leads back to where the request came from
