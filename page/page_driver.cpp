@@ -184,7 +184,7 @@ int page_fail(NEOERR *err)
     return -1;
 }
 
-int page_render(const char *template_name)
+NEOERR *page_display(const char *template_name)
 {
     // Every value a template shows is HTML-escaped, inside conditionals and
     // loops too (a template's own escape block does not reach into those).
@@ -195,11 +195,16 @@ int page_render(const char *template_name)
         !cgi_set(web_cgi, "cgiout.other.referrer", "Referrer-Policy: no-referrer") ||
         !cgi_set(web_cgi, "cgiout.other.cache", NO_STORE_HEADER) ||
         !cgi_set(web_cgi, "cgiout.other.frames", "Content-Security-Policy: frame-ancestors 'self'"))
-        return page_fail_no_memory();
+        return nerr_raise(NERR_NOMEM, "the page's values could not be stored");
     // Everything the CLI said is in the data set by now; should the client
     // be gone, nothing of the request waits on the answer's write.
     scratch_release();
-    NEOERR *err = cgi_display(web_cgi, template_name);
+    return cgi_display(web_cgi, template_name);
+}
+
+int page_render(const char *template_name)
+{
+    NEOERR *err = page_display(template_name);
     return err == STATUS_OK ? 0 : page_fail(err);
 }
 

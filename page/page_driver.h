@@ -57,6 +57,10 @@ int page_fail(struct _neo_err *err);
 // Renders the template for the browser. Exit status 0, or page_fail's.
 int page_render(const char *template_name);
 
+// page_render's work, leaving a failure to the caller: STATUS_OK, or the
+// error with nothing written but what the output itself took.
+struct _neo_err *page_display(const char *template_name);
+
 // A page's own work on a request that was let in. Its exit status.
 using page_work = int (*)(const page_request &req);
 

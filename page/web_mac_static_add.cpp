@@ -68,7 +68,15 @@ int serve_post(const page_request &req)
             redirect_error(req.session_id, req.lang, err_text, RETURN_PAGE);
             return 0;
         }
-        return page_render(BATCH_TEMPLATE);
+        NEOERR *err = page_display(BATCH_TEMPLATE);
+        if (err == STATUS_OK || std::strcmp(cgi_value(web_cgi, "batch.state", ""), "ran") != 0)
+            return err == STATUS_OK ? 0 : page_fail(err);
+        // The entries went to the switch: a bare error page would read as
+        // if nothing had, so the operator is sent to look at the table.
+        nerr_log_error(err);
+        nerr_ignore(&err);
+        redirect_error(req.session_id, req.lang, "error_batch_unshown", RETURN_PAGE);
+        return 0;
     }
     // The add button's field is not required: every other POST adds.
     if (mac_static_add_logged(err_text, who) == 0) {

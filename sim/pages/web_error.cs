@@ -22,6 +22,7 @@
   elif:errid == "cli_refused" ?>交换机命令行拒绝了该命令，但未说明原因。未执行任何更改。<?cs
   elif:errid == "cli_not_applied" ?>交换机的应答无法确定结果，读回的地址表显示该更改未生效，交换机也未说明原因。<?cs
   elif:errid == "error_batch_too_large" ?>一次最多可添加 1024 个表项、64 KiB 的文本，请分批发送。未添加任何表项。<?cs
+  elif:errid == "error_batch_unshown" ?>列表已发送给交换机，但无法显示其结果页面。请查看地址表了解添加了哪些表项；每项结果均已记入系统日志。<?cs
   elif:errid == "error_export_incomplete" ?>交换机没有返回完整的地址表，未导出任何内容。请重试。<?cs
   elif:errid == "error_rows_over" ?>符合条件的表项超过 2048 个，请缩小筛选范围后重试。<?cs /if ?><?cs
  else ?><?cs
@@ -36,6 +37,7 @@
   elif:errid == "cli_refused" ?>The switch's command line refused the command without saying why. Nothing was changed.<?cs
   elif:errid == "cli_not_applied" ?>The switch's answer left the outcome in doubt, and its table, read back, shows the change was not made; the switch did not say why.<?cs
   elif:errid == "error_batch_too_large" ?>At most 1,024 entries and 64 KiB of text can be added at a time; send them in parts. Nothing was added.<?cs
+  elif:errid == "error_batch_unshown" ?>The list went to the switch, but its result page could not be shown. See the table for what was added; each entry's outcome is in the syslog.<?cs
   elif:errid == "error_export_incomplete" ?>The switch did not give its table in full, so nothing was exported. Try again.<?cs
   elif:errid == "error_rows_over" ?>More than 2,048 entries match; narrow the filter and try again.<?cs /if ?><?cs
  /if ?></p>

@@ -1,7 +1,8 @@
-// Fault sweep: the four requests of the static MAC pages run on the simulated
+// Fault sweep: the six requests of the static MAC pages run on the simulated
 // switch while one family of C library calls fails at random (seeded) in the
 // page, or the imish it starts fails (exits non-zero without an answer, loses
-// its answer to failing writes, is killed before or after its work), and
+// its answer to failing writes, stops at its first refusal, is killed
+// before or after its work), and
 // each answer is held against the switch's table afterwards. A page may
 // fail, but never claim a change it did not make or deny one it made. Each
 // audit record must agree with the table too, one per entry of a POST that
@@ -62,6 +63,7 @@ const std::string kNew = "00e0.fc0a.b1c2 eth-0-1 10", kAbsent = "00e0.fc0a.0009 
 //   E  does its work, loses its whole answer, exits 1
 //   f  does its work with every write of its answer failing (/dev/full)
 //   p  does its work, writes half its answer, exits 1
+//   s  stops at its first refused command and exits 1, as some CLIs do
 //   k  is killed (SIGKILL) before its work
 //   K  is killed after its work and its whole answer
 //   h  is killed after its work and half its answer
@@ -85,6 +87,7 @@ case "$v" in ""|.) ;; *) echo "imish/$v $n" >>"$FAULT_LOG" ;; esac
 half() { "$real" "$@" >$out; s=$(wc -c <$out); head -c $((s / 2)) $out; rm -f $out; }
 case "$v" in
 e) echo "imish: no connection to the switch" >&2; exit 1 ;;
+s) SIM_IMISH_STOP_AT_ERROR=1 exec "$real" "$@" ;;
 E) "$real" "$@" >/dev/null; echo "imish: answer lost" >&2; exit 1 ;;
 f) exec "$real" "$@" >/dev/full ;;
 p) half "$@"; exit 1 ;;
@@ -105,6 +108,7 @@ struct request {
     const char *name, *bin, *method, *body;
     table entries;   // what a POST asks for, "mac port vlan", the MAC in lower case
     table after;     // the table once the request has done all it can
+    const char *query = "";   // after the session's own
 };
 
 // Each family fails at random, and then call by call: the first call alone,
@@ -134,7 +138,7 @@ const plan kPlans[] = {
     {"mkstemp", {{"0.2", 3}, {"0.5", 2}, {"1", 1}}}, {"stat", kStandard}, {"flock", {{"0.5", 2}, {"1", 1}}},
     {"dirat", {{"0.2", 3}, {"0.5", 2}, {"1", 1}}}, {"statvfs", {{"0.2", 3}, {"0.5", 2}, {"1", 1}}},
     {"syslog", {{"0.2", 3}, {"0.5", 2}, {"1", 1}, {"gone", 1}, {"deaf", 1}}},
-    {"imish-exit", {{"0.2", 3}, {"0.5", 5}, {"1", 1}}, 1, "eE"},
+    {"imish-exit", {{"0.2", 3}, {"0.5", 5}, {"1", 1}}, 1, "eEs"},
     {"imish-write", {{"0.2", 3}, {"0.5", 5}, {"1", 1}}, 1, "fp"},
     {"imish-kill", {{"0.2", 3}, {"0.5", 5}, {"1", 1}}, 1, "kKh"},
 };
@@ -151,13 +155,15 @@ struct verdict {
     kind k = EMPTY;
     std::string errid;   // an error redirect's error id, as its URL carries it
     std::string problem;
+    std::map<std::string, std::string> shown;   // a batch's rows: "mac port vlan" to its class
 };
 
 // The page's own error ids; any other is the CLI's own error line
 // ("%cli_refused" one that says nothing more).
 const std::set<std::string> kPageErrids = {
     "invalid_parameter", "error_no_privilege", "error_prog_busy", "error_too_many_entries",
-    "%25configure_mode_inuse", "%25cli_unavailable", "%25cli_timeout", "%25cli_no_answer"};
+    "%25configure_mode_inuse", "%25cli_unavailable", "%25cli_timeout", "%25cli_no_answer", "%25cli_not_applied",
+    "error_batch_unshown"};
 
 bool is_cli_text(const std::string &errid)
 {
@@ -231,10 +237,10 @@ std::string quoted(const std::string &r, const std::string &name)
 std::string records_disagree(const request &q, const std::vector<std::string> &records, const verdict &v,
                              const table &now, bool records_due)
 {
-    bool post = *q.body != '\0', removal = std::string(q.name) == "remove";
+    bool post = *q.body != '\0', removal = std::string(q.name) == "remove", batch = std::string(q.name) == "batch";
     // A removal the CLI refused in part: the answer names one entry, the
     // records tell of each.
-    bool partial = removal && v.k == FAILURE && is_cli_text(v.errid);
+    bool partial = removal && v.k == FAILURE && (is_cli_text(v.errid) || v.errid == "%25cli_not_applied");
     std::map<std::string, int> seen;
     int requests = 0;
     for (const std::string &r : records) {
@@ -271,6 +277,14 @@ std::string records_disagree(const request &q, const std::vector<std::string> &r
         bool done = changed || (removal && read_back && !has(now, row));
         if (result == "ok" ? !done : result == "refused" || result == "failed" ? changed : result != "unknown")
             return "record disagrees with the table: " + r;
+        // A batch's answer shows each entry's outcome; its record says the same.
+        if (batch) {
+            auto at = v.shown.find(row);
+            std::string cls = at == v.shown.end() ? "" : at->second;
+            if (!cls.empty() && cls != (result == "ok" ? "added" : result == "unknown" ? "unknown" : "refused"))
+                return "record disagrees with the row shown (" + cls + "): " + r;
+            continue;
+        }
         if (!partial && (v.k == SUCCESS   ? result != "ok"
                          : v.k == UNKNOWN ? result != "unknown"
                                           : v.k == FAILURE && (result == "ok" || result == "unknown")))
@@ -347,7 +361,7 @@ public:
     proc_result run_page(const request &q, const char *family, const char *prob, std::uint64_t seed,
                           long nth, const std::vector<std::string> &extra)
     {
-        std::string query = "sessionId=" + sid_ + "&lang=en", page = std::strrchr(q.bin, '/') + 1;
+        std::string query = "sessionId=" + sid_ + "&lang=en" + q.query, page = std::strrchr(q.bin, '/') + 1;
         std::vector<std::string> env = {
             "PATH=" + kPath, "GATEWAY_INTERFACE=CGI/1.1", std::string("REQUEST_METHOD=") + q.method,
             "QUERY_STRING=" + query, "REQUEST_URI=/" + page + "?" + query, "SCRIPT_NAME=/" + page,
@@ -365,21 +379,25 @@ public:
     }
 
     // One run: what its answer says, and what is wrong with it.
-    verdict judge(const request &q, const proc_result &r, bool write_fault)
+    // write_fault: the answer's writes were failed, so it may be cut
+    // anywhere; out_of_memory: the page may have ended without an answer,
+    // as it does when memory runs out, after its change too.
+    verdict judge(const request &q, const proc_result &r, bool write_fault, bool out_of_memory = false)
     {
         table now = known_ = read_table();
         bool post = *q.body != '\0', changed = now != kBase, removal = std::string(q.name) == "remove";
-        // States the run may leave: before, after, or (removal) part-way.
-        bool allowed = !changed || now == q.after ||
-                       (removal && now.size() == kBase.size() - 1 &&
-                        std::includes(kBase.begin(), kBase.end(), now.begin(), now.end()));
+        // States the run may leave: before, after, or part-way (a removal
+        // or a batch the CLI stopped in): never an entry not asked for.
+        table lower = removal ? q.after : kBase, upper = removal ? kBase : q.after;
+        bool allowed = std::includes(upper.begin(), upper.end(), now.begin(), now.end()) &&
+                       std::includes(now.begin(), now.end(), lower.begin(), lower.end());
         verdict v;
         if (r.timed_out)
-            return {EMPTY, "", "no end within 30 s"};
+            return {EMPTY, "", "no end within 30 s", {}};
         if (r.term_signal)
-            return {EMPTY, "", "ended by signal " + std::to_string(r.term_signal)};
+            return {EMPTY, "", "ended by signal " + std::to_string(r.term_signal), {}};
         if (!allowed)
-            return {EMPTY, "", "table is neither as before nor as after the request"};
+            return {EMPTY, "", "table is neither as before nor as after the request", {}};
 
         const std::string &out = r.out, rdr_prefix = "Location: web_error.cgi?sessionId=" + sid_ + "&lang=en&errid=";
         std::string login = out.rfind("Not okay: ", 0) == 0 ? out.substr(out.find("\r\n") + 2) : out;
@@ -403,15 +421,17 @@ public:
             // A POST's error page leads back to where the request came from
             // (busy: to the request itself).
             std::string back = !post || v.errid == "error_prog_busy" ? rdr.substr(at + 9)
-                               : std::string(q.name) == "add" ? "web_mac_static_add.cgi%3F"
+                               : std::string(q.name) != "remove" ? "web_mac_static_add.cgi%3F"
                                                               : "web_mac_static.cgi%3FsessionId%3D" + sid_ +
                                                                 "%26lang%3Den%26order%3Dasc%26per_page%3D50%26page%3D1";
-            v.k = v.errid == "%25cli_timeout" || v.errid == "%25cli_no_answer" ? UNKNOWN : FAILURE;
+            // A batch whose page could not be shown sends the operator to the table.
+            v.k = v.errid == "%25cli_timeout" || v.errid == "%25cli_no_answer" || v.errid == "error_batch_unshown"
+                      ? UNKNOWN : FAILURE;
             if (out != error_redirect(sid_, "en", v.errid, back))
                 v.problem = "malformed error redirect";
             // The CLI refusing one entry of a removal leaves the others
             // removed: the records tell which.
-            else if (v.k == FAILURE && changed && !(removal && is_cli_text(v.errid)))
+            else if (v.k == FAILURE && changed && !(removal && (is_cli_text(v.errid) || v.errid == "%25cli_not_applied")))
                 v.problem = "failure answered (" + v.errid + "), table changed";
         } else if (login == login_timeout_page("en")) {
             v.k = LOGIN;
@@ -421,6 +441,43 @@ public:
             v.k = ERROR_500;
             if (changed)
                 v.problem = "500 answered, table changed";
+        } else if (std::string(q.name) == "export" && head.rfind("Content-Type: text/csv; charset=utf-8\r\n", 0) == 0) {
+            // An export is the whole table, or none at all.
+            v.k = SUCCESS;
+            table rows;
+            std::vector<std::string> lines = split_lines(body);
+            for (std::size_t i = 1; i < lines.size(); ++i) {
+                char mac[64], vlan[16], port[64];
+                if (std::sscanf(lines[i].c_str(), "%63[^,],%15[^,],%63[^\r]", mac, vlan, port) == 3)
+                    rows.push_back(std::string(mac) + " " + port + " " + vlan);
+            }
+            std::sort(rows.begin(), rows.end());
+            if (!write_fault &&
+                (lines.empty() || lines[0] != "mac,vlan,interface\r" || rows != now || lines.size() != now.size() + 1))
+                v.problem = "export differs from the table";
+        } else if (std::string(q.name) == "batch" && head.find("Content-Type: text/html; charset=utf-8\r\n") != std::string::npos &&
+                   body.find("</html>") != std::string::npos) {
+            // Each row's outcome against the table; a page that could not
+            // hold its rows warns instead.
+            v.k = out.find("id=\"cli_failed\"") != std::string::npos ? FAILURE : SUCCESS;
+            for (std::size_t at = body.find("<tbody>"); (at = body.find("<tr class=\"", at)) != std::string::npos;) {
+                at += 11;
+                std::string cls = body.substr(at, body.find('"', at) - at), cell[3];
+                const char *names[] = {"mac", "vlan", "intf"};
+                for (int i = 0; i < 3; ++i) {
+                    std::string open = "<td class=\"" + std::string(names[i]) + "\">";
+                    std::size_t c = body.find(open, at) + open.size();
+                    cell[i] = body.substr(c, body.find("</td>", c) - c);
+                }
+                std::string row = cell[0] + " " + cell[2] + " " + cell[1];
+                v.shown[row] = cls;
+                bool made = has(now, row) && !has(kBase, row);
+                if ((cls == "added" && !has(now, row)) || (cls == "refused" && made) ||
+                    (cls != "added" && cls != "refused" && cls != "unknown"))
+                    v.problem = "batch row " + cls + " disagrees with the table: " + row;
+            }
+            if (v.k == SUCCESS && v.shown.size() != q.entries.size() && !write_fault)
+                v.problem = "batch answer without a row for each line";
         } else if (!post && head.find("Content-Type: text/html; charset=utf-8\r\n") != std::string::npos &&
                    body.find("<!DOCTYPE html>") == body.find_first_not_of(" \r\n") &&
                    body.find_first_not_of(" \r\n", body.find("</html>") + 7) == std::string::npos) {
@@ -438,7 +495,7 @@ public:
             v.k = EMPTY;
             if (!out.empty() && !write_fault)
                 v.problem = "unexpected answer";
-            else if (changed && !write_fault)
+            else if (changed && !write_fault && !out_of_memory)
                 v.problem = "empty answer, table changed";
         }
         return v;
@@ -484,9 +541,14 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
     char sid[32] = {}, err[500] = {};
     ASSERT_EQ(imi_login("admin", "admin", "127.0.0.1", sid, err), 0) << err;
 
-    table added = kBase, removed = {kBase[2]};
+    table added = kBase, removed = {kBase[2]}, batched = kBase;
     added.push_back(kNew);
     std::sort(added.begin(), added.end());
+    // A batch whose middle line the switch refuses (no VLAN 40).
+    const table batch_lines = {"00e0.fc0a.0011 eth-0-1 10", "00e0.fc0a.0012 eth-0-1 40", "00e0.fc0a.0013 agg1 1"};
+    batched.push_back(batch_lines[0]);
+    batched.push_back(batch_lines[2]);
+    std::sort(batched.begin(), batched.end());
     struct {
         request q;
         kind clean;   // its answer without faults
@@ -497,8 +559,13 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
           "operate=delete&sel=00e0.fc0a.0001+eth-0-1+10&sel=00E0.FC0A.0002+agg1+10&sel=00e0.fc0a.0009+eth-0-1+10",
           {kBase[0], kBase[1], kAbsent}, removed},
          FAILURE},
+        {{"batch", PAGE_BIN, "POST",
+          "operate=add_many&entries=00e0.fc0a.0011%2C10%2Ceth-0-1%0A00e0.fc0a.0012%2C40%2Ceth-0-1%0A00E0.FC0A.0013%2C1%2Cagg1",
+          batch_lines, batched},
+         SUCCESS},
         {{"form", PAGE_BIN, "GET", "", {}, kBase}, SUCCESS},
         {{"list", kListBin, "GET", "", {}, kBase}, SUCCESS},
+        {{"export", kListBin, "GET", "", {}, kBase, "&format=csv"}, SUCCESS},
     };
 
     sweep s(sid);
@@ -580,7 +647,8 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
                         break;   // past the request's last call
                     }
                     std::string family = p.family;
-                    verdict v = s.judge(q, r, family == "write" && !injected.empty());
+                    verdict v = s.judge(q, r, family == "write" && !injected.empty(),
+                                        family == "malloc" && !injected.empty());
                     std::vector<std::string> records = audit->take();
                     t.records += static_cast<int>(records.size());
                     // Records lost with the process (malloc) or in their sending.
