@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <tuple>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -166,6 +167,18 @@ TEST_F(MacStatic, AddRunsOneCheckedCommand)
         EXPECT_EQ(err_text, c.err);
         EXPECT_EQ(read_file("/tmp/stub.ran"), c.cmd.empty() ? "" : "-g -y -f\n" + c.cmd);
         EXPECT_EQ(read_file(cmd_file_path), "");
+    }
+
+    // A run that fails without a word is in doubt: the table, read back,
+    // decides, and only its MAC and VLAN on the add's own interface is the add.
+    for (const auto &[held_on, rc, err] : {std::tuple{"eth-0-1", 0, ""}, std::tuple{"eth-0-2", -1, "%cli_not_applied"}}) {
+        SCOPED_TRACE(held_on);
+        request(add);
+        write_file("/tmp/stub.fails", "");
+        write_file("/tmp/stub.show", HEADER + "10 00E0.FC0A.B1C2 static " + held_on + "\n");
+        EXPECT_EQ(mac_static_add(err_text), rc);
+        EXPECT_EQ(std::string(err_text), err);
+        EXPECT_EQ(read_file("/tmp/stub.ran"), "-g -y -f\n" + cmd + "10\n-g -y -w -f\nshow mac address-table static\n");
     }
 }
 
