@@ -50,8 +50,7 @@ static const struct cli_run CLI_RUNS[] = {{1, {"show interface switchport"}}};
 #elif FLOOR_REQUEST == REQUEST_add_POST
 static const struct cli_run CLI_RUNS[] = {{0, {"mac-address-table 00e0.fc00.0042 forward eth-0-3 vlan 1"}}};
 #elif FLOOR_REQUEST == REQUEST_listing_GET
-static const struct cli_run CLI_RUNS[] = {
-    {1, {"show interface switchport", "show mac address-table static"}}};
+static const struct cli_run CLI_RUNS[] = {{1, {"show mac address-table static"}}};
 #else
 #error "FLOOR_REQUEST names none of bench/run's requests"
 #endif

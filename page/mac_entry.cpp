@@ -248,6 +248,60 @@ const char *error_lines_attribute(const cli_error_lines &lines, const entry_ref 
     return unnamed;
 }
 
+namespace {
+
+// The room a run's answer needs only when it is not a plain acceptance:
+// which line names each entry, and which the table holds.
+struct change_scratch {
+    heap_array<entry_ref> refs;
+    heap_array<const char *> naming;
+    heap_array<int> order;
+    heap_array<bool> held;
+
+    bool alloc(std::size_t n)
+    {
+        refs = heap_alloc<entry_ref>(n);
+        naming = heap_alloc<const char *>(n);
+        order = heap_alloc<int>(n);
+        held = heap_alloc<bool>(n);
+        return refs && naming && order && held;
+    }
+};
+
+void all_outcomes(change_result *r, int count, audit_result result, const char *reason)
+{
+    for (int i = 0; i < count; ++i)
+        r->outcomes[i] = {result, reason, audit_known::cli};
+}
+
+// An answer in doubt: the switch's table decides each entry, a line that
+// names one keeping its word for an entry the table shows unchanged. When
+// the table cannot be read either, the entries no line names stay unknown
+// (doubt: why).
+void settle_by_table(change_kind kind, const entry_change *entries, int count, const char *doubt,
+                     change_scratch &s, change_result *r)
+{
+    r->read_back = read_back(entries, count, s.order.get(), s.held.get());
+    for (int i = 0; i < count; ++i) {
+        const char *naming = s.naming[i];
+        change_outcome &o = r->outcomes[i];
+        if (!r->read_back) {
+            o = naming ? change_outcome{audit_result::refused, naming, audit_known::cli}
+                       : change_outcome{audit_result::unknown, doubt, audit_known::cli};
+            continue;
+        }
+        bool made = kind == change_kind::add ? s.held[i] : !s.held[i] && !naming;
+        o = made ? change_outcome{audit_result::ok, nullptr, audit_known::table}
+                 : change_outcome{audit_result::refused, naming ? naming : CLI_NOT_APPLIED, audit_known::table};
+    }
+    // Said of the run only while an entry's outcome stays unknown.
+    if (std::none_of(r->outcomes.get(), r->outcomes.get() + count,
+                     [](const change_outcome &o) { return o.result == audit_result::unknown; }))
+        r->failure[0] = '\0';
+}
+
+} // namespace
+
 bool change_run(change_kind kind, const entry_change *entries, int count, change_result *r)
 {
     const std::size_t n = static_cast<std::size_t>(count) + 1;
@@ -255,17 +309,8 @@ bool change_run(change_kind kind, const entry_change *entries, int count, change
     r->lines = heap_alloc<char[CLI_LINE_SIZE]>(n);
     r->failure[0] = '\0';
     r->read_back = false;
-    heap_array<entry_ref> refs = heap_alloc<entry_ref>(n);
-    heap_array<const char *> naming = heap_alloc<const char *>(n);
-    heap_array<int> order = heap_alloc<int>(n);
-    heap_array<bool> held = heap_alloc<bool>(n);
-    if (!r->outcomes || !r->lines || !refs || !naming || !order || !held)
+    if (!r->outcomes || !r->lines)
         return false;
-    auto all = [&](audit_result result, const char *reason) {
-        for (int i = 0; i < count; ++i)
-            r->outcomes[i] = {result, reason, audit_known::cli};
-    };
-
     int rc = 0;
     for (int i = 0; i < count && rc == 0; ++i)
         rc = cli_append_cmd(entries[i].cmd);
@@ -273,7 +318,7 @@ bool change_run(change_kind kind, const entry_change *entries, int count, change
         rc = cli_exec_config();
     if (rc == CLI_RUN_UNAVAILABLE) {   // a failed append included: nothing ran
         std::snprintf(r->failure, sizeof r->failure, "%s", cli_failure_text(CLI_RUN_UNAVAILABLE));
-        all(audit_result::failed, r->failure);
+        all_outcomes(r, count, audit_result::failed, r->failure);
         return true;
     }
     // Whatever its status, an answer kept whole is read: its error lines
@@ -282,50 +327,42 @@ bool change_run(change_kind kind, const entry_change *entries, int count, change
     char first[CLI_ERROR_SIZE];
     cli_verdict v = rc == 0 || rc == CLI_RUN_FAILING ? cli_config_verdict(first, sizeof first, &lines)
                                                      : cli_verdict::unread;
+    if (rc == 0 && v == cli_verdict::accepted) {
+        all_outcomes(r, count, audit_result::ok, nullptr);
+        return true;
+    }
     if (rc == 0 && v == cli_verdict::refused && std::strcmp(first, "%configure_mode_inuse") == 0) {
         // Another user holds configuration mode: nothing ran.
         std::snprintf(r->failure, sizeof r->failure, "%s", first);
-        all(audit_result::refused, r->failure);
+        all_outcomes(r, count, audit_result::refused, r->failure);
+        return true;
+    }
+    std::snprintf(r->failure, sizeof r->failure, "%s", cli_failure_text(rc != 0 ? rc : CLI_RUN_NO_ANSWER));
+    change_scratch s;
+    if (!s.alloc(n)) {
+        all_outcomes(r, count, audit_result::unknown, r->failure);
         return true;
     }
     for (int i = 0; i < count; ++i) {
-        refs[i] = {entries[i].mac, entries[i].vlan};
-        naming[i] = nullptr;
+        s.refs[i] = {entries[i].mac, entries[i].vlan};
+        s.naming[i] = nullptr;
     }
     const char *unnamed = v == cli_verdict::refused
-                              ? error_lines_attribute(lines, refs.get(), count, naming.get(), order.get())
+                              ? error_lines_attribute(lines, s.refs.get(), count, s.naming.get(), s.order.get())
                               : nullptr;
     // One command: whatever its lines say, they answer it.
     if (count == 1 && unnamed) {
-        naming[0] = naming[0] ? naming[0] : refusal_text(unnamed);
+        s.naming[0] = s.naming[0] ? s.naming[0] : refusal_text(unnamed);
         unnamed = nullptr;
     }
     if (rc == 0 && v != cli_verdict::unread && !unnamed) {
+        r->failure[0] = '\0';
         for (int i = 0; i < count; ++i)
-            r->outcomes[i] = naming[i] ? change_outcome{audit_result::refused, naming[i], audit_known::cli}
-                                       : change_outcome{audit_result::ok, nullptr, audit_known::cli};
+            r->outcomes[i] = s.naming[i] ? change_outcome{audit_result::refused, s.naming[i], audit_known::cli}
+                                         : change_outcome{audit_result::ok, nullptr, audit_known::cli};
         return true;
     }
-
-    // In doubt: the switch's own table decides.
-    std::snprintf(r->failure, sizeof r->failure, "%s", cli_failure_text(rc != 0 ? rc : CLI_RUN_NO_ANSWER));
-    const char *doubt = unnamed ? unnamed : r->failure;
-    r->read_back = read_back(entries, count, order.get(), held.get());
-    for (int i = 0; i < count; ++i) {
-        change_outcome &o = r->outcomes[i];
-        if (!r->read_back) {
-            o = naming[i] ? change_outcome{audit_result::refused, naming[i], audit_known::cli}
-                          : change_outcome{audit_result::unknown, doubt, audit_known::cli};
-            continue;
-        }
-        bool made = kind == change_kind::add ? held[i] : !held[i] && !naming[i];
-        o = made ? change_outcome{audit_result::ok, nullptr, audit_known::table}
-                 : change_outcome{audit_result::refused, naming[i] ? naming[i] : CLI_NOT_APPLIED, audit_known::table};
-    }
-    // Said of the run only while an entry's outcome stays unknown.
-    if (std::none_of(r->outcomes.get(), r->outcomes.get() + count,
-                     [](const change_outcome &o) { return o.result == audit_result::unknown; }))
-        r->failure[0] = '\0';
+    settle_by_table(kind, entries, count, unnamed ? unnamed : r->failure, s, r);
     return true;
 }
 
