@@ -8,10 +8,13 @@
 
 #include <ClearSilver.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string_view>
 #include <strings.h>
 #include <unistd.h>
@@ -19,6 +22,8 @@
 namespace {
 
 constexpr std::string_view FORM_TYPE = "application/x-www-form-urlencoded";
+// The longest field name a form's key takes whole.
+constexpr std::ptrdiff_t FORM_NAME_MAX = 32;
 
 bool lang_is_valid(std::string_view lang)
 {
@@ -99,14 +104,93 @@ bool page_body_acceptable(unsigned long max)
     return true;
 }
 
-NEOERR *page_parse_body()
+namespace {
+
+bool is_name_char(char c)
 {
-    // ClearSilver parses only the bare type, spelled so: give it the one the
-    // gate accepted, or every field of the body would read as missing.
-    if (!cgi_set(web_cgi, "CGI.ContentType", FORM_TYPE.data()) ||
-        !cgi_set(web_cgi, "CGI.RequestMethod", "POST"))
-        return nerr_raise(NERR_NOMEM, "the form's type could not be stored");
-    return cgi_parse(web_cgi);
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// The body, CONTENT_LENGTH bytes of standard input, NUL-terminated in its
+// own allocation; null when the length is absent or the input ends short.
+std::unique_ptr<char, decltype(&std::free)> read_body(std::size_t *len)
+{
+    std::unique_ptr<char, decltype(&std::free)> body(nullptr, &std::free);
+    const char *length = cgi_value(web_cgi, "CGI.ContentLength");
+    if (!length || !*length)
+        return body;
+    // page_body_acceptable checked it: digits, within the page's bound.
+    *len = std::strtoul(length, nullptr, 10);
+    body.reset(static_cast<char *>(std::malloc(*len + 1)));
+    std::size_t got = 0;
+    while (body && got < *len) {
+        ssize_t n = read(STDIN_FILENO, body.get() + got, *len - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            body.reset();
+        else
+            got += static_cast<std::size_t>(n);
+    }
+    if (body)
+        body.get()[*len] = '\0';
+    return body;
+}
+
+} // namespace
+
+bool page_read_form(const form_rules &rules)
+{
+    std::size_t len = 0;
+    auto body = read_body(&len);
+    if (!body)
+        return false;
+    char *text = body.get();
+    // A NUL would end a value early and hide what follows it.
+    if (std::memchr(text, '\0', len) || std::strstr(text, "%00"))
+        return false;
+    // One pass: each field cut out in place, its name checked against the
+    // names before it; nothing stored until the whole body is taken.
+    constexpr int FIELDS_ROOM = 128;
+    char *names[FIELDS_ROOM], *values[FIELDS_ROOM];
+    int fields = 0, repeated = 0;
+    const int max = rules.max_fields < FIELDS_ROOM ? rules.max_fields : FIELDS_ROOM;
+    for (char *field = text; field;) {
+        char *next = std::strchr(field, '&');
+        if (next)
+            *next++ = '\0';
+        char *eq = std::strchr(field, '=');
+        if (eq)
+            *eq = '\0';
+        char *value = eq ? eq + 1 : field + std::strlen(field);
+        if (*field != '\0' || eq) {
+            const char *name_end = eq ? eq : value;
+            if (fields == max || *field == '\0' || name_end - field > FORM_NAME_MAX ||
+                !std::all_of(static_cast<const char *>(field), name_end, is_name_char))
+                return false;
+            bool repeatable = rules.repeatable && std::strcmp(field, rules.repeatable) == 0;
+            for (int i = 0; i < fields && !repeatable; ++i)
+                if (std::strcmp(names[i], field) == 0)
+                    return false;
+            repeated += repeatable;
+            names[fields] = field;
+            values[fields++] = value;
+        }
+        field = next;
+    }
+    // A name given more than once: its values as children, in their order.
+    int index = 0;
+    for (int i = 0; i < fields; ++i) {
+        cgi_url_unescape(values[i]);
+        char key[FORM_NAME_MAX + 20];
+        if (repeated > 1 && std::strcmp(names[i], rules.repeatable) == 0)
+            std::snprintf(key, sizeof key, "Query.%s.%d", names[i], index++);
+        else
+            std::snprintf(key, sizeof key, "Query.%s", names[i]);
+        if (!cgi_set(web_cgi, key, values[i]))
+            return false;
+    }
+    return true;
 }
 
 int session_is_normal(const char *session_id)

@@ -33,9 +33,25 @@ bool has_control_char(std::string_view text);
 inline constexpr unsigned long FORM_BODY_MAX = 4096;
 bool page_body_acceptable(unsigned long max = FORM_BODY_MAX);
 
-// Parses the POST body that page_body_acceptable let through, whatever
-// parameters and letter case its content type had. cgi_parse's error.
-struct _neo_err *page_parse_body();
+// What a form may hold: at most max_fields fields, each named once but for
+// the one name that may repeat. The forms have fewer than FORM_FIELDS_MAX.
+struct form_rules {
+    int max_fields;
+    const char *repeatable = nullptr;
+};
+inline constexpr int FORM_FIELDS_MAX = 16;
+
+// Reads the POST body that page_body_acceptable let through (its
+// CONTENT_LENGTH bytes) and stores each field as "Query.<name>"; a
+// repeatable name given more than once stores its values as
+// "Query.<name>.0", ".1", ... true when stored. false, with nothing stored,
+// when the body is not a form the page sends: no CONTENT_LENGTH, fewer
+// bytes than it claims, more fields than rules allow, a name that is not
+// letters, digits and "_", one given twice that may not be, a NUL byte (raw
+// or %00). Checked whole before a value is stored, in one pass over the
+// body: no request costs more than its length. (false too when a value
+// could not be stored; the page refuses the request all the same.)
+bool page_read_form(const form_rules &rules);
 
 // 1 when the session id's leading decimal digits are even (normal
 // privilege), 0 when odd (limited privilege).

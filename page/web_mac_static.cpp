@@ -72,14 +72,12 @@ int serve_delete(const page_request &req)
         audit_log(who, "remove", nullptr, audit_result::refused, errid);
         return answer_error(errid);
     };
-    if (!page_body_acceptable())
-        return refuse("invalid_parameter");
-    if (NEOERR *err = page_parse_body(); err != STATUS_OK)
-        return page_fail(err);
-    if (strcasecmp(cgi_value(web_cgi, "Query.operate", ""), "delete") != 0)
-        return refuse("invalid_parameter");
+    // A limited session's body is not read at all.
     if (!session_is_normal(req.session_id))
         return refuse("error_no_privilege");
+    if (!page_body_acceptable() || !page_read_form({FORM_FIELDS_MAX + MAC_DELETE_MAX, "sel"}) ||
+        strcasecmp(cgi_value(web_cgi, "Query.operate", ""), "delete") != 0)
+        return refuse("invalid_parameter");
     // It records each entry's outcome, or its refusal.
     if (mac_static_delete(err_text, who) != 0)
         return answer_error(err_text);

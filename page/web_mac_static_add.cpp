@@ -48,21 +48,22 @@ int serve_post(const page_request &req)
     // a batch at most 64 KiB; anything else is refused before a byte of it
     // is read or spooled.
     const audit_who who = {req.user, req.addr};
+    // The add button is no authorisation: a limited session may not add,
+    // and its body is not read at all.
+    if (!session_is_normal(req.session_id))
+        return refuse(req, who, "error_no_privilege");
     if (!page_body_acceptable(BATCH_BODY_MAX))
         return refuse(req, who, page_body_acceptable(1ul << 30) ? "error_batch_too_large" : "invalid_parameter");
-    if (NEOERR *err = page_parse_body(); err != STATUS_OK)
-        return page_fail(err);
+    if (!page_read_form({FORM_FIELDS_MAX}))
+        return refuse(req, who, "invalid_parameter");
     const char *operate = cgi_value(web_cgi, "Query.operate", "");
     // A refresh of the form's data: answer with the form itself.
     if (strcasecmp(operate, "config") == 0)
         return serve_form(req);
-    bool batch = std::strcmp(operate, "add_many") == 0;
+    bool batch = strcasecmp(operate, "add_many") == 0;
     // Only a batch may send more than a single add needs.
     if (!batch && !page_body_acceptable())
         return refuse(req, who, "invalid_parameter");
-    // The add button is no authorisation: a limited session may not add.
-    if (!session_is_normal(req.session_id))
-        return refuse(req, who, "error_no_privilege");
     if (batch) {
         if (mac_batch_add(who, err_text) != 0) {
             redirect_error(req.session_id, req.lang, err_text, RETURN_PAGE);
