@@ -35,12 +35,13 @@ bool limit_blocking(int fd, long long deadline)
     return ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) == 0;
 }
 
-// After a time-out, a failed send or a short reply the connection is out of
-// step or gone: a late or left-over reply would be read by the next request
-// as its own. Start afresh instead.
+// After a time-out, a failed send, or a reply that is short or leaves bytes
+// unread, the connection is out of step or gone: a late or left-over reply
+// would be read by the next request as its own. Start afresh instead.
 void drop_connection()
 {
-    ::close(imi_sock_fd);
+    if (imi_sock_fd != -1)
+        ::close(imi_sock_fd);
     imi_sock_fd = -1;
 }
 
@@ -111,12 +112,34 @@ int send_request(const unsigned char *buf, long long deadline)
     return 1;
 }
 
+// Whether the got bytes in buf end exactly where the reply does: its header
+// gives its whole length, and no byte past it is waiting. A reply longer than
+// the buffer, the rest of one still on its way, or bytes after it would
+// otherwise open the next request's reply. Asks the socket without waiting.
+bool read_to_end(const unsigned char *buf, ssize_t got)
+{
+    if (static_cast<ssize_t>(imi_get_u16(buf, IMI_OFF_LENGTH)) != got)
+        return false;
+    unsigned char byte;
+    ssize_t n;
+    do {
+        n = ::recv(imi_sock_fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    if (n > 0)
+        return false;
+    // Nothing waits; a peer that closed after its reply is the next send's
+    // failure, and any other error means the socket is no use.
+    return n == 0 || errno == EAGAIN || errno == EWOULDBLOCK;
+}
+
 // One receive of at most size bytes by deadline; only what it returns
 // counts. The buffer is cleared first so a text field cut off by a short
 // reply stays terminated. Returns the byte count when at least min bytes
-// came; else -1 with the connection closed, since a peer that closed (0), a
-// failed receive or the rest of a short reply still on its way leaves
-// nothing the next request could trust.
+// (min >= IMI_HDR_LEN) came; else -1 with the connection closed, since a
+// peer that closed (0), a failed receive or the rest of a short reply still
+// on its way leaves nothing the next request could trust. A reply that did
+// not end with the read is still returned for the caller to use as it is,
+// but its connection is closed too.
 ssize_t read_reply(unsigned char *buf, std::size_t size, std::size_t min, long long deadline)
 {
     std::memset(buf, 0, size);
@@ -138,6 +161,8 @@ ssize_t read_reply(unsigned char *buf, std::size_t size, std::size_t min, long l
         drop_connection();
         return -1;
     }
+    if (!read_to_end(buf, n))
+        drop_connection();
     return n;
 }
 

@@ -21,12 +21,12 @@ inline constexpr std::uint16_t IMI_MSG_LIST_USERS = 5;
 // Opens every request and every reply.
 struct imi_msg_hdr {
     std::uint16_t type;
-    std::uint16_t length; // the whole message, header included
+    std::uint16_t length; // the whole message, header included; where a reply ends
 };
 
 // The reply to a session check and to a login.
 struct imi_reply {
-    imi_msg_hdr hdr;   // not examined by the client
+    imi_msg_hdr hdr;   // only its length is examined
     std::uint32_t status; // non-zero accepted, 0 refused
     char user[32];     // check: who holds the session
     char session[32];  // login: the new session id
@@ -111,9 +111,12 @@ void imi_get_text(const unsigned char *buf, std::size_t off, std::size_t width, 
 // does, else by up to five connect attempts a second apart. 0, or -1.
 // Each attempt has 5 s for its connect and, in a request, for the send and
 // the reply that follow. A request that times out, whose send fails or goes
-// out in part, or whose reply is short, malformed or missing (IMI closed)
-// closes the connection, so that the next request connects afresh and never
-// reads a late or left-over reply as its own.
+// out in part, or whose reply is short, malformed or missing (IMI closed),
+// or leaves bytes unread (longer than its buffer, more than IMI_LIST_MAX
+// records, its header's length not what was read, bytes after it) closes the
+// connection, so that the next request connects afresh and never reads a
+// late or left-over reply as its own. The request's own result still comes
+// from what it read.
 int imi_connect();
 
 // Asks IMI whether session_id is a live session for client_addr. 0 when it

@@ -8,9 +8,11 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -39,7 +41,23 @@ std::string record(std::uint32_t id, const std::string &user, const std::string 
     return u32(id) + raw(user, 32) + field(addr, 64) + u32(time);
 }
 
+// A user list reply whose header's length covers the records.
+std::string user_list(const std::string &records)
+{
+    return u16(5) + u16(std::uint16_t(4 + records.size())) + records;
+}
+
 void send_all(int fd, const std::string &b) { EXPECT_EQ(send(fd, b.data(), b.size(), 0), ssize_t(b.size())); }
+
+// Whatever fd has received by now, without waiting.
+std::string drain(int fd)
+{
+    std::string got;
+    char b[1024];
+    for (ssize_t n; (n = recv(fd, b, sizeof b, MSG_DONTWAIT)) > 0;)
+        got.append(b, std::size_t(n));
+    return got;
+}
 
 std::vector<std::string> g_calls; // what the user list handler was given
 int collect(const char *user, const char *id, const char *time, const char *addr)
@@ -51,7 +69,12 @@ int collect(const char *user, const char *id, const char *time, const char *addr
 class ImiClient : public ::testing::Test {
 protected:
     void SetUp() override { setenv("TZ", "EST5", 1); tzset(); } // times come out as local time
-    void TearDown() override { close(std::exchange(imi_sock_fd, -1)); }
+    void TearDown() override
+    {
+        close(std::exchange(imi_sock_fd, -1));
+        if (listener_.ok())
+            unlink(IMI_SOCK_PATH);
+    }
     // Hands the client one end of a socket pair; the test plays IMI on the other.
     unique_fd peer(const std::string &queued_reply = "")
     {
@@ -62,6 +85,30 @@ protected:
         send_all(sv[1], queued_reply);
         return unique_fd(sv[1]);
     }
+    // Makes the next request, a logout, and tells where it went: "same" over
+    // the cached connection, whose peer is old; "new" over a connection made
+    // afresh to a listener in IMI's place.
+    std::string next_request_goes(int old)
+    {
+        if (!listener_.ok()) {
+            unlink(IMI_SOCK_PATH);
+            listener_ = unique_fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+            sockaddr_un addr = {};
+            addr.sun_family = AF_UNIX;
+            std::strcpy(addr.sun_path, IMI_SOCK_PATH);
+            EXPECT_EQ(bind(listener_.get(), reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+            EXPECT_EQ(listen(listener_.get(), 8), 0);
+        }
+        drain(old); // the request before
+        EXPECT_EQ(imi_logout("7"), 0);
+        const std::string logout = u16(2) + u16(36) + field("7", 32);
+        unique_fd fresh(accept(listener_.get(), nullptr, nullptr));
+        const std::string on_old = drain(old), on_new = fresh.ok() ? drain(fresh.get()) : "";
+        return on_old == logout && !fresh.ok() ? "same" : on_new == logout && on_old.empty() ? "new" : "neither";
+    }
+
+private:
+    unique_fd listener_;
 };
 
 // All four requests on one connection, which the client must keep using;
@@ -102,57 +149,80 @@ TEST_F(ImiClient, RequestsOnTheCachedConnectionAndAfterItCloses)
 }
 
 // Both check and login read one reply of 200 bytes or more; status 0 refuses.
-// Each row: "rc|user|what was printed" of a check, then "rc|session|err" of a login.
-// A shorter reply also closes the connection, whose rest would otherwise be
-// read as the next reply.
+// Each row: "rc|user|what was printed" of a check, then "rc|session|err" of a
+// login; and where the request after each went. A reply that is short, or
+// that leaves bytes unread, costs the connection: the next reply would
+// otherwise start with them.
 TEST_F(ImiClient, CheckAndLoginReplies)
 {
     const std::string n40(40, 'n'), n31(31, 'n'), m440(440, 'm'), timed_out = "Session timed out"; // m440: to the end
-    const std::pair<std::string, std::string> rows[] = {
-        {reply(1, "admin", "3456", ""), "0|admin| 0|3456|untouched"},
-        {reply(1, "admin", "3456", "", 199), "1|untouched| 1|untouched|Invalid message from IMI"},
-        {reply(0x10000, n40, n40, "", 512), "0|" + n31 + "| 0|" + n31 + "|untouched"},
-        {reply(0, "", "", timed_out), "1|untouched|Not okay: " + timed_out + "\r\n 1|untouched|" + timed_out},
-        {reply(0, "", "", m440, 512), "1|untouched|Not okay: " + m440 + "\r\n 1|untouched|" + m440},
+    const struct {
+        std::string bytes, want, next;
+    } rows[] = {
+        {reply(1, "admin", "3456", ""), "0|admin| 0|3456|untouched", "same"},
+        {reply(1, "admin", "3456", "", 199), "1|untouched| 1|untouched|Invalid message from IMI", "new"},
+        {reply(0x10000, n40, n40, "", 512), "0|" + n31 + "| 0|" + n31 + "|untouched", "same"},
+        {reply(0, "", "", timed_out), "1|untouched|Not okay: " + timed_out + "\r\n 1|untouched|" + timed_out, "same"},
+        {reply(0, "", "", m440, 512), "1|untouched|Not okay: " + m440 + "\r\n 1|untouched|" + m440, "same"},
         // the status at its own offset, not in the user name beside it
-        {reply(0, "admin", "", timed_out), "1|untouched|Not okay: " + timed_out + "\r\n 1|untouched|" + timed_out},
-        {reply(1, "", "3456", ""), "0|| 0|3456|untouched"},
+        {reply(0, "admin", "", timed_out), "1|untouched|Not okay: " + timed_out + "\r\n 1|untouched|" + timed_out, "same"},
+        {reply(1, "", "3456", ""), "0|| 0|3456|untouched", "same"},
+        // longer than the buffer: read up to it, the rest left behind
+        {reply(0, "", "", m440 + "tail", 516), "1|untouched|Not okay: " + m440 + "\r\n 1|untouched|" + m440, "new"},
+        // bytes past the header's length, all read
+        {reply(1, "admin", "3456", "") + "xyz", "0|admin| 0|3456|untouched", "new"},
+        // less than the header's length: the rest may still come
+        {reply(1, "admin", "3456", "", 300).substr(0, 250), "0|admin| 0|3456|untouched", "new"},
     };
-    for (const auto &[bytes, want] : rows) {
+    for (const auto &[bytes, want, next] : rows) {
         char user[32] = "untouched", session[32] = "untouched", err[500] = "untouched";
         unique_fd imi = peer(bytes);
         int rc = -1;
         std::string got = capture_stdout([&] { rc = imi_check_session("1", "10.0.0.1", user); });
         got = std::to_string(rc) + "|" + user + "|" + got;
-        EXPECT_EQ(imi_sock_fd == -1, bytes.size() < 200) << "check, " << bytes.size();
+        EXPECT_EQ(next_request_goes(imi.get()), next) << "check, " << bytes.size();
         imi = peer(bytes);
         rc = imi_login("admin", "admin", "10.0.0.1", session, err);
         EXPECT_EQ(got + " " + std::to_string(rc) + "|" + session + "|" + err, want) << bytes.size();
-        EXPECT_EQ(imi_sock_fd == -1, bytes.size() < 200) << "login, " << bytes.size();
+        EXPECT_EQ(next_request_goes(imi.get()), next) << "login, " << bytes.size();
     }
 }
 
-// A reply of 4 + 104 bytes per record lists them all, anything else none and
-// closes the connection; the last entry is the result and err.
+// A reply of 4 + 104 bytes per record lists them all, anything else none;
+// the last entry is the result and err. A malformed reply, or one that
+// leaves bytes unread, costs the connection, as the next request shows.
 TEST_F(ImiClient, UserListReplies)
 {
-    const std::string hdr = u16(5) + u16(0), a = record(1, "admin", "10.0.0.1", 0),
+    const std::string a = record(1, "admin", "10.0.0.1", 0),
                       abc = a + record(0xFFFFFFFFu, "guest", "10.0.0.2", 86400) +
                             record(3, std::string(32, 'x'), "::1", 0x7FFFFFFF),
                       refused = "1 Invalid response from IMI";
-    const std::pair<std::string, std::vector<std::string>> rows[] = {
-        {hdr, {"0 untouched"}},
-        {hdr + abc, {"admin|1|1969-12-31 19:00:00|10.0.0.1", "guest|4294967295|1970-01-01 19:00:00|10.0.0.2",
-                     std::string(31, 'x') + "|3|2038-01-18 22:14:07|::1", "0 untouched"}},
-        {hdr + '\0', {refused}}, {hdr + a + '\0', {refused}},
+    std::string a8; // as many records as the buffer holds
+    for (int i = 0; i < 8; ++i)
+        a8 += a;
+    std::vector<std::string> listed8(8, "admin|1|1969-12-31 19:00:00|10.0.0.1");
+    listed8.push_back("0 untouched");
+    const struct {
+        std::string list;
+        std::vector<std::string> calls;
+        std::string next;
+    } rows[] = {
+        {user_list(""), {"0 untouched"}, "same"},
+        {user_list(abc), {"admin|1|1969-12-31 19:00:00|10.0.0.1", "guest|4294967295|1970-01-01 19:00:00|10.0.0.2",
+                          std::string(31, 'x') + "|3|2038-01-18 22:14:07|::1", "0 untouched"}, "same"},
+        {user_list(std::string(1, '\0')), {refused}, "new"}, {user_list(a + '\0'), {refused}, "new"},
+        {user_list(a8), listed8, "same"},
+        {user_list(a8 + a), listed8, "new"},
+        // a record past the header's length
+        {user_list(a) + a, {"admin|1|1969-12-31 19:00:00|10.0.0.1", "admin|1|1969-12-31 19:00:00|10.0.0.1", "0 untouched"}, "new"},
     };
-    for (const auto &[list, calls] : rows) {
+    for (const auto &[list, calls, next] : rows) {
         unique_fd imi = peer(list);
         g_calls.clear();
         char err[28] = "untouched";
         g_calls.push_back(std::to_string(imi_list_users(collect, err)) + " " + err);
         EXPECT_EQ(g_calls, calls) << list.size();
-        EXPECT_EQ(imi_sock_fd == -1, calls.back() == refused) << list.size();
+        EXPECT_EQ(next_request_goes(imi.get()), next) << list.size();
     }
 }
 
