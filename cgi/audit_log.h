@@ -2,6 +2,14 @@
 // one record in the switch's syslog. A record is one line of fields that a
 // log collector can parse; no value from a request can end it or forge a
 // field, and nothing in it is a credential.
+//
+// A stuck syslog daemon holds no request: a record goes to /dev/log in one
+// non-blocking datagram; a daemon whose queue is full is waited for 200 ms
+// at most in all the request (time enough for a busy one to catch up), and
+// a record it cannot take then, or one with no daemon at all, is dropped
+// whole. The trail shows its gaps: the next record that goes through, in
+// this request or a later one, ends with " lost=N", the records dropped
+// before it. The count outlives the request in a small file under /var/run.
 #pragma once
 
 #include <cstddef>
@@ -34,7 +42,9 @@ struct audit_entry {
 };
 
 // The longest record, terminator included; each value is cut to
-// AUDIT_VALUE_MAX bytes as escaped, a reason to AUDIT_REASON_MAX.
+// AUDIT_VALUE_MAX bytes as escaped, a reason to AUDIT_REASON_MAX. With every
+// value at its longest the record still has room for its lost field, which
+// is never cut.
 inline constexpr std::size_t AUDIT_RECORD_SIZE = 640;
 inline constexpr std::size_t AUDIT_VALUE_MAX = 64;
 inline constexpr std::size_t AUDIT_REASON_MAX = 160;
@@ -42,15 +52,18 @@ inline constexpr std::size_t AUDIT_REASON_MAX = 160;
 // The record text into out (AUDIT_RECORD_SIZE bytes):
 //   user="<user>" addr="<addr>" action=<action>[ mac="<mac>" intf="<intf>"
 //   vlan="<vlan>"] result=<ok|refused|failed|unknown>[ reason="<reason>"]
-//   [ known=<cli|table>]
-// entry may be null (a refused request), reason null for ok. In a quoted
-// value a quote and a backslash are escaped with a backslash; control
+//   [ known=<cli|table>][ lost=<lost>]
+// entry may be null (a refused request), reason null for ok; lost is the
+// count of records dropped before this one, its field left out when 0. In a
+// quoted value a quote and a backslash are escaped with a backslash; control
 // characters and bytes past ASCII are written \xNN. A reason's leading
 // blanks and line end are dropped.
 void audit_format(char *out, const audit_who &who, const char *action, const audit_entry *entry,
-                  audit_result result, const char *reason);
+                  audit_result result, const char *reason, unsigned long lost = 0);
 
-// Sends the record to syslog (ident: the program's name, with its pid),
-// never to the console: a switch without a syslog daemon answers as before.
+// Sends the record to /dev/log (ident: the program's name, with its pid),
+// never to the console; a record the daemon cannot take in time is dropped
+// and counted for the next one (see above). A switch without a syslog
+// daemon, or with a stuck one, answers as before.
 void audit_log(const audit_who &who, const char *action, const audit_entry *entry,
                audit_result result, const char *reason);

@@ -9,10 +9,10 @@
 namespace {
 
 std::string record(const audit_who &who, const audit_entry *entry, audit_result result,
-                   const char *reason)
+                   const char *reason, unsigned long lost = 0)
 {
     char out[AUDIT_RECORD_SIZE];
-    audit_format(out, who, "remove", entry, result, reason);
+    audit_format(out, who, "remove", entry, result, reason, lost);
     return out;
 }
 
@@ -33,7 +33,7 @@ TEST(AuditRecord, FieldsEscapesAndCuts)
         a_escaped += "\\\"";
     const audit_entry mid_escape = {a_quotes.c_str(), b_ctl.c_str(), "10"};
     struct { const char *name; audit_who who; const audit_entry *entry; audit_result result;
-             const char *reason; std::string want; } cases[] = {
+             const char *reason; std::string want; unsigned long lost = 0; } cases[] = {
         {"a change made", admin, &entry, audit_result::ok, nullptr,
          head + "mac=\"00e0.fc12.3456\" intf=\"eth-0-1\" vlan=\"10\" result=ok"},
         {"an outcome read back from the table", admin, &read_back, audit_result::refused, " cli_not_applied\n",
@@ -46,21 +46,25 @@ TEST(AuditRecord, FieldsEscapesAndCuts)
          audit_result::failed, "a\nb",
          head + "mac=\"00e0\\\"\\x0a user=\\\"root\\\\\" intf=\"\\x01\\x7f\\xc3\\xa9\" vlan=\"" + cut +
              "\" result=failed reason=\"a\\x0ab\""},
+        {"records lost before it, counted last", admin, &read_back, audit_result::ok, nullptr,
+         head + "mac=\"00e0.fc12.3456\" intf=\"eth-0-1\" vlan=\"10\" result=ok known=table lost=3", 3},
         {"a cut inside an escape drops the whole escape", admin, &mid_escape, audit_result::ok, nullptr,
          head + "mac=\"" + a_escaped + "\" intf=\"" + std::string(AUDIT_VALUE_MAX - 3, 'b') +
              "\" vlan=\"10\" result=ok"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(record(c.who, c.entry, c.result, c.reason), c.want) << c.name;
+        EXPECT_EQ(record(c.who, c.entry, c.result, c.reason, c.lost), c.want) << c.name;
 
-    // An escape is never split at the cut, and the record stays one line.
+    // An escape is never split at the cut, the record stays one line, and
+    // the count of lost records is never cut.
     const std::string quotes(AUDIT_VALUE_MAX, '"');
     std::string escaped;
     for (std::size_t i = 0; i < AUDIT_VALUE_MAX / 2; ++i)
         escaped += "\\\"";
-    const audit_entry many = {quotes.c_str(), quotes.c_str(), quotes.c_str()};
-    std::string r = record({quotes.c_str(), quotes.c_str()}, &many, audit_result::ok, quotes.c_str());
+    const audit_entry many = {quotes.c_str(), quotes.c_str(), quotes.c_str(), audit_known::table};
+    std::string r = record({quotes.c_str(), quotes.c_str()}, &many, audit_result::unknown, quotes.c_str(), ~0UL);
     EXPECT_EQ(r.rfind("user=\"" + escaped + "\" addr=\"" + escaped + "\"", 0), 0u) << r;
+    EXPECT_TRUE(r.ends_with(" lost=" + std::to_string(~0UL))) << r;
     EXPECT_EQ(r.find('\n'), std::string::npos);
     EXPECT_LT(r.size(), AUDIT_RECORD_SIZE);
 }

@@ -350,6 +350,58 @@ TEST_F(PageTest, ChangesAndRefusalsGoToTheSyslog)
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }
 
+// A syslog daemon that takes nothing (its queue full) or is not there holds
+// no change: the records are dropped whole, and the first one that goes
+// through afterwards, in a later request, counts them. One that is only
+// slow to read loses none.
+TEST_F(PageTest, StuckOrAbsentSyslogHoldsNoChangeAndTheTrailCountsItsGaps)
+{
+    const std::string entry = "mac=\"00e0.fc0a.b1c2\" intf=\"eth-0-1\" vlan=\"10\" result=ok known=cli";
+    const std::string query = "sessionId=" + admin + "&lang=en", listed = "web_mac_static.cgi?" + query;
+    const std::string add_body = "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10",
+                      remove_body = "operate=delete&sel=00e0.fc0a.b1c2+eth-0-1+10";
+    const std::vector<std::string> records = {
+        "5 web_mac_static_add.cgi: user=\"admin\" addr=\"127.0.0.1\" action=add " + entry,
+        "5 web_mac_static.cgi: user=\"admin\" addr=\"127.0.0.1\" action=remove " + entry};
+    // A send that waits for the daemon would hold the request until it is killed.
+    auto post = [&](const std::string &bin, const std::string &page, const std::string &body) {
+        proc_result r = run_process({bin}, cgi_env("POST", query, body, page), body, 5000);
+        EXPECT_LT(r.elapsed_ms, 2000);
+        return r.out;
+    };
+    enum daemon { stuck, absent, slow };
+    for (daemon d : {stuck, absent, slow}) {
+        SCOPED_TRACE(d == stuck ? "daemon stuck, its queue full" : d == absent ? "no daemon" : "daemon slow to read");
+        std::optional<syslog_catcher> log;
+        if (d != absent) {
+            log.emplace();
+            ASSERT_TRUE(log->fill());
+        }
+        // The slow one reads its queue while the add waits.
+        std::vector<std::string> seen;
+        std::thread reader;
+        if (d == slow)
+            reader = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                seen = log->take();
+            });
+        EXPECT_EQ(post(PAGE_BIN, "web_mac_static_add.cgi", add_body), redirect(listed));
+        if (reader.joinable())
+            reader.join();
+        EXPECT_EQ(post(kListBin, "web_mac_static.cgi", remove_body),
+                  redirect(listed + "&order=asc&per_page=50&page=1"));
+        // The daemon reads again.
+        if (!log)
+            log.emplace();
+        for (std::string &r : log->take())
+            seen.push_back(r);
+        EXPECT_EQ(seen, d == slow ? records : std::vector<std::string>{});
+        post(PAGE_BIN, "web_mac_static_add.cgi", add_body);
+        post(kListBin, "web_mac_static.cgi", remove_body);
+        EXPECT_EQ(log->take(), (std::vector<std::string>{records[0] + (d == slow ? "" : " lost=2"), records[1]}));
+    }
+}
+
 TEST_F(PageTest, RefusedAddsRunNoCommand)
 {
     const struct {

@@ -14,13 +14,14 @@
  * itself through a stand-in of its own on the page's PATH). Calls libfiu
  * does not wrap fail here through points of our own: posix_spawn and
  * posix_spawnp ("posix/proc/spawn"), the stat family, mkstemp and mkostemp,
- * flock, openat and unlinkat, statvfs and fstatvfs, and syslog.
+ * flock, openat and unlinkat, statvfs and fstatvfs.
  *
- * glibc's syslog() makes its socket, connect and send calls inside the C
- * library, where no preload reaches them one by one. "libc/syslog/send"
- * fails the whole syslog() call instead: the record is dropped, as glibc
- * drops one whose connect or send fails (the pages set no LOG_CONS). That
- * glibc path itself runs when the sweep leaves no /dev/log or a dead one. */
+ * The audit records' own socket on /dev/log is the "syslog" family's alone:
+ * its socket, connect and send calls fail at the "page/log/" points, and no
+ * other family reaches them ("open", "connect" and "send" are for the IMI's
+ * socket, where a failure drops no record). The pages make no other
+ * datagram socket, so the log socket is told by its type when it is made,
+ * by its address when it is connected, by its peer when it sends. */
 #undef _FORTIFY_SOURCE   /* its inline openat would clash with the wrapper */
 #define _GNU_SOURCE
 #define FIU_ENABLE 1   /* fiu.h makes its calls no-ops without it */
@@ -32,9 +33,12 @@
 #include <signal.h>
 #include <spawn.h>
 #include <stdarg.h>
+#include <stddef.h>
 #include <stdint.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/un.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/syscall.h>
@@ -88,8 +92,8 @@ static const struct family families[] = {
     {"flock", {"posix/fs/flock"}, {ENOLCK, EWOULDBLOCK}},
     {"dirat", {"posix/fs/openat", "posix/fs/unlinkat"}, {EACCES, EIO}},
     {"statvfs", {"posix/fs/statvfs"}, {EIO, ENOSYS}},
-    /* Only logged: syslog() tells its caller nothing. */
-    {"syslog", {"libc/syslog/send"}, {ENOENT, ECONNREFUSED, ENOBUFS}},
+    /* No daemon, a dead one, or one whose queue is full. */
+    {"syslog", {"page/log/socket", "page/log/connect", "page/log/send"}, {ENOENT, ECONNREFUSED, ENOBUFS, EAGAIN}},
     {"none", {0}, {0}},
 };
 
@@ -371,48 +375,57 @@ STATVFS_WRAPPER(statvfs64, const char *, statvfs64)
 STATVFS_WRAPPER(fstatvfs, int, statvfs)
 STATVFS_WRAPPER(fstatvfs64, int, statvfs64)
 
-/* Declared here, not through <syslog.h>, whose fortified inlines would
- * clash with these definitions. */
-void vsyslog(int pri, const char *fmt, va_list ap);
-void __vsyslog_chk(int pri, int flag, const char *fmt, va_list ap);
-void syslog(int pri, const char *fmt, ...);
-void __syslog_chk(int pri, int flag, const char *fmt, ...);
-
-/* A dropped record leaves errno as it was, as a record glibc could not send. */
-static int record_dropped(void)
+/* The log socket's calls go to the kernel directly once the "syslog"
+ * family has let them through: libfiu's wrappers would fail them for the
+ * other families. */
+static int is_log_address(const struct sockaddr *addr, socklen_t len)
 {
-    int saved = errno;
-    int dropped = injected("libc/syslog/send", ECONNREFUSED) != 0;
-    errno = saved;
-    return dropped;
+    static const char path[] = "/dev/log";
+    const size_t at = offsetof(struct sockaddr_un, sun_path), n = sizeof path - 1;
+    const struct sockaddr_un *un = (const struct sockaddr_un *)addr;
+    return addr && len >= at + n && un->sun_family == AF_UNIX && memcmp(un->sun_path, path, n) == 0 &&
+           (len == at + n || un->sun_path[n] == '\0');
 }
 
-void vsyslog(int pri, const char *fmt, va_list ap)
+static int is_log_peer(int fd)
 {
-    REAL(vsyslog);
-    if (!record_dropped())
-        real_vsyslog(pri, fmt, ap);
+    struct sockaddr_un peer;
+    socklen_t len = sizeof peer;
+    return getpeername(fd, (struct sockaddr *)&peer, &len) == 0 && is_log_address((struct sockaddr *)&peer, len);
 }
 
-void __vsyslog_chk(int pri, int flag, const char *fmt, va_list ap)
+int socket(int domain, int type, int protocol)
 {
-    REAL(__vsyslog_chk);
-    if (!record_dropped())
-        real___vsyslog_chk(pri, flag, fmt, ap);
+    REAL(socket);
+    if (domain != AF_UNIX || (type & 0xf) != SOCK_DGRAM)   /* the type less its flags */
+        return real_socket(domain, type, protocol);
+    FAIL_AS("page/log/socket", ENOBUFS);
+    return (int)syscall(SYS_socket, domain, type, protocol);
 }
 
-void syslog(int pri, const char *fmt, ...)
+int connect(int fd, const struct sockaddr *addr, socklen_t len)
 {
-    va_list ap;
-    va_start(ap, fmt);
-    vsyslog(pri, fmt, ap);
-    va_end(ap);
+    REAL(connect);
+    if (!is_log_address(addr, len))
+        return real_connect(fd, addr, len);
+    FAIL_AS("page/log/connect", ENOENT);
+    return (int)syscall(SYS_connect, fd, addr, len);
 }
 
-void __syslog_chk(int pri, int flag, const char *fmt, ...)
+ssize_t sendto(int fd, const void *buf, size_t n, int flags, const struct sockaddr *addr, socklen_t len)
 {
-    va_list ap;
-    va_start(ap, fmt);
-    __vsyslog_chk(pri, flag, fmt, ap);
-    va_end(ap);
+    REAL(sendto);
+    if (!(addr ? is_log_address(addr, len) : is_log_peer(fd)))
+        return real_sendto(fd, buf, n, flags, addr, len);
+    FAIL_AS("page/log/send", EAGAIN);
+    return syscall(SYS_sendto, fd, buf, n, flags, addr, len);
+}
+
+ssize_t send(int fd, const void *buf, size_t n, int flags)
+{
+    REAL(send);
+    if (!is_log_peer(fd))
+        return real_send(fd, buf, n, flags);
+    FAIL_AS("page/log/send", EAGAIN);
+    return syscall(SYS_sendto, fd, buf, n, flags, NULL, 0);
 }

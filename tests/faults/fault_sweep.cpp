@@ -6,15 +6,16 @@
 // each answer is held against the switch's table afterwards. A page may
 // fail, but never claim a change it did not make or deny one it made. Each
 // audit record must agree with the table too, one per entry of a POST that
-// got as far as the CLI (unless the fault dropped records: malloc, syslog).
+// got as far as the CLI (unless the fault dropped records: malloc, syslog),
+// and a record tells of records dropped before it only once some could be.
 //
 //   FAULT_SWEEP_SEED   base seed (default fixed, so CI runs the same runs)
 //   FAULT_SWEEP_SCALE  runs per case times this (probability 1 runs once)
 //   FAULT_SWEEP_ONLY   one run, "family/probability/request/index" (probability
 //                      "nth": the index-th call fails, or for an imish family
-//                      the index-th fault of the stub; "gone", "deaf": the
-//                      state of /dev/log), or the runs under a prefix that
-//                      ends in "/" ("malloc/", "imish-kill/")
+//                      the index-th fault of the stub; "gone", "deaf",
+//                      "full": the state of /dev/log), or the runs under a
+//                      prefix that ends in "/" ("malloc/", "imish-kill/")
 //   FAULT_SWEEP_VERBOSE=1  prints every run, and a finding's whole answer
 #include "imi_client.h"
 #include "imi_daemon.h"
@@ -115,8 +116,10 @@ struct request {
 // the second alone, and so on (every stride-th call) until none is left. An
 // imish family faults each imish run at the probability, with one of its
 // letters; call by call, it is run by run, each letter in turn. The syslog
-// family also runs once without a /dev/log ("gone") and once with one that
-// nobody reads ("deaf").
+// family also runs once without a /dev/log ("gone"), once with a socket file
+// nobody is bound to ("deaf"), and once with a daemon that has stopped
+// reading, its queue full ("full"): a record that waited for it would hold
+// the page past its limit.
 struct plan {
     const char *family;
     std::vector<std::pair<const char *, int>> runs;   // probability, runs per request
@@ -137,7 +140,7 @@ const plan kPlans[] = {
     {"wait", {{"0.2", 2}, {"0.5", 2}}, 0}, {"kill", {{"0.5", 1}, {"1", 1}}}, {"ftruncate", kStandard},
     {"mkstemp", {{"0.2", 3}, {"0.5", 2}, {"1", 1}}}, {"stat", kStandard}, {"flock", {{"0.5", 2}, {"1", 1}}},
     {"dirat", {{"0.2", 3}, {"0.5", 2}, {"1", 1}}}, {"statvfs", {{"0.2", 3}, {"0.5", 2}, {"1", 1}}},
-    {"syslog", {{"0.2", 3}, {"0.5", 2}, {"1", 1}, {"gone", 1}, {"deaf", 1}}},
+    {"syslog", {{"0.2", 3}, {"0.5", 2}, {"1", 1}, {"gone", 1}, {"deaf", 1}, {"full", 1}}},
     {"imish-exit", {{"0.2", 3}, {"0.5", 5}, {"1", 1}}, 1, "eEs"},
     {"imish-write", {{"0.2", 3}, {"0.5", 5}, {"1", 1}}, 1, "fp"},
     {"imish-kill", {{"0.2", 3}, {"0.5", 5}, {"1", 1}}, 1, "kKh"},
@@ -147,7 +150,7 @@ enum kind { SUCCESS, FAILURE, UNKNOWN, LOGIN, ERROR_500, EMPTY, KINDS };
 const char *const kKindNames[KINDS] = {"success", "failure", "unknown", "login", "500", "empty"};
 
 struct tally {
-    int runs = 0, injected = 0, records = 0, findings = 0, kinds[KINDS] = {};
+    int runs = 0, injected = 0, records = 0, lost = 0, findings = 0, kinds[KINDS] = {};
 };
 
 // What a run's answer says, and what is wrong with it (empty: nothing).
@@ -595,6 +598,8 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
     char self[4096] = {};
     ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
     std::map<std::string, tally> tallies;
+    // Whether a record could have been dropped yet.
+    bool drops_possible = false;
     for (const plan &p : kPlans) {
         tally &t = tallies[p.family];
         std::vector<std::pair<const char *, int>> columns = p.runs;
@@ -602,8 +607,8 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
             columns.push_back({"nth", kNthMax});
         for (const auto &[prob_text, runs] : columns) {
             const std::string prob = prob_text;
-            // /dev/log missing or deaf, imish faulted: the page's calls run clean.
-            const bool devlog = prob == "gone" || prob == "deaf", clean_page = devlog || p.imish;
+            // /dev/log missing, deaf or full, imish faulted: the page's calls run clean.
+            const bool devlog = prob == "gone" || prob == "deaf" || prob == "full", clean_page = devlog || p.imish;
             const int count = prob == "nth" ? runs : prob == "1" || devlog ? 1 : runs * scale;
             for (const auto &[q, clean] : requests)
                 for (int i = 0; i < count; ++i) {
@@ -621,7 +626,11 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
                     if (std::string(p.family) == "dirat")
                         extra.push_back("IMISH_PLANT=1");
                     audit->take();
-                    if (devlog) {
+                    if (std::string(p.family) == "syslog")
+                        drops_possible = true;
+                    if (prob == "full") {
+                        ASSERT_TRUE(audit->fill()) << "/dev/log cannot be filled";
+                    } else if (devlog) {
                         audit.reset();
                         if (prob == "deaf") {
                             // A socket file nobody reads: connect is refused.
@@ -632,11 +641,12 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
                             EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
                             close(fd);
                         }
-                        write_file(kLog, "dev/log " + prob + "\n");
                     }
+                    if (devlog)
+                        write_file(kLog, "dev/log " + prob + "\n");
                     proc_result r = s.run_page(q, clean_page ? "none" : p.family, clean_page ? "0" : prob.c_str(),
                                                seed, nth, extra);
-                    if (devlog) {
+                    if (devlog && prob != "full") {
                         unlink("/dev/log");
                         audit.emplace();
                         ASSERT_TRUE(audit->ok()) << "/dev/log cannot be made again";
@@ -651,10 +661,26 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
                                         family == "malloc" && !injected.empty());
                     std::vector<std::string> records = audit->take();
                     t.records += static_cast<int>(records.size());
+                    std::string problem = v.problem;
+                    // The count of records dropped before, at a record's end
+                    // (past its last quoted value), set aside for the checks.
+                    for (std::string &rec : records) {
+                        std::size_t at = rec.rfind(" lost=");
+                        if (at == std::string::npos || at < rec.rfind('"'))
+                            continue;
+                        std::string n = rec.substr(at + 6), wrong;
+                        if (n.empty() || n[0] == '0' || n.find_first_not_of("0123456789") != std::string::npos)
+                            wrong = "malformed count of lost records: ";
+                        else if (!drops_possible)
+                            wrong = "record tells of losses where none could be: ";
+                        if (!wrong.empty())
+                            problem += (problem.empty() ? "" : "; ") + wrong + rec;
+                        t.lost += std::atoi(n.c_str());
+                        rec.erase(at);
+                    }
                     // Records lost with the process (malloc) or in their sending.
                     bool may_drop = family == "malloc" || family == "syslog";
                     bool config_ran = read_file(kCalls).find("config") != std::string::npos;
-                    std::string problem = v.problem;
                     if (std::string said = records_disagree(q, records, v, s.known_,
                                                             !may_drop && reached_cli(q, v, records, config_ran));
                         !said.empty())
@@ -712,13 +738,13 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
                 scale, secs, "family", "runs", "injected");
     for (const char *name : kKindNames)
         std::printf(" %8s", name);
-    std::printf(" %8s %8s\n", "records", "findings");
+    std::printf(" %8s %8s %8s\n", "records", "lost", "findings");
     for (const plan &p : kPlans) {
         const tally &t = tallies[p.family];
         std::printf("%-11s %5d %8d", p.family, t.runs, t.injected);
         for (int c : t.kinds)
             std::printf(" %8d", c);
-        std::printf(" %8d %8d\n", t.records, t.findings);
+        std::printf(" %8d %8d %8d\n", t.records, t.lost, t.findings);
         // The pages make calls of every family, and start imish: none
         // failing means the faults never reach them.
         if (only.empty()) {
