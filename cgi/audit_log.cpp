@@ -1,13 +1,11 @@
 // Audit records of the pages' changes, to syslog.
 #include "audit_log.h"
-#include "deadline.h"
 #include "unique_fd.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -24,12 +22,6 @@ constexpr const char *RESULT_WORDS[] = {"ok", "refused", "failed", "unknown"};
 constexpr int SEVERITIES[] = {LOG_NOTICE, LOG_WARNING, LOG_ERR, LOG_ERR};
 
 constexpr const char LOG_PATH[] = "/dev/log";
-// How long one request may wait, all its records together, for a daemon
-// whose queue is full: a busy daemon catches up well within it (a batch's
-// records come faster than it reads them), a stuck one costs no more.
-constexpr long long LOG_WAIT_BUDGET_MS = 200;
-// Other senders may fill the queue again between the wait and the send.
-constexpr int LOG_WAITS_PER_RECORD = 8;
 // The count of records dropped and not yet told, shared by every request.
 constexpr const char LOST_PATH[] = "/var/run/webcgi_audit.lost";
 // Another request holds the count for a send and a write: a few
@@ -133,20 +125,6 @@ namespace {
 unique_fd log_socket;
 // Records this process dropped and could not add to the shared count.
 unsigned long lost_unsaved;
-long long log_wait_left_ms = LOG_WAIT_BUDGET_MS;
-
-// Waits, out of the request's budget, for the daemon's queue to take a
-// record; false once the budget is spent: the daemon is taken for stuck.
-bool wait_for_room()
-{
-    if (log_wait_left_ms <= 0)
-        return false;
-    pollfd p = {log_socket.get(), POLLOUT, 0};
-    long long start = monotonic_ms();
-    int ready = ::poll(&p, 1, static_cast<int>(log_wait_left_ms));
-    log_wait_left_ms = ready == 0 ? 0 : log_wait_left_ms - (monotonic_ms() - start);
-    return ready > 0;
-}
 
 bool connect_log()
 {
@@ -164,11 +142,11 @@ bool connect_log()
     return true;
 }
 
-// One datagram, whole or not at all. A daemon that restarted is connected
-// again once; a full queue is waited for only out of the budget.
+// One datagram, whole or not at all, never waited for: a daemon whose
+// queue is full (stopped, or writing to a full flash) loses the record, not
+// the request's time. A daemon that restarted is connected again once.
 bool send_record(const char *text, std::size_t len)
 {
-    int waits = 0;
     for (bool reconnected = false;;) {
         if (!connect_log())
             return false;
@@ -177,11 +155,6 @@ bool send_record(const char *text, std::size_t len)
             return static_cast<std::size_t>(n) == len;
         if (errno == EINTR)
             continue;
-        if (errno == EAGAIN) {
-            if (++waits > LOG_WAITS_PER_RECORD || !wait_for_room())
-                return false;
-            continue;
-        }
         if ((errno != ECONNREFUSED && errno != ENOTCONN && errno != ECONNRESET) || reconnected)
             return false;
         log_socket.reset();

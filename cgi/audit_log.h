@@ -4,10 +4,8 @@
 // field, and nothing in it is a credential.
 //
 // A stuck syslog daemon holds no request: a record goes to /dev/log in one
-// non-blocking datagram; a daemon whose queue is full is waited for 200 ms
-// at most in all the request (time enough for a busy one to catch up), and
-// a record it cannot take then, or one with no daemon at all, is dropped
-// whole. The trail shows its gaps: the next record that goes through, in
+// non-blocking datagram, never waited for; one a daemon with a full queue
+// cannot take, or one with no daemon at all, is dropped whole. The trail shows its gaps: the next record that goes through, in
 // this request or a later one, ends with " lost=N", the records dropped
 // before it. The count outlives the request in a small file under /var/run.
 #pragma once
