@@ -26,6 +26,10 @@
 <?cs set:L.delete_confirm_many = "删除 %d 个静态表项？" ?>
 <?cs set:L.select = "选择此表项" ?>
 <?cs set:L.select_all = "选择本页全部表项" ?>
+<?cs set:L.mac_group.addr0 = "MAC 地址第 1 组（共 3 组）" ?>
+<?cs set:L.mac_group.addr1 = "MAC 地址第 2 组（共 3 组）" ?>
+<?cs set:L.mac_group.addr2 = "MAC 地址第 3 组（共 3 组）" ?>
+<?cs set:L.select_entry = "选择" ?>
 <?cs set:L.per_page = "每页行数" ?>
 <?cs set:L.show = "显示" ?>
 <?cs set:L.page_first = "首页" ?>

@@ -26,6 +26,10 @@
 <?cs set:L.delete_confirm_many = "Delete %d static entries?" ?>
 <?cs set:L.select = "Select this entry" ?>
 <?cs set:L.select_all = "Select all entries on this page" ?>
+<?cs set:L.mac_group.addr0 = "MAC address, group 1 of 3" ?>
+<?cs set:L.mac_group.addr1 = "MAC address, group 2 of 3" ?>
+<?cs set:L.mac_group.addr2 = "MAC address, group 3 of 3" ?>
+<?cs set:L.select_entry = "Select" ?>
 <?cs set:L.per_page = "Rows per page" ?>
 <?cs set:L.show = "Show" ?>
 <?cs set:L.page_first = "First" ?>

@@ -5,6 +5,7 @@ set:Pattern.vlan = "[1-9][0-9]{0,2}|[1-3][0-9]{3}|40[0-8][0-9]|409[0-4]" ?><?cs 
 <html lang="<?cs var:L.html_lang ?>">
 <head>
 <meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
 <meta name="referrer" content="no-referrer">
 <title><?cs var:title ?></title>
 <link rel="stylesheet" href="style.css">
@@ -24,11 +25,15 @@ document.querySelectorAll('input[data-invalid]').forEach(function (f) {
   note.className = 'field-error';
   note.setAttribute('aria-live', 'polite');
   place.appendChild(note);
+  // The note is the field's own: a reader names it with the field.
+  note.id = f.id + '_error';
+  f.setAttribute('aria-describedby', ((f.getAttribute('aria-describedby') || '') + ' ' + note.id).trim());
   function check() {
     f.setCustomValidity('');
     var bad = !f.validity.valid;
     f.setCustomValidity(bad ? f.dataset.invalid : '');
     note.textContent = bad ? f.dataset.invalid : '';
+    if (bad) f.setAttribute('aria-invalid', 'true'); else f.removeAttribute('aria-invalid');
   }
   f.addEventListener('invalid', check);
   f.addEventListener('input', function () { if (note.textContent) check(); else f.setCustomValidity(''); });

@@ -16,7 +16,7 @@ def:pager_link(id, link, label) ?><?cs if:link ?><a id="<?cs var:id ?>" href="we
 <form id="filter_form" method="get" action="web_mac_static.cgi" class="filter">
  <input type="hidden" name="sessionId" value="<?cs var:sessionId ?>">
  <input type="hidden" name="lang" value="<?cs var:lang ?>">
- <label><?cs var:L.mac ?><?cs each:g = MacGroups ?><?cs if:g != "addr0" ?>.<?cs /if ?><input id="<?cs var:g ?>" name="<?cs var:g ?>" maxlength="4" size="4" pattern="<?cs var:Pattern.mac_group ?>" data-invalid="<?cs var:L.mac_group_invalid ?>" value="<?cs var:Query[g] ?>"<?cs call:marked(g) ?>><?cs /each ?>
+ <label><?cs var:L.mac ?><?cs each:g = MacGroups ?><?cs if:g != "addr0" ?>.<?cs /if ?><input id="<?cs var:g ?>" name="<?cs var:g ?>" aria-label="<?cs var:L.mac_group[g] ?>" maxlength="4" size="4" pattern="<?cs var:Pattern.mac_group ?>" data-invalid="<?cs var:L.mac_group_invalid ?>" value="<?cs var:Query[g] ?>"<?cs call:marked(g) ?>><?cs /each ?>
  </label>
  <label><?cs var:L.intf ?>
   <select id="intf_name" name="intf_name"<?cs call:marked("intf_name") ?>>
@@ -44,12 +44,14 @@ if:?entries_listed ?>
 </div><?cs /if ?>
 <?cs if:privilege == "normal" ?><form id="delete_form" method="post" action="web_mac_static.cgi?<?cs var:listquery ?>" data-confirm-one="<?cs var:L.delete_confirm_one ?>" data-confirm-many="<?cs var:L.delete_confirm_many ?>" data-max="<?cs var:delete_max ?>" data-too-many="<?cs var:L.delete_too_many ?>">
 <input type="hidden" name="operate" value="delete"><?cs /if ?>
+<div class="table_box">
 <table id="entries">
-<thead><tr><?cs if:privilege == "normal" ?><th><input type="checkbox" id="select_all" title="<?cs var:L.select_all ?>"></th><?cs /if ?><th class="num">#</th><?cs call:sort_head("mac", L.mac) ?><?cs call:sort_head("vlan", L.vlan) ?><th><?cs var:L.type ?></th><?cs call:sort_head("intf", L.intf) ?></tr></thead>
+<thead><tr><?cs if:privilege == "normal" ?><th><input type="checkbox" id="select_all" title="<?cs var:L.select_all ?>" aria-label="<?cs var:L.select_all ?>"></th><?cs /if ?><th class="num">#</th><?cs call:sort_head("mac", L.mac) ?><?cs call:sort_head("vlan", L.vlan) ?><th><?cs var:L.type ?></th><?cs call:sort_head("intf", L.intf) ?></tr></thead>
 <tbody><?cs each:e = entry ?>
-<tr><?cs if:privilege == "normal" ?><td><input type="checkbox" name="sel" value="<?cs var:e.mac ?> <?cs var:e.intf ?> <?cs var:e.vlan ?>" title="<?cs var:L.select ?>"></td><?cs /if ?><td class="num"><?cs name:e ?></td><td class="mac"><?cs var:e.mac ?></td><td class="vlan"><?cs var:e.vlan ?></td><td class="type"><?cs var:e.type ?></td><td class="intf"><?cs var:e.intf ?></td></tr><?cs /each ?>
+<tr><?cs if:privilege == "normal" ?><td><input type="checkbox" name="sel" value="<?cs var:e.mac ?> <?cs var:e.intf ?> <?cs var:e.vlan ?>" title="<?cs var:L.select ?>" aria-label="<?cs var:L.select_entry ?> <?cs var:e.mac ?>, VLAN <?cs var:e.vlan ?>"></td><?cs /if ?><td class="num"><?cs name:e ?></td><td class="mac"><?cs var:e.mac ?></td><td class="vlan"><?cs var:e.vlan ?></td><td class="type"><?cs var:e.type ?></td><td class="intf"><?cs var:e.intf ?></td></tr><?cs /each ?>
 </tbody>
 </table>
+</div>
 <?cs if:privilege == "normal" ?><?cs if:view.count > 0 ?><div class="actions"><button type="submit" id="delete_bn" disabled><?cs var:L.delete_selected ?></button></div><?cs /if ?>
 </form>
 <script>

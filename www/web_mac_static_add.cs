@@ -4,7 +4,7 @@
 <div class="row">
  <label for="addr0"><?cs var:L.mac ?></label>
  <span class="mac">
-  <input id="addr0" name="addr0" maxlength="4" size="4" required pattern="<?cs var:Pattern.mac ?>" data-invalid="<?cs var:L.mac_invalid ?>">.<input id="addr1" name="addr1" maxlength="4" size="4" required pattern="<?cs var:Pattern.mac ?>" data-invalid="<?cs var:L.mac_invalid ?>">.<input id="addr2" name="addr2" maxlength="4" size="4" required pattern="<?cs var:Pattern.mac ?>" data-invalid="<?cs var:L.mac_invalid ?>">
+  <input id="addr0" name="addr0" aria-label="<?cs var:L.mac_group.addr0 ?>" maxlength="4" size="4" required pattern="<?cs var:Pattern.mac ?>" data-invalid="<?cs var:L.mac_invalid ?>">.<input id="addr1" name="addr1" aria-label="<?cs var:L.mac_group.addr1 ?>" maxlength="4" size="4" required pattern="<?cs var:Pattern.mac ?>" data-invalid="<?cs var:L.mac_invalid ?>">.<input id="addr2" name="addr2" aria-label="<?cs var:L.mac_group.addr2 ?>" maxlength="4" size="4" required pattern="<?cs var:Pattern.mac ?>" data-invalid="<?cs var:L.mac_invalid ?>">
  </span>
  <small><?cs var:L.mac_hint ?></small>
 </div>
@@ -33,10 +33,10 @@
  data-mac="<?cs var:L.fault.mac ?>" data-vlan="<?cs var:L.fault.vlan ?>" data-intf="<?cs var:L.fault.intf ?>"
  data-conflict="<?cs var:L.fault.conflict ?>" data-too-many="<?cs var:L.fault.too_many ?>" data-too-long="<?cs var:L.fault.too_long ?>"
  data-max="<?cs var:batch_max ?>" data-body-max="<?cs var:batch_body_max ?>">
-<h2><?cs var:L.add_many_title ?></h2>
+<h2 id="add_many_title"><?cs var:L.add_many_title ?></h2>
 <input type="hidden" name="operate" value="add_many">
 <p><small><?cs var:L.entries_hint ?></small></p>
-<textarea id="entries" name="entries" rows="8" cols="60" spellcheck="false" autocomplete="off" placeholder="00e0.fc0a.0001, 10, eth-0-1"></textarea>
+<textarea id="entries" name="entries" aria-labelledby="add_many_title" rows="8" cols="60" spellcheck="false" autocomplete="off" placeholder="00e0.fc0a.0001, 10, eth-0-1"></textarea>
 <div class="row">
  <label for="entries_file"><?cs var:L.entries_file ?></label>
  <input type="file" id="entries_file" accept=".csv,.txt,text/csv,text/plain">

@@ -2,6 +2,7 @@
 <html lang="<?cs if:lang == "cn" ?>zh-CN<?cs else ?>en<?cs /if ?>">
 <head>
 <meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
 <meta name="referrer" content="no-referrer">
 <title><?cs if:lang == "cn" ?>登录<?cs else ?>Log in<?cs /if ?></title>
 <link rel="stylesheet" href="style.css">

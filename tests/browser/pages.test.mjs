@@ -8,6 +8,7 @@ import net from 'node:net';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
+import AxeBuilder from '@axe-core/playwright';
 
 const SRC = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
 const BUILD = process.env.BUILD_DIR ?? path.join(SRC, 'build');
@@ -712,4 +713,69 @@ describe('a listing of 120 entries, sorted and paged', () => {
     assert.deepEqual(await listedEntries(page), table);
     await finish(page);
   });
+});
+
+// Every state of every page, in both languages, as the accessibility
+// engine sees it: no violation of WCAG 2.0/2.1 A and AA.
+async function axeViolations(page) {
+  const r = await new AxeBuilder({ page }).withTags(['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa']).analyze();
+  return r.violations.map((v) => `${v.id} (${v.impact}): ${v.nodes.length}× ${v.nodes[0].target.join(' ')}`);
+}
+
+test('every page state passes the accessibility engine', async () => {
+  for (const lang of ['en', 'cn']) {
+    const found = {};
+    const check = async (page, state) => {
+      const v = await axeViolations(page);
+      if (v.length) found[`${lang} ${state}`] = v;
+    };
+    const ctx = await browser.newContext();
+    const anon = await ctx.newPage();
+    await anon.goto(demo.url);
+    await anon.waitForSelector('#login_form');
+    await check(anon, 'login');
+    await ctx.close();
+
+    const page = await login('admin', 'admin', lang);
+    const query = `sessionId=${page.sessionId}&lang=${lang}`;
+    await check(page, 'listing, empty or not');
+    await page.goto(`${page.base}web_mac_static_add.cgi?${query}`);
+    await check(page, 'add form');
+    await page.fill('#vlan', '5000');
+    await page.click('#add_bn');
+    await check(page, 'add form, a field error');
+    await page.goto(`${page.base}web_mac_static_add.cgi?${query}`);
+    await page.fill('#entries', '00e0.fc0a.0001,1,eth-0-1\nnot a line\n');
+    await page.click('#add_many_bn');
+    await check(page, 'add form, a list error');
+    await page.fill('#entries', '00e0.fc0d.0001,1,eth-0-1\n00e0.fc0d.0002,40,eth-0-1\n');
+    await Promise.all([page.waitForNavigation(), page.click('#add_many_bn')]);
+    await check(page, 'list result, mixed outcomes');
+    const lines = Array.from({ length: 60 }, (_, i) => `00e0.fc0e.${String(1000 + i)},1,eth-0-2`).join('\n');
+    await page.goto(`${page.base}web_mac_static_add.cgi?${query}`);
+    await page.fill('#entries', lines);
+    await Promise.all([page.waitForNavigation(), page.click('#add_many_bn')]);
+    for (const [state, view] of [['listing, 50 rows', ''], ['listing, sorted', '&sort=mac&order=desc'],
+      ['listing, last page', '&page=99'], ['listing, filtered', '&addr1=fc0e&vlan=1'],
+      ['listing, a filter refused', '&vlan=x']]) {
+      await page.goto(`${page.base}web_mac_static.cgi?${query}${view}`);
+      await check(page, state);
+    }
+    await page.goto(`${page.base}web_error.cgi?${query}&errid=invalid_parameter&rdrpage=web_mac_static.cgi`);
+    await check(page, 'error page');
+    // A phone: the page itself never scrolls sideways, its text is readable.
+    await page.setViewportSize({ width: 390, height: 844 });
+    for (const [name, cgi] of [['listing', 'web_mac_static.cgi'], ['add-form', 'web_mac_static_add.cgi']]) {
+      await page.goto(`${page.base}${cgi}?${query}`);
+      const [scroll, width, font] = await page.evaluate(() => [document.documentElement.scrollWidth,
+        document.documentElement.clientWidth, parseFloat(getComputedStyle(document.body).fontSize)]);
+      assert.ok(scroll <= width && font >= 14, `${lang} ${name} at 390 px: ${scroll} > ${width} or ${font} px`);
+      await page.screenshot({ path: path.join(SHOTS, `phone-${name}-${lang}.png`) });
+    }
+    await finish(page);
+    const viewer = await login('viewer', 'viewer', lang);
+    await check(viewer, 'listing, read-only');
+    await finish(viewer);
+    assert.deepEqual(found, {});
+  }
 });
