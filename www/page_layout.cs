@@ -38,6 +38,20 @@ document.querySelectorAll('input[data-invalid]').forEach(function (f) {
   f.addEventListener('invalid', check);
   f.addEventListener('input', function () { if (note.textContent) check(); else f.setCustomValidity(''); });
 });
+// A form sent shows that it is working and cannot be sent twice: its
+// buttons are off until the answer replaces the page. A check that stopped
+// the submit (defaultPrevented) leaves them on.
+document.addEventListener('submit', function (ev) {
+  if (ev.defaultPrevented || ev.target.method !== 'post') return;
+  var form = ev.target;
+  form.setAttribute('aria-busy', 'true');
+  setTimeout(function () {
+    form.querySelectorAll('button[type=submit]').forEach(function (b) {
+      b.disabled = true;
+      b.classList.add('working');
+    });
+  }, 0);
+});
 </script>
 </body>
 </html>

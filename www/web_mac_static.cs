@@ -11,7 +11,7 @@ set:FilterNames.3 = "intf_name" ?><?cs set:FilterNames.4 = "vlan" ?><?cs
 set:MacGroups.0 = "addr0" ?><?cs set:MacGroups.1 = "addr1" ?><?cs set:MacGroups.2 = "addr2" ?><?cs
 # A filter field the page refused: marked, and tied to the note that says why. ?><?cs
 def:marked(f) ?><?cs if:?filter_invalid[f] ?> aria-invalid="true" aria-describedby="filter_invalid"<?cs /if ?><?cs /def ?><?cs
-def:sort_head(col, label) ?><?cs if:?entries_listed ?><th aria-sort="<?cs var:view.aria[col] ?>"><a id="sort_<?cs var:col ?>" href="web_mac_static.cgi?<?cs var:view.sortlink[col] ?>"><?cs var:label ?><?cs if:view.sort == col ?><?cs if:view.order == "desc" ?> ▼<?cs else ?> ▲<?cs /if ?><?cs /if ?></a></th><?cs else ?><th><?cs var:label ?></th><?cs /if ?><?cs /def ?><?cs
+def:sort_head(col, label) ?><?cs if:?entries_listed ?><th aria-sort="<?cs var:view.aria[col] ?>"><a id="sort_<?cs var:col ?>" href="web_mac_static.cgi?<?cs var:view.sortlink[col] ?>"><?cs var:label ?><?cs if:view.sort == col ?><?cs if:view.order == "desc" ?> ▼<?cs else ?> ▲<?cs /if ?><?cs else ?><span class="sortable" aria-hidden="true"> ↕</span><?cs /if ?></a></th><?cs else ?><th><?cs var:label ?></th><?cs /if ?><?cs /def ?><?cs
 def:pager_link(id, link, label) ?><?cs if:link ?><a id="<?cs var:id ?>" href="web_mac_static.cgi?<?cs var:link ?>"><?cs var:label ?></a><?cs else ?><span id="<?cs var:id ?>" class="disabled" aria-disabled="true"><?cs var:label ?></span><?cs /if ?><?cs /def ?>
 <form id="filter_form" method="get" action="web_mac_static.cgi" class="filter">
  <input type="hidden" name="sessionId" value="<?cs var:sessionId ?>">
@@ -36,10 +36,10 @@ if:?entries_listed ?>
  <form id="per_page_form" method="get" action="web_mac_static.cgi">
   <input type="hidden" name="sessionId" value="<?cs var:sessionId ?>">
   <input type="hidden" name="lang" value="<?cs var:lang ?>"><?cs call:filter_fields() ?><?cs call:view_fields(0) ?>
-  <label><?cs var:L.per_page ?> <select id="per_page" name="per_page" onchange="this.form.submit()"><?cs each:n = view.choices ?>
+  <label><?cs var:L.per_page ?> <select id="per_page" name="per_page"><?cs each:n = view.choices ?>
    <option value="<?cs var:n ?>"<?cs if:n == view.per_page ?> selected<?cs /if ?>><?cs var:n ?></option><?cs /each ?>
   </select></label>
-  <noscript><button type="submit" id="per_page_bn"><?cs var:L.show ?></button></noscript>
+  <button type="submit" id="per_page_bn"><?cs var:L.show ?></button>
  </form>
 </div><?cs /if ?>
 <?cs if:privilege == "normal" ?><form id="delete_form" method="post" action="web_mac_static.cgi?<?cs var:listquery ?>" data-confirm-one="<?cs var:L.delete_confirm_one ?>" data-confirm-many="<?cs var:L.delete_confirm_many ?>" data-max="<?cs var:delete_max ?>" data-too-many="<?cs var:L.delete_too_many ?>">
@@ -93,7 +93,7 @@ if:?entries_listed && view.pages > 1 ?>
  <?cs call:pager_link("page_last", view.link.last, L.page_last) ?>
 </nav><?cs /if ?>
 <p class="links">
- <a id="add_link" href="web_mac_static_add.cgi?<?cs var:defquerystr ?>"><?cs var:L.add_link ?></a>
+ <?cs if:privilege == "normal" ?><a id="add_link" href="web_mac_static_add.cgi?<?cs var:defquerystr ?>"><?cs var:L.add_link ?></a><?cs /if ?>
  <a id="lang_link" href="web_mac_static.cgi?sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:L.other_lang_code ?>"><?cs var:L.other_lang ?></a>
  <a id="logout_link" href="web_login.cgi?operate=logout&sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:lang ?>"><?cs var:L.logout ?></a>
 </p>

@@ -423,7 +423,8 @@ test('a limited user cannot add, not even with a forged POST', async () => {
   const page = await login('viewer', 'viewer');
   const sid = new URL(page.url()).searchParams.get('sessionId');
   assert.equal(Number(sid) % 2, 1);
-  await openAddForm(page);
+  // No link leads to the add page; typed in, it offers no add.
+  await page.goto(`${demo.url}web_mac_static_add.cgi?sessionId=${sid}&lang=en`);
   assert.equal(await page.$('#add_bn'), null);
   assert.ok(await page.isVisible('#no_privilege'));
   await shot(page, 'add-form-limited');
@@ -602,12 +603,14 @@ describe('a listing of 120 entries, sorted and paged', () => {
     }
 
     // The page size keeps the sort and starts at page 1.
-    await Promise.all([page.waitForNavigation(), page.selectOption('#per_page', '25')]);
+    await page.selectOption('#per_page', '25');
+    await Promise.all([page.waitForNavigation(), page.click('#per_page_bn')]);
     assert.equal(await page.textContent('#count'), '1–25 of 120');
     assert.equal(await page.textContent('#page_of'), 'Page 1 of 5');
     assert.equal(await page.inputValue('#per_page'), '25');
     assert.deepEqual(await listedEntries(page), sortedRows('intf', 'desc').slice(0, 25));
-    await Promise.all([page.waitForNavigation(), page.selectOption('#per_page', '200')]);
+    await page.selectOption('#per_page', '200');
+    await Promise.all([page.waitForNavigation(), page.click('#per_page_bn')]);
     assert.equal(await page.textContent('#count'), '1–120 of 120');
     assert.deepEqual(await listedEntries(page), sortedRows('intf', 'desc'));
     assert.equal(await page.$('#pager'), null);
@@ -616,7 +619,8 @@ describe('a listing of 120 entries, sorted and paged', () => {
 
   test('a filter starts again at page 1 in the same view; a removal of a whole last page lands on the new last', async () => {
     const page = await open();
-    await Promise.all([page.waitForNavigation(), page.selectOption('#per_page', '25')]);
+    await page.selectOption('#per_page', '25');
+    await Promise.all([page.waitForNavigation(), page.click('#per_page_bn')]);
     await go(page, '#sort_mac');
     await go(page, '#page_next');
     await page.fill('#vlan', '10');
@@ -778,4 +782,26 @@ test('every page state passes the accessibility engine', async () => {
     await finish(viewer);
     assert.deepEqual(found, {});
   }
+});
+
+test('a form sent once however often it is clicked; the page size waits for its button; no add link when read-only', async () => {
+  const page = await login('admin', 'admin');
+  await openAddForm(page);
+  let posts = 0;
+  page.on('request', (r) => { posts += r.method() === 'POST'; });
+  await page.fill('#addr0', '00e0');
+  await page.fill('#addr1', 'fc0f');
+  await page.fill('#addr2', '0001');
+  await page.fill('#vlan', '1');
+  await Promise.all([page.waitForNavigation(), page.dblclick('#add_bn')]);
+  await page.waitForLoadState();
+  assert.equal(posts, 1);
+  const listed = page.url();
+  await page.selectOption('#per_page', '25');
+  await page.waitForTimeout(250);
+  assert.equal(page.url(), listed);
+  await finish(page);
+  const viewer = await login('viewer', 'viewer');
+  assert.equal(await viewer.$('#add_link'), null);
+  await finish(viewer);
 });
