@@ -32,6 +32,7 @@ def:pager_link(id, link, label) ?><?cs if:link ?><a id="<?cs var:id ?>" href="we
 if:?entries_listed ?>
 <div class="view">
  <p id="count" class="count"><?cs call:count_text(view.first, view.last, view.count) ?></p>
+ <p id="added_note" class="note" aria-live="polite" hidden data-here="<?cs var:L.added_here ?>" data-elsewhere="<?cs var:L.added_elsewhere ?>" data-show="<?cs var:L.added_show ?>"></p>
  <a id="export_link" href="web_mac_static.cgi?<?cs var:listquery ?>&amp;format=csv" download><?cs var:L.export ?></a>
  <form id="per_page_form" method="get" action="web_mac_static.cgi">
   <input type="hidden" name="sessionId" value="<?cs var:sessionId ?>">
@@ -97,4 +98,36 @@ if:?entries_listed && view.pages > 1 ?>
  <a id="lang_link" href="web_mac_static.cgi?sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:L.other_lang_code ?>"><?cs var:L.other_lang ?></a>
  <a id="logout_link" href="web_login.cgi?operate=logout&sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:lang ?>"><?cs var:L.logout ?></a>
 </p>
+<script>
+// The entry a single add just sent (remembered by the add form): marked in
+// the rows when it is on this page, or a link to the view that holds it.
+(function () {
+  var note = document.getElementById('added_note'), e;
+  try { e = JSON.parse(sessionStorage.getItem('just_added') || 'null'); sessionStorage.removeItem('just_added'); } catch (x) {}
+  // Only just after the add: the listing it was sent to.
+  if (!note || !e || !(Date.now() - e.at < 30000)) return;
+  var what = e.mac + ', VLAN ' + e.vlan + ', ' + e.intf, found = null;
+  document.querySelectorAll('#entries tbody tr').forEach(function (tr) {
+    var cell = function (c) { return tr.querySelector(c).textContent.trim().toLowerCase(); };
+    if (cell('.mac') === e.mac && cell('.vlan') === e.vlan && cell('.intf') === e.intf) found = tr;
+  });
+  note.hidden = false;
+  if (found) {
+    found.classList.add('just_added');
+    note.textContent = note.dataset.here.replace('%s', what).replace('%d', found.querySelector('.num').textContent.trim());
+    found.scrollIntoView({block: 'center'});
+    return;
+  }
+  var g = e.mac.split('.'), url = new URL(location.href);
+  ['addr0', 'addr1', 'addr2'].forEach(function (k, i) { url.searchParams.set(k, g[i] || ''); });
+  url.searchParams.set('vlan', e.vlan);
+  url.searchParams.set('page', '1');
+  note.textContent = note.dataset.elsewhere.replace('%s', what) + ' ';
+  var a = document.createElement('a');
+  a.id = 'added_link';
+  a.href = url.href;
+  a.textContent = note.dataset.show;
+  note.appendChild(a);
+})();
+</script>
 <?cs call:page_bottom() ?>

@@ -47,6 +47,19 @@
 </div>
 </form>
 <script>
+// The entry a single add sends, for the listing to point it out once the
+// switch has it; a form shown again forgets an earlier one.
+(function () {
+  var form = document.getElementById('add_form');
+  try { sessionStorage.removeItem('just_added'); } catch (e) {}
+  if (form) form.addEventListener('submit', function (ev) {
+    if (ev.defaultPrevented) return;
+    var v = function (id) { return document.getElementById(id).value.trim().toLowerCase(); };
+    var entry = {mac: v('addr0') + '.' + v('addr1') + '.' + v('addr2'), vlan: v('vlan'), intf: v('intf_name'),
+                 at: Date.now()};
+    try { sessionStorage.setItem('just_added', JSON.stringify(entry)); } catch (e) {}
+  });
+})();
 // The list is checked here by the rules the switch's page holds it to, and
 // each bad line is named before anything is sent; the page checks again.
 (function () {
@@ -62,11 +75,12 @@
     return hex.slice(0, 4) + '.' + hex.slice(4, 8) + '.' + hex.slice(8);
   }
   function faults() {
-    var out = [], seen = {}, entries = 0;
+    var out = [], seen = {}, entries = 0, said = {};
     text.value.split('\n').forEach(function (raw, i) {
       var n = i + 1, line = raw.replace(/\r$/, '').replace(/^[ \t]+|[ \t]+$/g, '');
       if (line === '' || line[0] === '#' || (n === 1 && /^mac\s*,\s*vlan\s*,\s*interface$/i.test(line))) return;
       entries++;
+      said[n] = line.length > 60 ? line.slice(0, 60) + '…' : line;
       var why = null, f = line.split(/[ \t]*,[ \t]*|[ \t]+/);
       if (/[\x00-\x08\x0a-\x1f\x7f]/.test(line)) why = d.control;
       else if (f.length !== 3 || f.some(function (x) { return x === ''; })) why = d.fields;
@@ -84,16 +98,27 @@
       if (why) out.push([n, why]);
     });
     out.sort(function (a, b) { return a[0] - b[0]; });
-    var notes = out.map(function (o) { return d.line.replace('%d', o[0]) + o[1]; });
-    if (entries > Number(d.max)) notes.unshift(d.tooMany.replace('%d', d.max));
-    if (encodeURIComponent(text.value).length + 64 > Number(d.bodyMax)) notes.unshift(d.tooLong);
+    // Each note with the line's own text, so that it is found without counting.
+    var notes = out.map(function (o) { return [d.line.replace('%d', o[0]) + o[1], said[o[0]]]; });
+    if (entries > Number(d.max)) notes.unshift([d.tooMany.replace('%d', d.max)]);
+    if (encodeURIComponent(text.value).length + 64 > Number(d.bodyMax)) notes.unshift([d.tooLong]);
     return notes;
   }
   function show(notes) {
     list.textContent = '';
     notes.forEach(function (t) {
       var li = document.createElement('li');
-      li.textContent = t;
+      var why = document.createElement('span');
+      why.className = 'why';
+      why.textContent = t[0];
+      li.appendChild(why);
+      if (t[1] !== undefined) {
+        var q = document.createElement('q');
+        q.className = 'text';
+        q.textContent = t[1];
+        li.appendChild(document.createTextNode(' '));
+        li.appendChild(q);
+      }
       list.appendChild(li);
     });
   }

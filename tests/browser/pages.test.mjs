@@ -146,7 +146,7 @@ async function stoppedList(page, text) {
   page.off('request', count);
   assert.equal(posts, 0, 'the list was sent');
   assert.equal(page.url(), form);
-  return page.$$eval('#entries_errors li', (li) => li.map((x) => x.textContent));
+  return page.$$eval('#entries_errors li .why', (li) => li.map((x) => x.textContent));
 }
 
 // Ticks the rows of these MACs, clicks Delete and answers the confirmation;
@@ -225,6 +225,9 @@ test('a pasted list is checked in the browser, then added whole', async () => {
   const good = '0000.0f0f.0001,10,eth-0-1\n00:00:0F:0F:00:02\t10 \teth-0-2\n00-00-0f-0f-00-03 20 agg1';
   assert.deepEqual(await stoppedList(page, good.replace('00:02', '00:0g')),
     ['Line 2: not a MAC address (xxxx.xxxx.xxxx, xx:xx:xx:xx:xx:xx or xx-xx-xx-xx-xx-xx)']);
+  // Each note quotes its line, as typed.
+  assert.deepEqual(await page.$$eval('#entries_errors li .text', (q) => q.map((x) => x.textContent)),
+    [good.split('\n')[1].replace('00:02', '00:0g').trim()]);
   await shot(page, 'add-many-mistyped');
   // The notes follow the mending.
   await page.fill('#entries', good);
@@ -799,6 +802,17 @@ test('a form sent once however often it is clicked; the page size waits for its 
   await Promise.all([page.waitForNavigation(), page.dblclick('#add_bn')]);
   await page.waitForLoadState();
   assert.equal(posts, 1);
+  // The listing points out the entry just added: marked on this page, or
+  // a link to the view that holds it.
+  const note = await page.textContent('#added_note');
+  if (await page.$('#added_link')) {
+    assert.equal(note, 'Your entry 00e0.fc0f.0001, VLAN 1, eth-0-1 is not on this page. Show it');
+    await Promise.all([page.waitForNavigation(), page.click('#added_link')]);
+    assert.deepEqual(await listedEntries(page), ['00e0.fc0f.0001 1 static eth-0-1']);
+  } else {
+    assert.match(note, /^Added 00e0\.fc0f\.0001, VLAN 1, eth-0-1: row \d+/);
+    assert.deepEqual(await page.$$eval('tr.just_added .mac', (c) => c.map((x) => x.textContent)), ['00e0.fc0f.0001']);
+  }
   const listed = page.url();
   await page.selectOption('#per_page', '25');
   await page.waitForTimeout(250);
