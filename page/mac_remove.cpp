@@ -120,7 +120,7 @@ int mac_static_delete(char *err, const audit_who &who)
     }
     const char *said = change_error(r, count);
     if (!said)
-        return 0;
+        return count;
     std::snprintf(err, CLI_ERROR_SIZE, "%s", said);
     return -1;
 }

@@ -10,7 +10,7 @@ inline constexpr int MAC_DELETE_MAX = 64;
 // Removes the static entries named by the posted "Query.sel" values, each
 // "<MAC> <interface> <VLAN>", in one configuration run: a selection is
 // checked by its grammar alone, and the CLI refuses an entry that does not
-// exist. 0 when every entry was removed; -1 with the reason in err
+// exist. The number of entries removed when every entry was; -1 with the reason in err
 // (CLI_ERROR_SIZE bytes): "invalid_parameter" when any value is malformed
 // (a MAC not of three groups of four hex digits, an interface not named as
 // the switch names its ports, a VLAN not 1-4094, or none at all) or one MAC

@@ -42,6 +42,12 @@ struct list_queries {
 int serve_list(const page_request &req)
 {
     list_queries q(req);
+    // A removal's count, as its redirect gave it: digits only, a page's worth.
+    std::string_view removed = cgi_value(web_cgi, "Query.removed", "");
+    if (!removed.empty() && removed.size() <= 3 &&
+        removed.find_first_not_of("0123456789") == std::string_view::npos &&
+        !cgi_set(web_cgi, "removed", cgi_value(web_cgi, "Query.removed", "")))
+        return page_fail_no_memory();
     if (std::string_view(cgi_value(web_cgi, "Query.format", "")) == "csv") {
         const char *errid;
         if (mac_list_export(q.view, &errid) != 0)
@@ -79,9 +85,11 @@ int serve_delete(const page_request &req)
         strcasecmp(cgi_value(web_cgi, "Query.operate", ""), "delete") != 0)
         return refuse("invalid_parameter");
     // It records each entry's outcome, or its refusal.
-    if (mac_static_delete(err_text, who) != 0)
+    int removed = mac_static_delete(err_text, who);
+    if (removed < 0)
         return answer_error(err_text);
-    redirect_to("%s?%s", PAGE_NAME, q.whole);
+    // The view, and how many entries went, for the listing to say.
+    redirect_to("%s?%s&removed=%d", PAGE_NAME, q.whole, removed);
     return 0;
 }
 

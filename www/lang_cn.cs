@@ -78,6 +78,7 @@
 <?cs def:conflict_text(n) ?>与第 <?cs var:n ?> 行的MAC地址和VLAN相同，但接口不同<?cs /def ?>
 <?cs def:same_entry_text(n) ?>与第 <?cs var:n ?> 行是同一表项<?cs /def ?>
 <?cs set:L.export = "导出为 CSV" ?>
+<?cs def:removed_text(n) ?>已删除 <?cs var:n ?> 个表项。<?cs /def ?>
 <?cs set:L.added_here = "已添加 %s：第 %d 行，已在下方标出。" ?>
 <?cs set:L.added_elsewhere = "您的表项 %s 不在本页。" ?>
 <?cs set:L.added_show = "显示该表项" ?>

@@ -78,6 +78,7 @@
 <?cs def:conflict_text(n) ?>the same MAC address and VLAN as line <?cs var:n ?>, on another interface<?cs /def ?>
 <?cs def:same_entry_text(n) ?>the same entry as line <?cs var:n ?><?cs /def ?>
 <?cs set:L.export = "Export as CSV" ?>
+<?cs def:removed_text(n) ?><?cs if:n == 1 ?>1 entry removed.<?cs else ?><?cs var:n ?> entries removed.<?cs /if ?><?cs /def ?>
 <?cs set:L.added_here = "Added %s: row %d, marked below." ?>
 <?cs set:L.added_elsewhere = "Your entry %s is not on this page." ?>
 <?cs set:L.added_show = "Show it" ?>

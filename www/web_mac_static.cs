@@ -32,6 +32,7 @@ def:pager_link(id, link, label) ?><?cs if:link ?><a id="<?cs var:id ?>" href="we
 if:?entries_listed ?>
 <div class="view">
  <p id="count" class="count"><?cs call:count_text(view.first, view.last, view.count) ?></p>
+ <?cs if:?removed ?><p id="removed_note" class="note" role="status"><?cs call:removed_text(removed) ?></p><?cs /if ?>
  <p id="added_note" class="note" aria-live="polite" hidden data-here="<?cs var:L.added_here ?>" data-elsewhere="<?cs var:L.added_elsewhere ?>" data-show="<?cs var:L.added_show ?>"></p>
  <a id="export_link" href="web_mac_static.cgi?<?cs var:listquery ?>&amp;format=csv" download><?cs var:L.export ?></a>
  <form id="per_page_form" method="get" action="web_mac_static.cgi">

@@ -282,12 +282,14 @@ test('entries are removed from the listing after a confirmation', async () => {
   assert.equal((await listedEntries(page)).length, 3);
 
   assert.equal(await deleteEntries(page, ['0000.0c0c.0001'], true), 'Delete 1 static entry?');
-  assert.match(page.url(), /web_mac_static\.cgi\?sessionId=\d+&lang=en&intf_name=all&vlan=1&order=asc&per_page=50&page=1$/);
+  assert.match(page.url(), /web_mac_static\.cgi\?sessionId=\d+&lang=en&intf_name=all&vlan=1&order=asc&per_page=50&page=1&removed=1$/);
+  assert.equal(await page.textContent('#removed_note'), '1 entry removed.');
   assert.deepEqual(await listedEntries(page),
     ['0000.0c0c.0002 1 static eth-0-11', '0000.0c0c.0003 1 static eth-0-12']);
 
   assert.equal(await deleteEntries(page, ['0000.0c0c.0002', '0000.0c0c.0003'], true),
     'Delete 2 static entries?');
+  assert.equal(await page.textContent('#removed_note'), '2 entries removed.');
   assert.deepEqual(await listedEntries(page), []);
   assert.ok(await page.isVisible('#no_entries'));
   assert.equal(await page.textContent('#count'), '0 of 0');
@@ -645,7 +647,7 @@ describe('a listing of 120 entries, sorted and paged', () => {
     assert.equal(asked, 'Delete 5 static entries?');
     const gone = sortedRows('mac', 'asc', inVlan10).slice(25);
     entries = entries.filter((e) => !gone.includes(row(e)));
-    assert.match(page.url(), /&vlan=10&sort=mac&order=asc&per_page=25&page=2$/);
+    assert.match(page.url(), /&vlan=10&sort=mac&order=asc&per_page=25&page=2&removed=5$/);
     assert.equal(await page.textContent('#count'), '1–25 of 25');
     assert.deepEqual(await listedEntries(page), sortedRows('mac', 'asc', inVlan10));
     assert.equal(await page.$('#pager'), null);
@@ -661,7 +663,7 @@ describe('a listing of 120 entries, sorted and paged', () => {
     await page.check(`#entries input[value="${victim.mac} ${victim.intf} ${victim.vlan}"]`);
     assert.equal(await deleteEntries(page, [], true), 'Delete 1 static entry?');
     entries = entries.filter((e) => e !== victim);
-    assert.match(page.url(), /&sort=vlan&order=desc&per_page=50&page=2$/);
+    assert.match(page.url(), /&sort=vlan&order=desc&per_page=50&page=2&removed=1$/);
     assert.equal(await page.textContent('#count'), '51–100 of 114');
     assert.equal(await page.textContent('#page_of'), 'Page 2 of 3');
     assert.deepEqual(await listedEntries(page), sortedRows('vlan', 'desc').slice(50, 100));

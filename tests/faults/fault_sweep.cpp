@@ -412,7 +412,7 @@ public:
                     rdr = header_line(head, rdr_prefix);
         // A removal returns to the listing's view.
         if (removal)
-            success += "&order=asc&per_page=50&page=1";
+            success += "&order=asc&per_page=50&page=1&removed=" + std::to_string(q.entries.size());
         if (post && blank != std::string::npos && body.empty() && header_line(head, success) == success) {
             v.k = SUCCESS;
             // An absent entry reads as removed only from the table, which
