@@ -824,3 +824,50 @@ test('a form sent once however often it is clicked; the page size waits for its 
   assert.equal(await viewer.$('#add_link'), null);
   await finish(viewer);
 });
+
+// Moves the focus with Tab alone until it is on selector.
+async function tabTo(page, selector) {
+  for (let i = 0; i < 300; i++) {
+    await page.keyboard.press('Tab');
+    if (await page.evaluate((s) => document.activeElement?.matches(s), selector)) return;
+  }
+  throw new Error(`${selector} is not reached with Tab`);
+}
+
+test('the keyboard alone adds, sorts, pages, selects and removes', async () => {
+  const page = await login('admin', 'admin');
+  await tabTo(page, '#add_link');
+  await Promise.all([page.waitForNavigation(), page.keyboard.press('Enter')]);
+  await tabTo(page, '#addr0');
+  await page.keyboard.type('00e0');
+  await page.keyboard.press('Tab');
+  await page.keyboard.type('fc1a');
+  await page.keyboard.press('Tab');
+  await page.keyboard.type('0001');
+  await tabTo(page, '#vlan');
+  await page.keyboard.type('1');
+  await Promise.all([page.waitForNavigation(), page.keyboard.press('Enter')]);
+  assert.match(page.url(), /web_mac_static\.cgi/);
+  await tabTo(page, '#sort_mac');
+  await Promise.all([page.waitForNavigation(), page.keyboard.press('Enter')]);
+  assert.match(page.url(), /sort=mac/);
+  if (await page.$('a#page_next')) {
+    await tabTo(page, '#page_next');
+    await Promise.all([page.waitForNavigation(), page.keyboard.press('Enter')]);
+    assert.match(page.url(), /page=2/);
+  }
+  // The entry just added, found by its filter, ticked and removed.
+  await tabTo(page, '#addr1');
+  await page.keyboard.type('fc1a');
+  await tabTo(page, '#filter_bn');
+  await Promise.all([page.waitForNavigation(), page.keyboard.press('Enter')]);
+  assert.deepEqual(await listedEntries(page), ['00e0.fc1a.0001 1 static eth-0-1']);
+  await tabTo(page, '#entries input[name=sel]');
+  await page.keyboard.press('Space');
+  await tabTo(page, '#delete_bn');
+  page.once('dialog', (d) => d.accept());
+  await Promise.all([page.waitForNavigation(), page.keyboard.press('Enter')]);
+  assert.equal(await page.textContent('#removed_note'), '1 entry removed.');
+  assert.deepEqual(await listedEntries(page), []);
+  await finish(page);
+});
