@@ -4,8 +4,10 @@
 
 struct audit_who;
 
-// Most entries one removal may name.
-inline constexpr int MAC_DELETE_MAX = 64;
+// Most entries one removal may name: the largest page of the listing.
+inline constexpr int MAC_DELETE_MAX = 200;
+// A removal's body: MAC_DELETE_MAX selections of the longest kind fit.
+inline constexpr unsigned long REMOVAL_BODY_MAX = 8192;
 
 // Removes the static entries named by the posted "Query.sel" values, each
 // "<MAC> <interface> <VLAN>", in one configuration run: a selection is

@@ -151,7 +151,7 @@ bool page_read_form(const form_rules &rules)
         return false;
     // One pass: each field cut out in place, its name checked against the
     // names before it; nothing stored until the whole body is taken.
-    constexpr int FIELDS_ROOM = 128;
+    constexpr int FIELDS_ROOM = 256;
     char *names[FIELDS_ROOM], *values[FIELDS_ROOM];
     int fields = 0, repeated = 0;
     const int max = rules.max_fields < FIELDS_ROOM ? rules.max_fields : FIELDS_ROOM;

@@ -81,7 +81,7 @@ int serve_delete(const page_request &req)
     // A limited session's body is not read at all.
     if (!session_is_normal(req.session_id))
         return refuse("error_no_privilege");
-    if (!page_body_acceptable() || !page_read_form({FORM_FIELDS_MAX + MAC_DELETE_MAX, "sel"}) ||
+    if (!page_body_acceptable(REMOVAL_BODY_MAX) || !page_read_form({FORM_FIELDS_MAX + MAC_DELETE_MAX, "sel"}) ||
         strcasecmp(cgi_value(web_cgi, "Query.operate", ""), "delete") != 0)
         return refuse("invalid_parameter");
     // It records each entry's outcome, or its refusal.

@@ -482,7 +482,7 @@ TEST_F(PageTest, ListingRemovesTheSelectedEntries)
     };
     const std::string both = sel(a, "eth-0-1", "10") + sel(b, "agg1", "10");
     std::string many;
-    for (int i = 0; i <= 64; ++i)
+    for (int i = 0; i <= 200; ++i)
         many += sel("00e0.fc0a." + std::to_string(1000 + i), "eth-0-1", "10");
     const std::string list = "web_mac_static.cgi%3FsessionId%3D";
     // left: the entries still there afterwards, of a and b.
@@ -498,8 +498,8 @@ TEST_F(PageTest, ListingRemovesTheSelectedEntries)
          "operate=delete" + sel(a, "eth-0-1", "10") + sel(a, "eth-0-1", "10"), "OK1", b},
         {"a valid value, then a bad one", "admin",
          "operate=delete" + sel(a, "eth-0-1", "10") + sel(b, "agg1", "4095"), "invalid_parameter", a + b},
-        {"over 64 entries", "admin", "operate=delete" + many, "error_too_many_entries", a + b},
-        {"body over 4 KiB", "admin", "operate=delete" + both + "&pad=" + std::string(4096, 'x'),
+        {"over 200 entries", "admin", "operate=delete" + many, "error_too_many_entries", a + b},
+        {"body over 8 KiB", "admin", "operate=delete" + both + "&pad=" + std::string(8192, 'x'),
          "invalid_parameter", a + b},
         // Named as the switch names ports, yet not one of its own: the CLI says so.
         {"a port the switch lacks", "admin", "operate=delete" + sel(a, "eth-0-99", "10") + sel(b, "agg1", "10"),
