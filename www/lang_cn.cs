@@ -37,6 +37,7 @@
 <?cs set:L.page_next = "下一页" ?>
 <?cs set:L.page_last = "末页" ?>
 <?cs set:L.pager = "分页" ?>
+<?cs set:L.pager_top = "分页（表格上方）" ?>
 <?cs def:count_text(first, last, count) ?><?cs if:count == 0 ?>共 0 条<?cs else ?>第 <?cs var:first ?>–<?cs var:last ?> 条，共 <?cs var:count ?> 条<?cs /if ?><?cs /def ?>
 <?cs def:page_text(page, pages) ?>第 <?cs var:page ?> 页，共 <?cs var:pages ?> 页<?cs /def ?>
 <?cs def:rows_over_text(max) ?>符合条件的表项超过 <?cs var:max ?> 个，本页无法排序和计数：请缩小筛选范围（VLAN、接口或MAC地址）。<?cs /def ?>

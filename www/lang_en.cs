@@ -37,6 +37,7 @@
 <?cs set:L.page_next = "Next" ?>
 <?cs set:L.page_last = "Last" ?>
 <?cs set:L.pager = "Pages" ?>
+<?cs set:L.pager_top = "Pages, above the table" ?>
 <?cs def:count_text(first, last, count) ?><?cs if:count == 0 ?>0 of 0<?cs else ?><?cs var:first ?>–<?cs var:last ?> of <?cs var:count ?><?cs /if ?><?cs /def ?>
 <?cs def:page_text(page, pages) ?>Page <?cs var:page ?> of <?cs var:pages ?><?cs /def ?>
 <?cs def:rows_over_text(max) ?>More than <?cs var:max ?> entries match, more than this page can sort and count: narrow the filter (VLAN, interface or MAC address).<?cs /def ?>

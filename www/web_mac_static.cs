@@ -12,7 +12,15 @@ set:MacGroups.0 = "addr0" ?><?cs set:MacGroups.1 = "addr1" ?><?cs set:MacGroups.
 # A filter field the page refused: marked, and tied to the note that says why. ?><?cs
 def:marked(f) ?><?cs if:?filter_invalid[f] ?> aria-invalid="true" aria-describedby="filter_invalid"<?cs /if ?><?cs /def ?><?cs
 def:sort_head(col, label) ?><?cs if:?entries_listed ?><th aria-sort="<?cs var:view.aria[col] ?>"><a id="sort_<?cs var:col ?>" href="web_mac_static.cgi?<?cs var:view.sortlink[col] ?>"><?cs var:label ?><?cs if:view.sort == col ?><?cs if:view.order == "desc" ?> ▼<?cs else ?> ▲<?cs /if ?><?cs else ?><span class="sortable" aria-hidden="true"> ↕</span><?cs /if ?></a></th><?cs else ?><th><?cs var:label ?></th><?cs /if ?><?cs /def ?><?cs
-def:pager_link(id, link, label) ?><?cs if:link ?><a id="<?cs var:id ?>" href="web_mac_static.cgi?<?cs var:link ?>"><?cs var:label ?></a><?cs else ?><span id="<?cs var:id ?>" class="disabled" aria-disabled="true"><?cs var:label ?></span><?cs /if ?><?cs /def ?>
+def:pager_link(id, link, label) ?><?cs if:link ?><a id="<?cs var:id ?>" href="web_mac_static.cgi?<?cs var:link ?>"><?cs var:label ?></a><?cs else ?><span id="<?cs var:id ?>" class="disabled" aria-disabled="true"><?cs var:label ?></span><?cs /if ?><?cs /def ?><?cs
+def:pager(suffix, label) ?>
+<nav id="pager<?cs var:suffix ?>" class="pager" aria-label="<?cs var:label ?>">
+ <?cs call:pager_link("page_first" + suffix, view.link.first, L.page_first) ?>
+ <?cs call:pager_link("page_prev" + suffix, view.link.prev, L.page_prev) ?>
+ <span id="page_of<?cs var:suffix ?>"><?cs call:page_text(view.page, view.pages) ?></span>
+ <?cs call:pager_link("page_next" + suffix, view.link.next, L.page_next) ?>
+ <?cs call:pager_link("page_last" + suffix, view.link.last, L.page_last) ?>
+</nav><?cs /def ?>
 <form id="filter_form" method="get" action="web_mac_static.cgi" class="filter">
  <input type="hidden" name="sessionId" value="<?cs var:sessionId ?>">
  <input type="hidden" name="lang" value="<?cs var:lang ?>">
@@ -46,9 +54,12 @@ if:?entries_listed ?>
 </div><?cs /if ?>
 <?cs if:privilege == "normal" ?><form id="delete_form" method="post" action="web_mac_static.cgi?<?cs var:listquery ?>" data-confirm-one="<?cs var:L.delete_confirm_one ?>" data-confirm-many="<?cs var:L.delete_confirm_many ?>" data-max="<?cs var:delete_max ?>" data-too-many="<?cs var:L.delete_too_many ?>">
 <input type="hidden" name="operate" value="delete"><?cs /if ?>
+<?cs if:?entries_listed && view.count > 0 ?><div class="top_controls"><?cs
+ if:privilege == "normal" ?><button type="submit" id="delete_top_bn" disabled><?cs var:L.delete_selected ?></button><?cs /if ?><?cs
+ if:view.pages > 1 ?><?cs call:pager("_top", L.pager_top) ?><?cs /if ?></div><?cs /if ?>
 <div class="table_box">
 <table id="entries">
-<thead><tr><?cs if:privilege == "normal" ?><th><input type="checkbox" id="select_all" title="<?cs var:L.select_all ?>" aria-label="<?cs var:L.select_all ?>"></th><?cs /if ?><th class="num">#</th><?cs call:sort_head("mac", L.mac) ?><?cs call:sort_head("vlan", L.vlan) ?><th><?cs var:L.type ?></th><?cs call:sort_head("intf", L.intf) ?></tr></thead>
+<thead><tr><?cs if:privilege == "normal" ?><th><input type="checkbox" id="select_all" title="<?cs var:L.select_all ?>" aria-label="<?cs var:L.select_all ?>"></th><?cs /if ?><th class="num">#</th><?cs call:sort_head("mac", L.mac) ?><?cs call:sort_head("vlan", L.vlan) ?><th class="type"><?cs var:L.type ?></th><?cs call:sort_head("intf", L.intf) ?></tr></thead>
 <tbody><?cs each:e = entry ?>
 <tr><?cs if:privilege == "normal" ?><td><input type="checkbox" name="sel" value="<?cs var:e.mac ?> <?cs var:e.intf ?> <?cs var:e.vlan ?>" title="<?cs var:L.select ?>" aria-label="<?cs var:L.select_entry ?> <?cs var:e.mac ?>, VLAN <?cs var:e.vlan ?>"></td><?cs /if ?><td class="num"><?cs name:e ?></td><td class="mac"><?cs var:e.mac ?></td><td class="vlan"><?cs var:e.vlan ?></td><td class="type"><?cs var:e.type ?></td><td class="intf"><?cs var:e.intf ?></td></tr><?cs /each ?>
 </tbody>
@@ -61,10 +72,10 @@ if:?entries_listed ?>
   var form = document.getElementById('delete_form');
   var boxes = form.querySelectorAll('input[name=sel]');
   var all = document.getElementById('select_all');
-  var button = document.getElementById('delete_bn');
+  var buttons = form.querySelectorAll('#delete_bn, #delete_top_bn');
   function chosen() {
     var n = form.querySelectorAll('input[name=sel]:checked').length;
-    if (button) button.disabled = n === 0;
+    buttons.forEach(function (b) { b.disabled = n === 0; });
     return n;
   }
   all.addEventListener('change', function () {
@@ -86,14 +97,7 @@ if:?entries_listed ?>
 })();
 </script><?cs /if ?>
 <?cs if:?entries_listed && view.count == 0 ?><p id="no_entries"><?cs var:L.no_entries ?></p><?cs /if ?><?cs
-if:?entries_listed && view.pages > 1 ?>
-<nav id="pager" class="pager" aria-label="<?cs var:L.pager ?>">
- <?cs call:pager_link("page_first", view.link.first, L.page_first) ?>
- <?cs call:pager_link("page_prev", view.link.prev, L.page_prev) ?>
- <span id="page_of"><?cs call:page_text(view.page, view.pages) ?></span>
- <?cs call:pager_link("page_next", view.link.next, L.page_next) ?>
- <?cs call:pager_link("page_last", view.link.last, L.page_last) ?>
-</nav><?cs /if ?>
+if:?entries_listed && view.pages > 1 ?><?cs call:pager("", L.pager) ?><?cs /if ?>
 <p class="links">
  <?cs if:privilege == "normal" ?><a id="add_link" href="web_mac_static_add.cgi?<?cs var:defquerystr ?>"><?cs var:L.add_link ?></a><?cs /if ?>
  <a id="lang_link" href="web_mac_static.cgi?sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:L.other_lang_code ?>"><?cs var:L.other_lang ?></a>
