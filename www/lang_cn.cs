@@ -59,6 +59,15 @@
 <?cs set:L.fault.too_many = "超过 %d 个表项，请分批发送" ?>
 <?cs set:L.fault.too_long = "列表超过 64 KiB，请分批发送" ?>
 <?cs set:L.batch_title = "批量添加结果" ?>
+<?cs def:set_batch_title() ?><?cs
+ if:batch.state == "ran" ?><?cs set:BatchTitle = "已添加 " + batch.added + " 个，被拒绝 " + batch.refused + " 个" ?><?cs
+  if:batch.unknown > 0 ?><?cs set:BatchTitle = BatchTitle + "，结果未知 " + batch.unknown + " 个" ?><?cs /if ?><?cs
+ elif:batch.state == "invalid" ?><?cs set:BatchTitle = "未添加：" + batch.invalid + " 行无效" ?><?cs
+ elif:batch.state == "empty" ?><?cs set:BatchTitle = "未添加：列表中没有表项" ?><?cs
+ else ?><?cs set:BatchTitle = "批量添加结果" ?><?cs /if ?><?cs /def ?>
+<?cs set:L.only_not_added = "只显示未添加的行" ?>
+<?cs set:L.mend = "修改这些行" ?>
+<?cs set:L.mend_all = "修改列表" ?>
 <?cs set:L.outcome.added = "已添加" ?>
 <?cs set:L.outcome.refused = "被拒绝" ?>
 <?cs set:L.outcome.unknown = "结果未知" ?>

@@ -59,6 +59,15 @@
 <?cs set:L.fault.too_many = "more than %d entries; send them in parts" ?>
 <?cs set:L.fault.too_long = "the list is longer than 64 KiB; send it in parts" ?>
 <?cs set:L.batch_title = "Several entries added" ?>
+<?cs def:set_batch_title() ?><?cs
+ if:batch.state == "ran" ?><?cs set:BatchTitle = batch.added + " added, " + batch.refused + " refused" ?><?cs
+  if:batch.unknown > 0 ?><?cs set:BatchTitle = BatchTitle + ", " + batch.unknown + " not known" ?><?cs /if ?><?cs
+ elif:batch.state == "invalid" ?><?cs set:BatchTitle = "Nothing added: " + batch.invalid + " lines not valid" ?><?cs
+ elif:batch.state == "empty" ?><?cs set:BatchTitle = "Nothing added: no entries" ?><?cs
+ else ?><?cs set:BatchTitle = "A list of entries" ?><?cs /if ?><?cs /def ?>
+<?cs set:L.only_not_added = "Show only the lines not added" ?>
+<?cs set:L.mend = "Mend these lines" ?>
+<?cs set:L.mend_all = "Mend the list" ?>
 <?cs set:L.outcome.added = "added" ?>
 <?cs set:L.outcome.refused = "refused" ?>
 <?cs set:L.outcome.unknown = "not known" ?>

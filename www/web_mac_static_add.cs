@@ -126,7 +126,15 @@
     var notes = faults();
     show(notes);
     if (notes.length) ev.preventDefault();
+    // Kept, so that a list refused whole can come back to the box as sent.
+    else try { sessionStorage.setItem('sent_entries', text.value); } catch (e) {}
   });
+  // Lines sent back from a list's answer to be mended.
+  try {
+    var mend = sessionStorage.getItem('mend_entries');
+    sessionStorage.removeItem('mend_entries');
+    if (mend) { text.value = mend; show(faults()); text.focus(); }
+  } catch (e) {}
   text.addEventListener('input', function () { if (list.firstChild) show(faults()); });
   document.getElementById('entries_file').addEventListener('change', function (ev) {
     var file = ev.target.files[0];

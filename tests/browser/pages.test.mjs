@@ -257,7 +257,14 @@ test('a loaded file is added, the line the switch refuses shown with its reason'
     'refused 3 0000.0f0f.0012 40 eth-0-24', 'added 4 0000.0f0f.0013 20 agg8']);
   assert.equal(await page.textContent('#results tr.refused .reason'),
     'Cannot add 0000.0f0f.0012 to VLAN 40: VLAN 40 does not exist');
-  await Promise.all([page.waitForNavigation(), page.click('#table_link')]);
+  // The title says what became of the list; the lines not added can be
+  // shown alone, and go back to the box, only they, to be mended.
+  assert.equal(await page.textContent('h1'), '2 added, 1 refused');
+  await page.check('#only_not_added');
+  assert.deepEqual(await page.$$eval('#results tbody tr:not([hidden])', (r) => r.map((x) => x.className)), ['refused']);
+  await Promise.all([page.waitForNavigation(), page.click('#mend_link')]);
+  assert.equal(await page.inputValue('#entries'), '0000.0f0f.0012,40,eth-0-24');
+  await page.goto(`${page.base}web_mac_static.cgi?sessionId=${page.sessionId}&lang=en`);
   const rows = (await listedEntries(page)).filter((r) => r.startsWith('0000.0f0f.001'));
   assert.deepEqual(rows.sort(), ['0000.0f0f.0011 30 static eth-0-24', '0000.0f0f.0013 20 static agg8']);
   await finish(page);
