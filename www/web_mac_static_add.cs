@@ -48,10 +48,21 @@
 </form>
 <script>
 // The entry a single add sends, for the listing to point it out once the
-// switch has it; a form shown again forgets an earlier one.
+// switch has it. The form shown again soon after (the way back from a
+// refusal) offers what was typed, then forgets it.
 (function () {
   var form = document.getElementById('add_form');
-  try { sessionStorage.removeItem('just_added'); } catch (e) {}
+  try {
+    var sent = JSON.parse(sessionStorage.getItem('just_added') || 'null');
+    sessionStorage.removeItem('just_added');
+    if (form && sent && Date.now() - sent.at < 300000) {
+      var g = sent.mac.split('.');
+      ['addr0', 'addr1', 'addr2'].forEach(function (k, i) { document.getElementById(k).value = g[i] || ''; });
+      document.getElementById('vlan').value = sent.vlan;
+      var intf = document.getElementById('intf_name');
+      if (intf.querySelector('option[value="' + sent.intf + '"]')) intf.value = sent.intf;
+    }
+  } catch (e) {}
   if (form) form.addEventListener('submit', function (ev) {
     if (ev.defaultPrevented) return;
     var v = function (id) { return document.getElementById(id).value.trim().toLowerCase(); };
@@ -129,11 +140,13 @@
     // Kept, so that a list refused whole can come back to the box as sent.
     else try { sessionStorage.setItem('sent_entries', text.value); } catch (e) {}
   });
-  // Lines sent back from a list's answer to be mended.
+  // Lines sent back from a list's answer to be mended; or a list sent that
+  // got no answer of its own (the way back from a refusal): as it was typed.
   try {
-    var mend = sessionStorage.getItem('mend_entries');
+    var mend = sessionStorage.getItem('mend_entries') || sessionStorage.getItem('sent_entries');
     sessionStorage.removeItem('mend_entries');
-    if (mend) { text.value = mend; show(faults()); text.focus(); }
+    sessionStorage.removeItem('sent_entries');
+    if (mend) { text.value = mend; show(faults()); }
   } catch (e) {}
   text.addEventListener('input', function () { if (list.firstChild) show(faults()); });
   document.getElementById('entries_file').addEventListener('change', function (ev) {

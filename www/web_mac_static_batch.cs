@@ -33,13 +33,14 @@ if:?batch.state ?>
 // list refused whole comes back as it was sent; of one that ran, the lines
 // refused or not known, in the form the box takes.
 (function () {
+  var sent = null;
+  try { sent = sessionStorage.getItem('sent_entries'); } catch (e) {}
   var only = document.getElementById('only_not_added');
   if (only) only.addEventListener('change', function () {
     document.querySelectorAll('#results tbody tr.added').forEach(function (tr) { tr.hidden = only.checked; });
   });
   document.getElementById('mend_link').addEventListener('click', function () {
-    var text;
-    try { text = sessionStorage.getItem('sent_entries'); } catch (e) {}
+    var text = sent;
     if (document.querySelector('#results tr.invalid') === null || text === null || text === undefined) {
       var lines = [];
       document.querySelectorAll('#results tbody tr.refused, #results tbody tr.unknown').forEach(function (tr) {
@@ -53,6 +54,10 @@ if:?batch.state ?>
   });
 })();
 </script><?cs /if ?>
+<script>
+// The list's answer came: the add form no longer brings it back as sent.
+try { sessionStorage.removeItem('sent_entries'); } catch (e) {}
+</script>
 <p class="links">
  <a id="table_link" href="web_mac_static.cgi?<?cs var:defquerystr ?>"><?cs var:L.back ?></a>
  <a id="form_link" href="web_mac_static_add.cgi?<?cs var:defquerystr ?>"><?cs var:L.batch_again ?></a>

@@ -183,10 +183,12 @@ test('a MAC address the switch refuses ends on the error page with its reason', 
   assert.match(page.url(), /web_error\.cgi\?/);
   assert.match(await page.textContent('#error_message'), /multicast MAC address not allowed/);
   await shot(page, 'error-invalid-mac');
-  // The way back leads to the add form in the same session.
+  // The way back leads to the add form in the same session, with what was typed.
   await Promise.all([page.waitForNavigation(), page.click('#back_link')]);
   assert.match(page.url(), /web_mac_static_add\.cgi\?sessionId=\d+&lang=en$/);
   await page.waitForSelector('#add_form');
+  assert.deepEqual(await Promise.all(['#addr0', '#addr1', '#addr2', '#vlan'].map((f) => page.inputValue(f))),
+    ['0100', '5e00', '0001', '10']);
   await finish(page);
 });
 
