@@ -38,13 +38,11 @@ int add_entry(const add_form &f, char *err, change_outcome *o)
         std::snprintf(err, CLI_ERROR_SIZE, "%s", INVALID_PARAMETER);
         return -1;
     }
-    // The entry as an error line or the table names it: the command's MAC
-    // (the text after its first word) in lower case.
+    // The entry as an error line or the table names it: its MAC in lower case.
     char mac[CMD_BUF_SIZE];
-    std::size_t n = std::strcspn(cmd + 18, " ");
-    for (std::size_t i = 0; i < n; ++i)
-        mac[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(cmd[18 + i])));
-    mac[n] = '\0';
+    std::snprintf(mac, sizeof mac, "%s.%s.%s", f.addr[0], f.addr[1], f.addr[2]);
+    for (char *c = mac; *c; ++c)
+        *c = static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
     entry_change entry = {mac, f.intf, f.vlan, cmd};
     change_result r;
     if (!change_run(change_kind::add, &entry, 1, &r)) {

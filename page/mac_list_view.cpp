@@ -466,6 +466,36 @@ void list_view_query(const list_view &v, bool with_page, char *out)
         std::snprintf(out + n, LIST_VIEW_QUERY_SIZE - static_cast<std::size_t>(n), "&page=%d", v.page);
 }
 
+namespace {
+
+// Takes the result file as the answer of the listing's run, read with the
+// filters the request gave.
+void take_answer(const view_filter &filter, const list_view &v, const char *filterquery)
+{
+    row_table t;
+    heap_array<port_choices> ports = heap_alloc<port_choices>(1);
+    if (ports)
+        ports[0].count = 0;
+    table_taker take = {filter, t, ports.get()};
+    int rc = filter.valid && t.rows && ports && table_read(take) ? 0 : -1;
+    if (rc == 0 && (!store_ports(ports.get(), filter) || !cgi_set(web_cgi, "ports_listed", "1")))
+        rc = -1;
+    if (rc == 0 && t.over) {
+        // Not stored, the page warns that the list is not whole instead.
+        set_number("rows_over", LIST_ROWS_MAX);
+        return;
+    }
+    page_span s = span_of(v, t.count);
+    if (rc == 0 && (!store_page(v, t, s) || !store_view(v, s, t.count, filterquery)))
+        rc = -1;
+    cli_failure_note(rc, {"ifname", "eth", "agg", "entry", "view", "ports_listed"});
+    // Set last: the table is shown, or said to be empty, only when whole.
+    if (rc == 0)
+        cgi_set(web_cgi, "entries_listed", "1");
+}
+
+} // namespace
+
 int mac_list_view_load(const list_view &v, const char *filterquery)
 {
     view_filter filter;
@@ -482,33 +512,15 @@ int mac_list_view_load(const list_view &v, const char *filterquery)
         cli_failure_note(rc, {});
         return 0;
     }
-    return mac_list_view_take(v, filterquery);
+    take_answer(filter, v, filterquery);
+    return 0;
 }
 
 int mac_list_view_take(const list_view &v, const char *filterquery)
 {
     view_filter filter;
     view_filter_read(&filter);
-    row_table t;
-    heap_array<port_choices> ports = heap_alloc<port_choices>(1);
-    if (ports)
-        ports[0].count = 0;
-    table_taker take = {filter, t, ports.get()};
-    int rc = filter.valid && t.rows && ports && table_read(take) ? 0 : -1;
-    if (rc == 0 && (!store_ports(ports.get(), filter) || !cgi_set(web_cgi, "ports_listed", "1")))
-        rc = -1;
-    if (rc == 0 && t.over) {
-        // Not stored, the page warns that the list is not whole instead.
-        set_number("rows_over", LIST_ROWS_MAX);
-        return 0;
-    }
-    page_span s = span_of(v, t.count);
-    if (rc == 0 && (!store_page(v, t, s) || !store_view(v, s, t.count, filterquery)))
-        rc = -1;
-    cli_failure_note(rc, {"ifname", "eth", "agg", "entry", "view", "ports_listed"});
-    // Set last: the table is shown, or said to be empty, only when whole.
-    if (rc == 0)
-        cgi_set(web_cgi, "entries_listed", "1");
+    take_answer(filter, v, filterquery);
     return 0;
 }
 
