@@ -36,7 +36,7 @@
 <h2 id="add_many_title"><?cs var:L.add_many_title ?></h2>
 <input type="hidden" name="operate" value="add_many">
 <p><small><?cs var:L.entries_hint ?></small></p>
-<textarea id="entries" name="entries" aria-labelledby="add_many_title" rows="8" cols="60" spellcheck="false" autocomplete="off" placeholder="00e0.fc0a.0001, 10, eth-0-1"></textarea>
+<div class="numbered"><pre id="entries_lines" class="gutter" aria-hidden="true">1</pre><textarea id="entries" name="entries" aria-labelledby="add_many_title" rows="8" cols="60" wrap="off" spellcheck="false" autocomplete="off" placeholder="00e0.fc0a.0001, 10, eth-0-1"></textarea></div>
 <div class="row">
  <label for="entries_file"><?cs var:L.entries_file ?></label>
  <input type="file" id="entries_file" accept=".csv,.txt,text/csv,text/plain">
@@ -115,7 +115,18 @@
     if (encodeURIComponent(text.value).length + 64 > Number(d.bodyMax)) notes.unshift([d.tooLong]);
     return notes;
   }
+  // The box's line numbers, the ones its notes name; lines never wrap, so
+  // the gutter's lines stand beside the box's as it scrolls.
+  var gutter = document.getElementById('entries_lines');
+  function number() {
+    var n = text.value.split('\n').length, s = '1';
+    for (var i = 2; i <= n; i++) s += '\n' + i;
+    if (gutter.textContent !== s) gutter.textContent = s;
+    gutter.scrollTop = text.scrollTop;
+  }
+  text.addEventListener('scroll', function () { gutter.scrollTop = text.scrollTop; });
   function show(notes) {
+    number();
     list.textContent = '';
     notes.forEach(function (t) {
       var li = document.createElement('li');
@@ -148,7 +159,7 @@
     sessionStorage.removeItem('sent_entries');
     if (mend) { text.value = mend; show(faults()); }
   } catch (e) {}
-  text.addEventListener('input', function () { if (list.firstChild) show(faults()); });
+  text.addEventListener('input', function () { if (list.firstChild) show(faults()); else number(); });
   document.getElementById('entries_file').addEventListener('change', function (ev) {
     var file = ev.target.files[0];
     if (!file) return;
