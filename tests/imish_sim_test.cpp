@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,11 +30,11 @@ proc_result run(const std::string &commands, bool show_mode = false)
     return r;
 }
 
-// The static listing as the page reads it: six header lines, then an entry a
-// line (runs of blanks cut to one here).
-std::vector<std::string> entries(const std::string &filter = "")
+// A listing as the page reads it: six header lines, then an entry a line
+// (runs of blanks cut to one here).
+std::vector<std::string> entries(const std::string &filter = "", const std::string &show = "show mac address-table static")
 {
-    std::istringstream in(run("show mac address-table static" + filter + "\n", true).out);
+    std::istringstream in(run(show + filter + "\n", true).out);
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);)
         lines.push_back(std::regex_replace(line, std::regex(" +"), " "));
@@ -99,6 +100,65 @@ TEST_F(ImishSim, ConcurrentAddsAllLand)
         EXPECT_TRUE(waitpid(pid, &status, 0) == pid && status == 0);
     }
     EXPECT_EQ(entries().size(), 16u);
+}
+
+TEST_F(ImishSim, LearnedEntriesBesideStaticOnesAStaticOneTakingTheirPlace)
+{
+    const std::string dynamic = "show mac address-table dynamic", all = "show mac address-table";
+    auto learn = [](std::vector<std::string> args) {
+        args.insert(args.begin(), {SIM_BIN_DIR "/imish", "--learn"});
+        return run_process(args, {"SIM_SWITCH_STATE=" + STATE}).status;
+    };
+    for (const auto &bad : std::vector<std::vector<std::string>>{{}, {"x"}, {"32769"}, {"5", "1", "2"}})
+        EXPECT_EQ(learn(bad), 1);
+    ASSERT_EQ(learn({"300", "7"}), 0);
+    const std::vector<std::string> learned = entries("", dynamic);
+    ASSERT_EQ(learned.size(), 300u);
+    EXPECT_TRUE(std::is_sorted(learned.begin(), learned.end(), [](const std::string &a, const std::string &b) {
+        return std::stoi(a) != std::stoi(b) ? std::stoi(a) < std::stoi(b) : a < b;
+    }));
+    std::set<std::string> ports;
+    for (const std::string &row : learned) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(row, m, std::regex("(1|10|20|30) [0-9a-f]{4}\\.[0-9a-f]{4}\\.[0-9a-f]{4} dynamic (\\S+)")))
+            << row;
+        EXPECT_EQ(std::stoi(row.substr(row.find(' ') + 1, 2), nullptr, 16) & 3, 0) << "not global unicast: " << row;
+        ports.insert(m[2]);
+    }
+    // Spread over the ports that are up: not the two shut down.
+    EXPECT_GT(ports.size(), 20u);
+    EXPECT_FALSE(ports.contains("eth-0-7") || ports.contains("eth-0-8"));
+    EXPECT_EQ(entries("", "show mac address-table static"), std::vector<std::string>());
+    EXPECT_EQ(entries(" vlan 10", dynamic).size(),
+              static_cast<std::size_t>(std::count_if(learned.begin(), learned.end(),
+                                                     [](const std::string &r) { return r.starts_with("10 "); })));
+    // The same traffic learns the same table.
+    std::filesystem::remove_all(DIR);
+    ASSERT_EQ(learn({"300", "7"}), 0);
+    EXPECT_EQ(entries("", dynamic), learned);
+
+    // A static entry for a learned key takes its place, on the port it names;
+    // removed, it leaves no entry behind.
+    std::istringstream first(learned[0]);
+    std::string vlan, mac, type, intf;
+    first >> vlan >> mac >> type >> intf;
+    const std::string other = intf == "agg8" ? "agg7" : "agg8";
+    EXPECT_EQ(run("mac-address-table " + mac + " forward " + other + " vlan " + vlan + "\n").out, "");
+    std::vector<std::string> both = entries("", all), expected = learned;
+    expected[0] = vlan + " " + mac + " static " + other;
+    EXPECT_EQ(both, expected);
+    const std::string header = run(all + "\n", true).out;
+    EXPECT_TRUE(header.starts_with("MAC address table\n=================\nEntries: 300\n\n")) << header;
+    EXPECT_EQ(entries("", dynamic), std::vector<std::string>(learned.begin() + 1, learned.end()));
+    EXPECT_EQ(run("no mac-address-table " + mac + " vlan " + vlan + "\n").out, "");
+    EXPECT_EQ(entries("", all), std::vector<std::string>(learned.begin() + 1, learned.end()));
+
+    // The table holds what it has room for, and a key stands in one table only.
+    ASSERT_EQ(learn({"32768", "9"}), 0);
+    EXPECT_NE(run(dynamic + "\n", true).out.find("\nEntries: 32768\n"), std::string::npos);
+    const std::string state = read_file(STATE);
+    write_file(STATE, state + "mac " + learned[1].substr(0, learned[1].find(" dynamic")) + " eth-0-1\n");
+    EXPECT_EQ(run(all + "\n", true).status, 1);
 }
 
 } // namespace

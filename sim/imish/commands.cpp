@@ -109,8 +109,16 @@ void show_switchport(cli_session &s, const cmd_args &a)
     }
 }
 
-// show mac address-table static [vlan VID]
-void show_mac_static(cli_session &s, const cmd_args &a)
+// show mac address-table [static|dynamic] [vlan VID]: the static entries,
+// the learned ones, or both in one table in key order.
+enum class mac_kind { both, static_only, learned_only };
+
+bool key_less(const sw_mac_entry &a, const sw_mac_entry &b)
+{
+    return a.vlan != b.vlan ? a.vlan < b.vlan : std::memcmp(a.addr, b.addr, sizeof a.addr) < 0;
+}
+
+void show_mac(cli_session &s, const cmd_args &a, mac_kind kind)
 {
     int vid = 0; // 0: every VLAN
     if (a.count > 0) {
@@ -118,26 +126,40 @@ void show_mac_static(cli_session &s, const cmd_args &a)
             !existing_vlan(s, a.word[1], vid))
             return;
     }
+    const sw_mac_entry *tables[2] = {s.st.macs, s.st.learned};
+    int counts[2] = {kind == mac_kind::learned_only ? 0 : s.st.mac_count,
+                     kind == mac_kind::static_only ? 0 : s.st.learned_count};
     int shown = 0;
-    for (int i = 0; i < s.st.mac_count; ++i)
-        shown += vid == 0 || s.st.macs[i].vlan == vid;
+    for (int t = 0; t < 2; ++t)
+        for (int i = 0; i < counts[t]; ++i)
+            shown += vid == 0 || tables[t][i].vlan == vid;
 
     // Exactly six lines before the entries: the listing page skips that many.
-    s.out.line("Static MAC address table");
-    s.out.line("========================");
+    static constexpr const char *TITLE[] = {"MAC address table", "Static MAC address table",
+                                            "Dynamic MAC address table"};
+    const char *title = TITLE[static_cast<int>(kind)];
+    s.out.line("%s", title);
+    s.out.line("%.*s", static_cast<int>(std::strlen(title)), "==========================");
     s.out.line("Entries: %d", shown);
     s.out.line("%s", "");
     s.out.line("VLAN  MAC address     Type     Interface");
     s.out.line("----  --------------  -------  ---------");
-    for (int i = 0; i < s.st.mac_count; ++i) {
-        const sw_mac_entry &e = s.st.macs[i];
+    // Both tables are sorted by key and share none: a merge keeps the order.
+    int at[2] = {0, 0};
+    while (at[0] < counts[0] || at[1] < counts[1]) {
+        const int t = at[1] == counts[1] || (at[0] < counts[0] && key_less(tables[0][at[0]], tables[1][at[1]])) ? 0 : 1;
+        const sw_mac_entry &e = tables[t][at[t]++];
         if (vid != 0 && e.vlan != vid)
             continue;
         char mac[SW_MAC_TEXT_SIZE];
         sw_format_mac(e.addr, mac);
-        s.out.line("%-4u  %-14s  %-7s  %s", e.vlan, mac, "static", s.st.ports[e.port].name);
+        s.out.line("%-4u  %-14s  %-7s  %s", e.vlan, mac, t == 0 ? "static" : "dynamic", s.st.ports[e.port].name);
     }
 }
+
+void show_mac_all(cli_session &s, const cmd_args &a) { show_mac(s, a, mac_kind::both); }
+void show_mac_static(cli_session &s, const cmd_args &a) { show_mac(s, a, mac_kind::static_only); }
+void show_mac_dynamic(cli_session &s, const cmd_args &a) { show_mac(s, a, mac_kind::learned_only); }
 
 // mac-address-table MAC forward IFNAME vlan VID. A command that parses but
 // cannot be carried out is refused in a line that names its entry, MAC and
@@ -326,7 +348,9 @@ const cli_command COMMANDS[] = {
     {"show qos", cmd_kind::show, show_qos},
     {"show web qos interface", cmd_kind::show, show_web_qos},
     {"show web qos policer interface", cmd_kind::show, show_web_policer},
+    {"show mac address-table", cmd_kind::show, show_mac_all},
     {"show mac address-table static", cmd_kind::show, show_mac_static},
+    {"show mac address-table dynamic", cmd_kind::show, show_mac_dynamic},
     {"mac-address-table", cmd_kind::config, mac_add},
     {"no mac-address-table", cmd_kind::config, mac_remove},
 };

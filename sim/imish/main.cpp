@@ -2,6 +2,8 @@
 //
 //   imish [-g] [-y] [-w] -f CMDFILE   run CMDFILE; -w selects show mode
 //   imish --reset                     forget the state (fresh switch)
+//   imish --learn COUNT [SEED]        the switch learns COUNT addresses from
+//                                     traffic (the same ones for the same SEED)
 //
 // With SIM_IMISH_STOP_AT_ERROR set, a configuration run stops at its first
 // refused command and exits 1, as some CLIs do: the commands after it are
@@ -30,7 +32,7 @@ struct options {
 
 void usage_error(const char *what, const char *arg)
 {
-    std::fprintf(stderr, "imish: %s%s\nusage: imish [-g] [-y] [-w] -f CMDFILE\n       imish --reset\n",
+    std::fprintf(stderr, "imish: %s%s\nusage: imish [-g] [-y] [-w] -f CMDFILE\n       imish --reset\n       imish --learn COUNT [SEED]\n",
                  what, arg);
 }
 
@@ -75,6 +77,39 @@ int reset_state(const state_paths &paths)
 
 // The state lives for one run; it is too big for a comfortable stack frame.
 switch_state g_state;
+
+// A count or seed: decimal digits, at most the table's size.
+bool small_number(const char *text, int &out)
+{
+    int v = 0;
+    for (const char *c = text; *c; ++c) {
+        if (*c < '0' || *c > '9' || (v = v * 10 + (*c - '0')) > SW_MAX_LEARNED)
+            return false;
+    }
+    out = v;
+    return *text != '\0';
+}
+
+int learn(int argc, char **argv, const state_paths &paths)
+{
+    int count = 0, seed = 1;
+    if (argc < 3 || argc > 4 || !small_number(argv[2], count) || (argc == 4 && !small_number(argv[3], seed))) {
+        usage_error("--learn takes a count and a seed, each at most 32768", "");
+        return 1;
+    }
+    unique_fd lock;
+    char err[STATE_ERR_SIZE];
+    if (state_lock(paths, true, lock) != 0 || state_load(paths, g_state, err) != 0) {
+        std::fprintf(stderr, "imish: switch state unavailable\n");
+        return 1;
+    }
+    sw_learn_traffic(g_state, count, static_cast<unsigned>(seed));
+    if (g_state.dirty && state_save(paths, g_state, err) != 0) {
+        std::fprintf(stderr, "imish: %s\n", err);
+        return 1;
+    }
+    return 0;
+}
 
 int run_file(const options &opt, const state_paths &paths)
 {
@@ -133,6 +168,10 @@ int run_file(const options &opt, const state_paths &paths)
 
 int main(int argc, char **argv)
 {
+    if (argc > 1 && std::strcmp(argv[1], "--learn") == 0) {
+        state_paths paths;
+        return state_paths_init(paths) == 0 ? learn(argc, argv, paths) : 1;
+    }
     options opt;
     if (parse_options(argc, argv, opt) != 0)
         return 1;

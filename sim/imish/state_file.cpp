@@ -349,15 +349,27 @@ int parse_qos(switch_state &st, char **w, int n)
     return 0;
 }
 
+// A static ("mac") or learned entry; either key may stand only once.
 int parse_mac(switch_state &st, char **w, int n)
 {
     int vid, port;
     std::uint8_t addr[6];
     if (n != 4 || sw_parse_vlan(w[1], vid) != 0 || !sw_has_vlan(st, vid) ||
         sw_parse_mac(w[2], addr) != 0 || (port = sw_find_port(st, w[3])) < 0 ||
-        sw_mac_find(st, vid, addr) >= 0)
+        sw_mac_find(st, vid, addr) >= 0 || sw_learned_find(st, vid, addr) >= 0)
         return -1;
+    if (w[0][0] == 'l')
+        return sw_learn(st, vid, addr, port);
     return sw_mac_set(st, vid, addr, port) == mac_set_result::added ? 0 : -1;
+}
+
+void write_entries(FILE *f, const switch_state &st, const char *word, const sw_mac_entry *table, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        char mac[SW_MAC_TEXT_SIZE];
+        sw_format_mac(table[i].addr, mac);
+        std::fprintf(f, "%s %u %s %s\n", word, table[i].vlan, mac, st.ports[table[i].port].name);
+    }
 }
 
 int write_state(FILE *f, const switch_state &st)
@@ -377,12 +389,8 @@ int write_state(FILE *f, const switch_state &st)
     }
     for (int i = 0; i < st.vlan_count; ++i)
         std::fprintf(f, "vlan %u\n", st.vlans[i]);
-    for (int i = 0; i < st.mac_count; ++i) {
-        const sw_mac_entry &e = st.macs[i];
-        char mac[SW_MAC_TEXT_SIZE];
-        sw_format_mac(e.addr, mac);
-        std::fprintf(f, "mac %u %s %s\n", e.vlan, mac, st.ports[e.port].name);
-    }
+    write_entries(f, st, "mac", st.macs, st.mac_count);
+    write_entries(f, st, "learned", st.learned, st.learned_count);
     if (std::fflush(f) != 0 || std::ferror(f))
         return -1;
     return fsync(fileno(f));
@@ -462,7 +470,7 @@ int state_load(const state_paths &p, switch_state &st, char *err)
             rc = parse_vlan(st, w, n);
         else if (std::strcmp(w[0], "qos") == 0)
             rc = parse_qos(st, w, n);
-        else if (std::strcmp(w[0], "mac") == 0)
+        else if (std::strcmp(w[0], "mac") == 0 || std::strcmp(w[0], "learned") == 0)
             rc = parse_mac(st, w, n);
         if (rc != 0) {
             set_err(err, "%s is damaged at line %d", p.state, lineno);

@@ -19,6 +19,8 @@
 //   vlan VID                               one per VLAN
 //   mac VID xxxx.xxxx.xxxx PORT            one per static entry; its VLAN
 //                                          and port come earlier in the file
+//   learned VID xxxx.xxxx.xxxx PORT        one per learned entry, the same
+//                                          way; never the key of a static one
 //
 // Runs serialise on flock() of "STATE.lock" beside the state file. The lock
 // is not taken on the state file itself because a save replaces that file

@@ -1,6 +1,7 @@
 // The simulated switch's configuration tables and the rules for changing them.
 #include "switch_state.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -60,13 +61,18 @@ int mac_key_cmp(int vlan_a, const std::uint8_t *a, int vlan_b, const std::uint8_
     return std::memcmp(a, b, 6);
 }
 
-// Position of (vlan, addr) in the sorted table, or where it would go.
-int mac_lower_bound(const switch_state &st, int vlan, const std::uint8_t addr[6])
+bool mac_less(const sw_mac_entry &a, const sw_mac_entry &b)
 {
-    int lo = 0, hi = st.mac_count;
+    return mac_key_cmp(a.vlan, a.addr, b.vlan, b.addr) < 0;
+}
+
+// Position of (vlan, addr) in a sorted table, or where it would go.
+int mac_lower_bound(const sw_mac_entry *table, int count, int vlan, const std::uint8_t addr[6])
+{
+    int lo = 0, hi = count;
     while (lo < hi) {
         int mid = lo + (hi - lo) / 2;
-        const sw_mac_entry &e = st.macs[mid];
+        const sw_mac_entry &e = table[mid];
         if (mac_key_cmp(e.vlan, e.addr, vlan, addr) < 0)
             lo = mid + 1;
         else
@@ -85,6 +91,7 @@ void sw_clear(switch_state &st)
     st.port_count = 0;
     st.vlan_count = 0;
     st.mac_count = 0;
+    st.learned_count = 0;
     st.qos_enabled = false;
     st.dirty = false;
 }
@@ -257,17 +264,92 @@ int sw_parse_vlan(const char *text, int &vid)
     return 0;
 }
 
-int sw_mac_find(const switch_state &st, int vlan, const std::uint8_t addr[6])
+namespace {
+
+int find_in(const sw_mac_entry *table, int count, int vlan, const std::uint8_t addr[6])
 {
-    int i = mac_lower_bound(st, vlan, addr);
-    if (i < st.mac_count && mac_key_cmp(st.macs[i].vlan, st.macs[i].addr, vlan, addr) == 0)
+    int i = mac_lower_bound(table, count, vlan, addr);
+    if (i < count && mac_key_cmp(table[i].vlan, table[i].addr, vlan, addr) == 0)
         return i;
     return -1;
 }
 
+} // namespace
+
+int sw_mac_find(const switch_state &st, int vlan, const std::uint8_t addr[6])
+{
+    return find_in(st.macs, st.mac_count, vlan, addr);
+}
+
+int sw_learned_find(const switch_state &st, int vlan, const std::uint8_t addr[6])
+{
+    return find_in(st.learned, st.learned_count, vlan, addr);
+}
+
+int sw_learn(switch_state &st, int vlan, const std::uint8_t addr[6], int port)
+{
+    if (port < 0 || port >= st.port_count || !sw_has_vlan(st, vlan) || st.learned_count >= SW_MAX_LEARNED ||
+        sw_mac_find(st, vlan, addr) >= 0)
+        return -1;
+    int i = mac_lower_bound(st.learned, st.learned_count, vlan, addr);
+    if (i < st.learned_count && mac_key_cmp(st.learned[i].vlan, st.learned[i].addr, vlan, addr) == 0)
+        return -1;
+    std::memmove(&st.learned[i + 1], &st.learned[i],
+                 sizeof st.learned[0] * static_cast<std::size_t>(st.learned_count - i));
+    st.learned[i] = sw_mac_entry{static_cast<std::uint16_t>(vlan), {}, static_cast<std::uint16_t>(port)};
+    std::memcpy(st.learned[i].addr, addr, 6);
+    ++st.learned_count;
+    st.dirty = true;
+    return 0;
+}
+
+int sw_learn_traffic(switch_state &st, int count, unsigned seed)
+{
+    int up[SW_MAX_PORTS], ups = 0;
+    for (int p = 0; p < st.port_count; ++p)
+        if (st.ports[p].admin_up)
+            up[ups++] = p;
+    if (ups == 0 || st.vlan_count == 0 || count <= 0)
+        return 0;
+    // Appended, then sorted once: inserting each in place would move the
+    // table once an entry.
+    const int before = st.learned_count;
+    std::uint32_t x = seed * 2654435761u + 1;
+    auto next = [&x] {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        return x;
+    };
+    for (int tries = 0; st.learned_count - before < count && st.learned_count < SW_MAX_LEARNED && tries < 4 * count;
+         ++tries) {
+        sw_mac_entry e{st.vlans[next() % static_cast<std::uint32_t>(st.vlan_count)], {},
+                       static_cast<std::uint16_t>(up[next() % static_cast<std::uint32_t>(ups)])};
+        std::uint32_t hi = next(), lo = next();
+        // Globally unique unicast: the two low bits of the first byte clear.
+        e.addr[0] = static_cast<std::uint8_t>(hi >> 24 & 0xfc);
+        e.addr[1] = static_cast<std::uint8_t>(hi >> 16);
+        e.addr[2] = static_cast<std::uint8_t>(hi >> 8);
+        e.addr[3] = static_cast<std::uint8_t>(lo >> 16);
+        e.addr[4] = static_cast<std::uint8_t>(lo >> 8);
+        e.addr[5] = static_cast<std::uint8_t>(lo);
+        if (sw_mac_find(st, e.vlan, e.addr) < 0 && find_in(st.learned, before, e.vlan, e.addr) < 0)
+            st.learned[st.learned_count++] = e;
+    }
+    std::sort(st.learned + before, st.learned + st.learned_count, mac_less);
+    // A key drawn twice in this round counts once.
+    sw_mac_entry *end = std::unique(st.learned + before, st.learned + st.learned_count,
+                                    [](const sw_mac_entry &a, const sw_mac_entry &b) { return !mac_less(a, b) && !mac_less(b, a); });
+    st.learned_count = static_cast<int>(end - st.learned);
+    std::inplace_merge(st.learned, st.learned + before, st.learned + st.learned_count, mac_less);
+    if (st.learned_count > before)
+        st.dirty = true;
+    return st.learned_count - before;
+}
+
 mac_set_result sw_mac_set(switch_state &st, int vlan, const std::uint8_t addr[6], int port)
 {
-    int i = mac_lower_bound(st, vlan, addr);
+    int i = mac_lower_bound(st.macs, st.mac_count, vlan, addr);
     if (i < st.mac_count && mac_key_cmp(st.macs[i].vlan, st.macs[i].addr, vlan, addr) == 0) {
         // The same entry again changes nothing, and nothing is saved.
         if (st.macs[i].port != port) {
@@ -278,6 +360,13 @@ mac_set_result sw_mac_set(switch_state &st, int vlan, const std::uint8_t addr[6]
     }
     if (st.mac_count >= SW_MAX_MACS)
         return mac_set_result::full;
+    // The static entry takes the learned one's place.
+    if (int l = sw_learned_find(st, vlan, addr); l >= 0) {
+        std::memmove(&st.learned[l], &st.learned[l + 1],
+                     sizeof st.learned[0] * static_cast<std::size_t>(st.learned_count - l - 1));
+        --st.learned_count;
+        st.dirty = true;
+    }
     std::memmove(&st.macs[i + 1], &st.macs[i], sizeof st.macs[0] * static_cast<std::size_t>(st.mac_count - i));
     sw_mac_entry &e = st.macs[i];
     e.vlan = static_cast<std::uint16_t>(vlan);

@@ -1,5 +1,5 @@
 // The simulated switch's configuration: ports with their link and QoS
-// settings, VLANs and static MAC entries.
+// settings, VLANs, static MAC entries, and the entries it has learned.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +8,9 @@
 inline constexpr int SW_MAX_PORTS = 64;
 inline constexpr int SW_MAX_VLANS = 256;
 inline constexpr int SW_MAX_MACS = 1024;
+// Room for more learned entries than a listing page holds, so that a table
+// over its limit can be shown.
+inline constexpr int SW_MAX_LEARNED = 32768;
 inline constexpr std::size_t SW_PORT_NAME_SIZE = 16;
 inline constexpr int SW_VLAN_MIN = 1;
 inline constexpr int SW_VLAN_MAX = 4094;
@@ -83,6 +86,10 @@ struct switch_state {
     int vlan_count;
     sw_mac_entry macs[SW_MAX_MACS]; // sorted by VLAN, then address
     int mac_count;
+    // Learned (dynamic) entries, in the same order. A key is in one table at
+    // most: a static entry replaces the learned one.
+    sw_mac_entry learned[SW_MAX_LEARNED];
+    int learned_count;
     bool qos_enabled;
     bool dirty; // changed since loading, so it must be saved
 };
@@ -124,7 +131,7 @@ int sw_parse_vlan(const char *text, int &vid);
 
 enum class mac_set_result { added, replaced, full };
 // Sets the static entry for (vlan, addr) to port, replacing the port of an
-// existing entry, as a switch does.
+// existing entry, and the learned entry of that key, as a switch does.
 mac_set_result sw_mac_set(switch_state &st, int vlan, const std::uint8_t addr[6], int port);
 // Removes the entry for (vlan, addr) when its port is port, or whatever its
 // port when port is -1. 0 when removed, -1 when there is no such entry, -2
@@ -132,3 +139,13 @@ mac_set_result sw_mac_set(switch_state &st, int vlan, const std::uint8_t addr[6]
 int sw_mac_remove(switch_state &st, int vlan, const std::uint8_t addr[6], int port);
 // Index of the entry for (vlan, addr), or -1.
 int sw_mac_find(const switch_state &st, int vlan, const std::uint8_t addr[6]);
+
+// Adds a learned entry. 0, or -1 when the key is taken (static or learned),
+// the port or VLAN is unknown, or the table is full.
+int sw_learn(switch_state &st, int vlan, const std::uint8_t addr[6], int port);
+// Traffic, as far as the table sees it: learns up to count new unicast
+// addresses, the same ones for the same state and seed, spread over the
+// ports that are up and every VLAN. Returns how many were learned.
+int sw_learn_traffic(switch_state &st, int count, unsigned seed);
+// Index of the learned entry for (vlan, addr), or -1.
+int sw_learned_find(const switch_state &st, int vlan, const std::uint8_t addr[6]);
