@@ -91,6 +91,8 @@ void audit_format(char *out, const audit_who &who, const char *action, const aud
     r.raw(action);
     if (entry) {
         r.quoted(" mac", entry->mac, AUDIT_VALUE_MAX);
+        if (entry->from)
+            r.quoted(" from", entry->from, AUDIT_VALUE_MAX);
         r.quoted(" intf", entry->intf, AUDIT_VALUE_MAX);
         r.quoted(" vlan", entry->vlan, AUDIT_VALUE_MAX);
     }

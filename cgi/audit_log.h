@@ -31,25 +31,27 @@ struct audit_who {
 // from the switch's table when that answer was in doubt.
 enum class audit_known { none, cli, table };
 
-// One entry of an add or a removal, as the command carries it.
+// One entry of an add or a removal, as the command carries it; a move's
+// also names the interface it leaves.
 struct audit_entry {
     const char *mac;
     const char *intf;
     const char *vlan;
     audit_known known = audit_known::none;
+    const char *from = nullptr;
 };
 
 // The longest record, terminator included; each value is cut to
 // AUDIT_VALUE_MAX bytes as escaped, a reason to AUDIT_REASON_MAX. With every
 // value at its longest the record still has room for its lost field, which
 // is never cut.
-inline constexpr std::size_t AUDIT_RECORD_SIZE = 640;
+inline constexpr std::size_t AUDIT_RECORD_SIZE = 720;
 inline constexpr std::size_t AUDIT_VALUE_MAX = 64;
 inline constexpr std::size_t AUDIT_REASON_MAX = 160;
 
 // The record text into out (AUDIT_RECORD_SIZE bytes):
-//   user="<user>" addr="<addr>" action=<action>[ mac="<mac>" intf="<intf>"
-//   vlan="<vlan>"] result=<ok|refused|failed|unknown>[ reason="<reason>"]
+//   user="<user>" addr="<addr>" action=<action>[ mac="<mac>"[ from="<from>"]
+//   intf="<intf>" vlan="<vlan>"] result=<ok|refused|failed|unknown>[ reason="<reason>"]
 //   [ known=<cli|table>][ lost=<lost>]
 // entry may be null (a refused request), reason null for ok; lost is the
 // count of records dropped before this one, its field left out when 0. In a

@@ -33,7 +33,7 @@ int add_entry(const add_form &f, char *err, change_outcome *o)
     char cmd[CMD_BUF_SIZE];
     int len = std::snprintf(cmd, sizeof cmd, "mac-address-table %s.%s.%s forward %s vlan %s",
                             f.addr[0], f.addr[1], f.addr[2], f.intf, f.vlan);
-    *o = {audit_result::refused, INVALID_PARAMETER, audit_known::none};
+    *o = {audit_result::refused, INVALID_PARAMETER, audit_known::none, ""};
     if (len < 0 || static_cast<std::size_t>(len) >= sizeof cmd || has_control_char(cmd)) {
         std::snprintf(err, CLI_ERROR_SIZE, "%s", INVALID_PARAMETER);
         return -1;
@@ -46,7 +46,7 @@ int add_entry(const add_form &f, char *err, change_outcome *o)
     entry_change entry = {mac, f.intf, f.vlan, cmd};
     change_result r;
     if (!change_run(change_kind::add, &entry, 1, &r)) {
-        *o = {audit_result::failed, "%cli_unavailable", audit_known::none};
+        *o = {audit_result::failed, "%cli_unavailable", audit_known::none, ""};
         std::snprintf(err, CLI_ERROR_SIZE, "%s", o->reason);
         return -1;
     }

@@ -5,6 +5,8 @@
 #include "audit_log.h"
 #include "cgi_value.h"
 #include "cli_runner.h"
+#include "page_driver.h"
+#include "page_frame.h"
 #include "web_state.h"
 
 #include <ClearSilver.h>
@@ -250,9 +252,10 @@ bool answer_invalid(const batch_line *lines, int count)
     return store_counts(0, 0, 0, row) && cgi_set(web_cgi, "batch.state", "invalid");
 }
 
-// Runs the batch's entries, one command each in the order of the lines, in
-// one configuration run, and stores each line's outcome.
-bool run_batch(const audit_who &who, const batch_line *lines, int count)
+} // namespace
+
+// One command each in the order of the lines, in one configuration run.
+bool mac_batch_run(const audit_who &who, const char *action, const batch_line *lines, int count)
 {
     const std::size_t n = static_cast<std::size_t>(count);
     heap_array<char[CMD_BUF_SIZE]> cmds = heap_alloc<char[CMD_BUF_SIZE]>(n);
@@ -286,7 +289,7 @@ bool run_batch(const audit_who &who, const batch_line *lines, int count)
         const change_outcome &o = r.outcomes[e];
         const batch_line &l = lines[line_of[e]];
         audit_entry entry = {l.mac, l.intf, l.vlan, o.known};
-        audit_log(who, "add", &entry, o.result, o.reason ? audit_reason(o.reason) : nullptr);
+        audit_log(who, action, &entry, o.result, o.reason ? audit_reason(o.reason) : nullptr);
     }
     // A run that left outcomes unknown, or that the CLI refused whole: the
     // page says what that means for every line. One whose answer was in
@@ -309,10 +312,9 @@ bool run_batch(const audit_who &who, const batch_line *lines, int count)
         if (!store_row(i + 1, lines[i], classes[c], reason))
             return false;
     }
-    return store_counts(counts[0], counts[1], counts[2], 0) && cgi_set(web_cgi, "batch.state", "ran");
+    return store_counts(counts[0], counts[1], counts[2], 0) && cgi_set(web_cgi, "batch.state", "ran") &&
+           cgi_set(web_cgi, "batch.action", action);
 }
-
-} // namespace
 
 int batch_parse(const char *text, batch_line *lines, int max)
 {
@@ -357,10 +359,23 @@ int mac_batch_add(const audit_who &who, char *err)
         whole = count == 0 ? store_counts(0, 0, 0, 0) && cgi_set(web_cgi, "batch.state", "empty")
                            : answer_invalid(lines.get(), count);
     } else {
-        whole = run_batch(who, lines.get(), count);
+        whole = mac_batch_run(who, "add", lines.get(), count);
     }
     // A page that could not hold every row warns instead of showing fewer.
     if (!whole)
         cli_failure_note(-1, {"result", "batch"});
+    return 0;
+}
+
+int mac_batch_answer(const page_request &req, const char *return_to)
+{
+    NEOERR *err = page_display("web_mac_static_batch.cs");
+    if (err == STATUS_OK || std::strcmp(cgi_value(web_cgi, "batch.state", ""), "ran") != 0)
+        return err == STATUS_OK ? 0 : page_fail(err);
+    // The entries went to the switch: a bare error page would read as if
+    // nothing had, so the operator is sent to look at the table.
+    nerr_log_error(err);
+    nerr_ignore(&err);
+    redirect_error(req.session_id, req.lang, "error_batch_unshown", "%s", return_to);
     return 0;
 }

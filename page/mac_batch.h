@@ -48,6 +48,21 @@ struct batch_line {
 // differ. The count of such lines, or -1 when there are more than max.
 int batch_parse(const char *text, batch_line *lines, int max);
 
+// Runs count lines, each a valid entry (a repeat names the earlier line it
+// repeats in other), as adds in one configuration run, and stores the
+// answer as mac_batch_add does, each entry's audit record under action
+// ("add", or "pin" for learned entries made static). false when the room
+// for the run or a value of the answer could not be had.
+bool mac_batch_run(const audit_who &who, const char *action, const batch_line *lines, int count);
+
+struct page_request;
+
+// Shows the answer mac_batch_add or mac_pin stored: the batch template, or,
+// when it cannot be rendered, the error page (a run that went to the switch
+// says so: "error_batch_unshown"), which leads back to return_to. The
+// exit status.
+int mac_batch_answer(const page_request &req, const char *return_to);
+
 // Adds the posted "Query.entries" as a batch and stores its answer for the
 // batch template ("batch.*" and "result.%d.*"), with one audit record per
 // entry, or one for a batch refused whole. 0 when that page is to be shown;

@@ -74,6 +74,7 @@ struct held_entries {
     const int *order;   // entries by MAC, then VLAN
     int count;
     bool *held;
+    char (*held_on)[INTF_TEXT_SIZE];   // where the table holds each MAC and VLAN
 
     bool operator()(const table_row &row)
     {
@@ -84,9 +85,13 @@ struct held_entries {
         const int *first = std::lower_bound(order, order + count, mac, [&](int e, const char *m) {
             return std::strcmp(entries[e].mac, m) < 0;
         });
-        for (const int *e = first; e < order + count && std::strcmp(entries[*e].mac, mac) == 0; ++e)
-            if (row.vlan == entries[*e].vlan && row.intf == entries[*e].intf)
-                held[*e] = true;
+        for (const int *e = first; e < order + count && std::strcmp(entries[*e].mac, mac) == 0; ++e) {
+            if (row.vlan != entries[*e].vlan || row.intf.size() >= INTF_TEXT_SIZE)
+                continue;
+            held[*e] = held[*e] || row.intf == entries[*e].intf;
+            std::memcpy(held_on[*e], row.intf.data(), row.intf.size());
+            held_on[*e][row.intf.size()] = '\0';
+        }
         return true;
     }
 };
@@ -102,16 +107,17 @@ const char *refusal_text(const char *said)
 
 // Asks the switch for its whole table and marks each entry it holds. false
 // when the question could not be asked or its answer is not whole.
-bool read_back(const entry_change *entries, int count, int *order, bool *held)
+bool read_back(const entry_change *entries, int count, int *order, bool *held, char (*held_on)[INTF_TEXT_SIZE])
 {
     for (int i = 0; i < count; ++i) {
         order[i] = i;
         held[i] = false;
+        held_on[i][0] = '\0';
     }
     std::sort(order, order + count, [&](int a, int b) { return std::strcmp(entries[a].mac, entries[b].mac) < 0; });
     if (cli_append_cmd(TABLE_SHOW_CMD) != 0 || cli_exec_show_within(CHANGE_READ_BACK_MS) != 0)
         return false;
-    held_entries h = {entries, order, count, held};
+    held_entries h = {entries, order, count, held, held_on};
     return table_read(h);
 }
 
@@ -157,6 +163,36 @@ bool intf_name_valid(std::string_view name)
         return false;
     name.remove_prefix(slot + 1);
     return whole_number(name);
+}
+
+int words_split(std::string_view text, std::string_view *words, int n)
+{
+    int count = 0;
+    while (!text.empty()) {
+        std::size_t blank = std::min(text.find(' '), text.size());
+        if (count == n || blank == 0)
+            return -1;
+        words[count++] = std::string_view(text.data(), blank);
+        // Not substr(): its range check alone would link the C++ exception
+        // runtime into the pages.
+        text.remove_prefix(blank == text.size() ? blank : blank + 1);
+    }
+    return count;
+}
+
+bool selections_each(bool (*take)(void *ctx, const char *value), void *ctx)
+{
+    // "sel" once is a value; named more than once, the values are its children.
+    HDF *sel = hdf_get_obj(web_cgi->hdf, "Query.sel");
+    HDF *many = sel ? hdf_obj_child(sel) : nullptr;
+    if (!sel)
+        return false;
+    for (HDF *v = many ? many : sel; v; v = many ? hdf_obj_next(v) : nullptr) {
+        const char *text = hdf_obj_value(v);
+        if (!text || !take(ctx, text))
+            return false;
+    }
+    return true;
 }
 
 // Built for every row a page shows, where snprintf would cost more than the
@@ -257,6 +293,7 @@ struct change_scratch {
     heap_array<const char *> naming;
     heap_array<int> order;
     heap_array<bool> held;
+    heap_array<char[INTF_TEXT_SIZE]> held_on;
 
     bool alloc(std::size_t n)
     {
@@ -264,14 +301,15 @@ struct change_scratch {
         naming = heap_alloc<const char *>(n);
         order = heap_alloc<int>(n);
         held = heap_alloc<bool>(n);
-        return refs && naming && order && held;
+        held_on = heap_alloc<char[INTF_TEXT_SIZE]>(n);
+        return refs && naming && order && held && held_on;
     }
 };
 
 void all_outcomes(change_result *r, int count, audit_result result, const char *reason)
 {
     for (int i = 0; i < count; ++i)
-        r->outcomes[i] = {result, reason, audit_known::cli};
+        r->outcomes[i] = {result, reason, audit_known::cli, ""};
 }
 
 // An answer in doubt: the switch's table decides each entry, a line that
@@ -281,18 +319,19 @@ void all_outcomes(change_result *r, int count, audit_result result, const char *
 void settle_by_table(change_kind kind, const entry_change *entries, int count, const char *doubt,
                      change_scratch &s, change_result *r)
 {
-    r->read_back = read_back(entries, count, s.order.get(), s.held.get());
+    r->read_back = read_back(entries, count, s.order.get(), s.held.get(), s.held_on.get());
     for (int i = 0; i < count; ++i) {
         const char *naming = s.naming[i];
         change_outcome &o = r->outcomes[i];
         if (!r->read_back) {
-            o = naming ? change_outcome{audit_result::refused, naming, audit_known::cli}
-                       : change_outcome{audit_result::unknown, doubt, audit_known::cli};
+            o = naming ? change_outcome{audit_result::refused, naming, audit_known::cli, ""}
+                       : change_outcome{audit_result::unknown, doubt, audit_known::cli, ""};
             continue;
         }
         bool made = kind == change_kind::add ? s.held[i] : !s.held[i] && !naming;
-        o = made ? change_outcome{audit_result::ok, nullptr, audit_known::table}
-                 : change_outcome{audit_result::refused, naming ? naming : CLI_NOT_APPLIED, audit_known::table};
+        o = made ? change_outcome{audit_result::ok, nullptr, audit_known::table, ""}
+                 : change_outcome{audit_result::refused, naming ? naming : CLI_NOT_APPLIED, audit_known::table, ""};
+        std::memcpy(o.held_on, s.held_on[i], sizeof o.held_on);
     }
     // Said of the run only while an entry's outcome stays unknown.
     if (std::none_of(r->outcomes.get(), r->outcomes.get() + count,
@@ -358,8 +397,8 @@ bool change_run(change_kind kind, const entry_change *entries, int count, change
     if (rc == 0 && v != cli_verdict::unread && !unnamed) {
         r->failure[0] = '\0';
         for (int i = 0; i < count; ++i)
-            r->outcomes[i] = s.naming[i] ? change_outcome{audit_result::refused, s.naming[i], audit_known::cli}
-                                         : change_outcome{audit_result::ok, nullptr, audit_known::cli};
+            r->outcomes[i] = s.naming[i] ? change_outcome{audit_result::refused, s.naming[i], audit_known::cli, ""}
+                                         : change_outcome{audit_result::ok, nullptr, audit_known::cli, ""};
         return true;
     }
     settle_by_table(kind, entries, count, unnamed ? unnamed : r->failure, s, r);

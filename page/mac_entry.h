@@ -42,6 +42,20 @@ bool vlan_text_valid(std::string_view vlan);
 // "agg<number>", each number decimal, at most three digits, no leading zero.
 bool intf_name_valid(std::string_view name);
 
+// The blank-separated words of text into words (room for n): their count,
+// or -1 when there are more than n or one is empty (a leading blank, or
+// two together).
+int words_split(std::string_view text, std::string_view *words, int n);
+
+// Hands each value of the posted "sel" field to take(ctx, value), in the
+// order sent, until take returns false. false when there is none, or take
+// returned false.
+bool selections_each(bool (*take)(void *ctx, const char *value), void *ctx);
+template <typename F> bool selections_each(F &take)
+{
+    return selections_each([](void *ctx, const char *v) { return (*static_cast<F *>(ctx))(v); }, &take);
+}
+
 // "<group>.<num>.<field>" into key, num as "%d" writes it: the data set key
 // of a row's field. Cut at the buffer's end.
 void row_key(char (&key)[KEY_BUF_SIZE], std::string_view group, int num, std::string_view field);
@@ -90,6 +104,9 @@ struct change_outcome {
     const char *reason;   // null for ok; else the CLI's line that names the
                           // entry (after its "%") or an error id ("%cli_...")
     audit_known known;    // from the CLI's answer, or read back from the table
+    // Read back: the interface the table holds the entry's MAC and VLAN on,
+    // empty when it holds neither (or the table was not read).
+    char held_on[INTF_TEXT_SIZE];
 };
 
 // The error id of an entry the switch's table shows was not changed, when

@@ -27,7 +27,8 @@ struct list_filter {
     char mac[CMD_BUF_SIZE] = {};   // "%s.%s.%s" of the three groups
     const char *intf = nullptr;    // the interface, when it filters
 };
-constexpr std::array<const char *, 5> LIST_FILTERS = {"addr0", "addr1", "addr2", "intf_name", "vlan"};
+// The listing's query carries the kind of entries too, for every link to keep.
+constexpr std::array<const char *, 6> LIST_FILTERS = {"addr0", "addr1", "addr2", "intf_name", "vlan", "type"};
 
 // Reads the filters. false when the MAC filter does not fit its buffer: a
 // cut filter would match other entries.

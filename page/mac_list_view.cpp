@@ -8,6 +8,7 @@
 #include "mac_entry.h"
 #include "mac_list.h"
 #include "mac_table.h"
+#include "mac_vouch.h"
 #include "page_frame.h"
 #include "web_state.h"
 
@@ -152,6 +153,7 @@ void port_note(port_choices *p, const list_row &r)
 // so the one show command is always the same.
 struct view_filter {
     bool valid = true;
+    table_kind kind = table_kind::static_only;
     int mac_group[3] = {-1, -1, -1};   // a group's value, -1 for any
     std::uint32_t vlan = 0;            // 0 for any
     const char *intf = nullptr;        // null for any
@@ -198,6 +200,12 @@ void view_filter_read(view_filter *f)
         else
             refuse("vlan");
     }
+    std::string_view type = cgi_value(web_cgi, "Query.type", "");
+    const auto *kind = std::find(std::begin(TABLE_KIND_WORDS), std::end(TABLE_KIND_WORDS), type);
+    if (kind != std::end(TABLE_KIND_WORDS))
+        f->kind = static_cast<table_kind>(kind - std::begin(TABLE_KIND_WORDS));
+    else if (!type.empty())
+        refuse("type");
     // "0" and "all" are how a form asks for every interface.
     const char *intf = cgi_value(web_cgi, "Query.intf_name", "");
     std::string_view i = intf;
@@ -396,14 +404,24 @@ void view_order(const list_view &v, const row_table &t, std::uint16_t *order)
     }
 }
 
-// The rows of the view's page, each under its row number in the whole view.
-bool store_page(const list_view &v, const row_table &t, const page_span &s)
+// The rows of the view's page, each under its row number in the whole view,
+// and, for a session that may change the table, each row's voucher.
+bool store_page(const list_view &v, const row_table &t, const page_span &s, const char *session)
 {
     std::uint16_t order[LIST_ROWS_MAX];
     view_order(v, t, order);
+    vouch_key key;
+    if (session && s.first >= 1)
+        vouch_key_load(key);
     for (int n = s.first; n >= 1 && n <= s.last; ++n) {
         const list_row &r = t.rows[order[n - 1]];
         if (mac_entry_store(n, r.mac, r.vlan, r.type, r.intf) != 0)
+            return false;
+        char voucher[VOUCH_TEXT_SIZE], field[KEY_BUF_SIZE];
+        if (!vouch_make(key, session ? session : "", r.type, r.mac, r.vlan, r.intf, voucher))
+            continue;
+        row_key(field, "entry", n, "vouch");
+        if (!cgi_set(web_cgi, field, voucher))
             return false;
     }
     return true;
@@ -470,7 +488,7 @@ namespace {
 
 // Takes the result file as the answer of the listing's run, read with the
 // filters the request gave.
-void take_answer(const view_filter &filter, const list_view &v, const char *filterquery)
+void take_answer(const view_filter &filter, const list_view &v, const char *filterquery, const char *session)
 {
     row_table t;
     heap_array<port_choices> ports = heap_alloc<port_choices>(1);
@@ -486,7 +504,7 @@ void take_answer(const view_filter &filter, const list_view &v, const char *filt
         return;
     }
     page_span s = span_of(v, t.count);
-    if (rc == 0 && (!store_page(v, t, s) || !store_view(v, s, t.count, filterquery)))
+    if (rc == 0 && (!store_page(v, t, s, session) || !store_view(v, s, t.count, filterquery)))
         rc = -1;
     cli_failure_note(rc, {"ifname", "eth", "agg", "entry", "view", "ports_listed"});
     // Set last: the table is shown, or said to be empty, only when whole.
@@ -496,7 +514,7 @@ void take_answer(const view_filter &filter, const list_view &v, const char *filt
 
 } // namespace
 
-int mac_list_view_load(const list_view &v, const char *filterquery)
+int mac_list_view_load(const list_view &v, const char *filterquery, const char *session)
 {
     view_filter filter;
     view_filter_read(&filter);
@@ -505,22 +523,27 @@ int mac_list_view_load(const list_view &v, const char *filterquery)
         cgi_set(web_cgi, "filter_invalid", "1");
         return 0;
     }
-    int rc = cli_append_cmd(TABLE_SHOW_CMD);
+    // The page's title and its buttons follow the kind shown.
+    if (!cgi_set(web_cgi, "list_type", TABLE_KIND_WORDS[static_cast<int>(filter.kind)])) {
+        cli_failure_note(-1, {});
+        return 0;
+    }
+    int rc = cli_append_cmd(TABLE_SHOW_CMDS[static_cast<int>(filter.kind)]);
     if (rc == 0)
         rc = cli_exec_show();
     if (rc != 0) {
         cli_failure_note(rc, {});
         return 0;
     }
-    take_answer(filter, v, filterquery);
+    take_answer(filter, v, filterquery, session);
     return 0;
 }
 
-int mac_list_view_take(const list_view &v, const char *filterquery)
+int mac_list_view_take(const list_view &v, const char *filterquery, const char *session)
 {
     view_filter filter;
     view_filter_read(&filter);
-    take_answer(filter, v, filterquery);
+    take_answer(filter, v, filterquery, session);
     return 0;
 }
 
@@ -533,7 +556,7 @@ int mac_list_export(const list_view &v, const char **errid)
         return -1;
     }
     *errid = "error_export_incomplete";
-    int rc = cli_append_cmd(TABLE_SHOW_CMD);
+    int rc = cli_append_cmd(TABLE_SHOW_CMDS[static_cast<int>(filter.kind)]);
     if (rc == 0)
         rc = cli_exec_show();
     row_table t;
@@ -548,8 +571,9 @@ int mac_list_export(const list_view &v, const char **errid)
     }
     std::uint16_t order[LIST_ROWS_MAX];
     view_order(v, t, order);
-    std::fputs("Content-Type: text/csv; charset=utf-8\r\n"
-               "Content-Disposition: attachment; filename=\"static-mac-table.csv\"\r\n", stdout);
+    std::printf("Content-Type: text/csv; charset=utf-8\r\n"
+                "Content-Disposition: attachment; filename=\"%s-mac-table.csv\"\r\n",
+                TABLE_KIND_WORDS[static_cast<int>(filter.kind)]);
     std::printf("%s\r\n\r\nmac,vlan,interface\r\n", NO_STORE_HEADER);
     for (int i = 0; i < t.count; ++i) {
         char row[sizeof(list_row)];

@@ -1,5 +1,6 @@
-// The listing page's view of the static entries: the whole table from one
-// CLI run, narrowed by the query's filters, sorted and paged.
+// The listing page's view of the table, its static entries (as by default),
+// its learned ones or both: the whole of that kind from one CLI run,
+// narrowed by the query's filters, sorted and paged.
 #pragma once
 
 #include <cstddef>
@@ -10,9 +11,9 @@ enum class list_sort { cli, mac, vlan, intf };
 
 inline constexpr int LIST_PER_PAGE_DEFAULT = 50;
 inline constexpr int LIST_PER_PAGE_CHOICES[] = {25, 50, 100, 200};
-// The most rows a view holds, in its one table of fixed size: twice what a
-// switch of this class keeps. Past it the page says so and lists none.
-inline constexpr int LIST_ROWS_MAX = 2048;
+// The most rows a view holds, in its one table of fixed size: a learned
+// table of a switch of this class. Past it the page says so and lists none.
+inline constexpr int LIST_ROWS_MAX = 16384;
 // A view's query tail, "&sort=intf&order=desc&per_page=200&page=" and a page.
 inline constexpr std::size_t LIST_VIEW_QUERY_SIZE = 64;
 
@@ -34,7 +35,8 @@ list_view list_view_read();
 // nothing in it needs escaping. No "sort" part when the CLI's order is kept.
 void list_view_query(const list_view &v, bool with_page, char *out);
 
-// Runs the one show command of the whole static table and stores from its
+// Runs the one show command of the kind of entries the query's "type" asks
+// for (static, dynamic or all; static when empty) and stores from its
 // answer the interfaces its rows name, in port order, as the filter's
 // choices ("eth.%d.name", "agg.%d.name", under one numbering), then
 // "ports_listed"; the rows that pass the query's filters (MAC groups, VLAN,
@@ -45,16 +47,19 @@ void list_view_query(const list_view &v, bool with_page, char *out);
 // runs nothing: "filter_invalid" and "filter_invalid.<field>". When the run
 // did not complete, its answer is not the whole table, or a value could
 // not be stored: "cli_failed" and nothing listed. More rows than
-// LIST_ROWS_MAX pass the filters: "rows_over" and no rows. Returns 0.
-int mac_list_view_load(const list_view &v, const char *filterquery);
+// LIST_ROWS_MAX pass the filters: "rows_over" and no rows. With a session
+// (one that may change the table), each row shown gets its voucher
+// ("entry.<n>.vouch", see mac_vouch.h). Returns 0.
+int mac_list_view_load(const list_view &v, const char *filterquery, const char *session);
 
 // The second half of mac_list_view_load: takes the result file as the
 // answer of the listing's run, and stores what it gives. Returns 0.
-int mac_list_view_take(const list_view &v, const char *filterquery);
+int mac_list_view_take(const list_view &v, const char *filterquery, const char *session = nullptr);
 
 // The export of the view: every row that passes the query's filters, in the
 // view's order, across all pages, as text/csv on standard output with its
-// header block (an attachment, "static-mac-table.csv"): "mac,vlan,interface",
+// header block (an attachment, "static-mac-table.csv", or "dynamic-" or
+// "all-" for the other kinds): "mac,vlan,interface",
 // then a line per row in the form the add page takes back, CRLF line ends.
 // One CLI run. 0 when written; -1 with nothing written and the error id in
 // *errid when a filter is not in its grammar ("invalid_parameter"), the

@@ -34,14 +34,7 @@ struct removal {
 bool removal_read(std::string_view sel, removal *r)
 {
     std::string_view words[3];
-    for (std::string_view &w : words) {
-        std::size_t blank = std::min(sel.find(' '), sel.size());
-        w = sel.substr(0, blank);
-        // Not substr(): its range check alone would link the C++ exception
-        // runtime into the pages.
-        sel.remove_prefix(blank == sel.size() ? blank : blank + 1);
-    }
-    if (!sel.empty() || !mac_text_valid(words[0]) || !intf_name_valid(words[1]) ||
+    if (words_split(sel, words, 3) != 3 || !mac_text_valid(words[0]) || !intf_name_valid(words[1]) ||
         !vlan_text_valid(words[2]) || words[1].size() >= sizeof r->intf)
         return false;
     for (std::size_t i = 0; i < words[0].size(); ++i)
@@ -78,26 +71,25 @@ bool names_twice(const removal *entries, int count, const removal &r)
 
 int mac_static_delete(char *err, const audit_who &who)
 {
-    // "sel" once is a value; named more than once, the values are its children.
-    HDF *sel = hdf_get_obj(web_cgi->hdf, "Query.sel");
-    HDF *many = sel ? hdf_obj_child(sel) : nullptr;
     removal entries[MAC_DELETE_MAX];
     int count = 0;
-    const char *refusal = sel ? nullptr : INVALID_PARAMETER;
-    for (HDF *v = many ? many : sel; v && !refusal; v = many ? hdf_obj_next(v) : nullptr) {
+    const char *refusal = nullptr;
+    auto take = [&](const char *text) {
         removal r;
-        const char *text = hdf_obj_value(v);
-        if (!text || !removal_read(text, &r))
+        if (!removal_read(text, &r))
             refusal = INVALID_PARAMETER;
         else if (is_listed(entries, count, r.cmd))
-            continue;   // a form sent twice: the entry is removed once
+            return true;   // a form sent twice: the entry is removed once
         else if (names_twice(entries, count, r))
             refusal = INVALID_PARAMETER;
         else if (count == MAC_DELETE_MAX)
             refusal = TOO_MANY_ENTRIES;
         else
             entries[count++] = r;
-    }
+        return refusal == nullptr;
+    };
+    if (!selections_each(take) && !refusal)
+        refusal = INVALID_PARAMETER;   // no selection at all
     if (refusal) {
         std::snprintf(err, CLI_ERROR_SIZE, "%s", refusal);
         audit_log(who, "remove", nullptr, audit_result::refused, refusal);

@@ -4,10 +4,11 @@
 
 struct audit_who;
 
-// Most entries one removal may name: the largest page of the listing.
+// Most entries one removal (or pin) may name: the largest page of the listing.
 inline constexpr int MAC_DELETE_MAX = 200;
-// A removal's body: MAC_DELETE_MAX selections of the longest kind fit.
-inline constexpr unsigned long REMOVAL_BODY_MAX = 8192;
+// The body of a removal or a pin from the listing: MAC_DELETE_MAX
+// selections of the longest kind (a pin's, with its voucher) fit.
+inline constexpr unsigned long REMOVAL_BODY_MAX = 16384;
 
 // Removes the static entries named by the posted "Query.sel" values, each
 // "<MAC> <interface> <VLAN>", in one configuration run: a selection is

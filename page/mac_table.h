@@ -1,5 +1,5 @@
-// The switch's static table as "show mac address-table static" answers it,
-// read only by what the switch guarantees: a header of six lines, then one
+// The switch's table as "show mac address-table [static|dynamic]" answers
+// it, read only by what the switch guarantees: a header of six lines, then one
 // row of four words a line. Anything else in the answer makes it not whole.
 #pragma once
 
@@ -10,6 +10,13 @@ inline constexpr int TABLE_HEADER_LINES = 6;
 
 // The command that asks for the whole static table.
 inline constexpr char TABLE_SHOW_CMD[] = "show mac address-table static";
+
+// The entries a listing asks for, the type words of their rows, and the
+// command that asks for each kind: fixed text, never the request's.
+enum class table_kind { static_only, learned, all };
+inline constexpr const char *TABLE_KIND_WORDS[] = {"static", "dynamic", "all"};
+inline constexpr const char *TABLE_SHOW_CMDS[] = {TABLE_SHOW_CMD, "show mac address-table dynamic",
+                                                   "show mac address-table"};
 
 // One row of the table, as views into the line it was read from: a VLAN
 // (1-4094), a MAC in the dotted form (either letter case), a type word

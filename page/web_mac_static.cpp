@@ -1,10 +1,13 @@
 // web_mac_static.cgi: the listing page of the static MAC pages, showing the
-// switch's static entries narrowed by the query's filters, sorted and paged,
-// and removing the entries a full-privilege operator selects there.
+// switch's static entries (or its learned ones, or both) narrowed by the
+// query's filters, sorted and paged; removing the static entries a
+// full-privilege operator selects there, or making learned ones static.
 #include "audit_log.h"
 #include "cgi_value.h"
 #include "mac_list.h"
+#include "mac_batch.h"
 #include "mac_list_view.h"
+#include "mac_pin.h"
 #include "mac_remove.h"
 #include "page_driver.h"
 #include "page_frame.h"
@@ -60,13 +63,16 @@ int serve_list(const page_request &req)
     if (!cgi_set(web_cgi, "listquery", q.whole) || !cgi_set(web_cgi, "filterquery", q.filters) ||
         !cgi_set(web_cgi, "delete_max", max))
         return page_fail_no_memory();
-    mac_list_view_load(q.view, q.filters);
+    // Only a session that may change the table gets the rows' vouchers.
+    mac_list_view_load(q.view, q.filters, session_is_normal(req.session_id) ? req.session_id : nullptr);
     return page_render(TEMPLATE_NAME);
 }
 
-// A removal returns to the view it was made from: the same filters, sort
-// and page size, and the same page (the last one, should it be gone).
-int serve_delete(const page_request &req)
+// What a full-privilege operator does with the rows selected: removes
+// static entries, or makes learned ones static. A removal returns to the
+// view it was made from: the same filters, sort and page size, and the same
+// page (the last one, should it be gone); a pin answers as a list does.
+int serve_post(const page_request &req)
 {
     list_queries q(req);
     const audit_who who = {req.user, req.addr};
@@ -74,16 +80,25 @@ int serve_delete(const page_request &req)
         redirect_error(req.session_id, req.lang, errid, "%s?%s", PAGE_NAME, q.whole);
         return 0;
     };
-    auto refuse = [&](const char *errid) {
-        audit_log(who, "remove", nullptr, audit_result::refused, errid);
+    auto refuse = [&](const char *action, const char *errid) {
+        audit_log(who, action, nullptr, audit_result::refused, errid);
         return answer_error(errid);
     };
     // A limited session's body is not read at all.
     if (!session_is_normal(req.session_id))
-        return refuse("error_no_privilege");
-    if (!page_body_acceptable(REMOVAL_BODY_MAX) || !page_read_form({FORM_FIELDS_MAX + MAC_DELETE_MAX, "sel"}) ||
-        strcasecmp(cgi_value(web_cgi, "Query.operate", ""), "delete") != 0)
-        return refuse("invalid_parameter");
+        return refuse("remove", "error_no_privilege");
+    if (!page_body_acceptable(REMOVAL_BODY_MAX) || !page_read_form({FORM_FIELDS_MAX + MAC_DELETE_MAX, "sel"}))
+        return refuse("remove", "invalid_parameter");
+    const char *operate = cgi_value(web_cgi, "Query.operate", "");
+    if (strcasecmp(operate, "pin") == 0) {
+        if (mac_pin(req.session_id, who, err_text) != 0)
+            return answer_error(err_text);
+        char back[LIST_QUERY_SIZE + LIST_VIEW_QUERY_SIZE + sizeof PAGE_NAME + 1];
+        std::snprintf(back, sizeof back, "%s?%s", PAGE_NAME, q.whole);
+        return mac_batch_answer(req, back);
+    }
+    if (strcasecmp(operate, "delete") != 0)
+        return refuse("remove", "invalid_parameter");
     // It records each entry's outcome, or its refusal.
     int removed = mac_static_delete(err_text, who);
     if (removed < 0)
@@ -97,5 +112,5 @@ int serve_delete(const page_request &req)
 
 int main(int argc, char **argv, char **envp)
 {
-    return page_run(argc, argv, envp, PAGE_NAME, serve_list, serve_delete);
+    return page_run(argc, argv, envp, PAGE_NAME, serve_list, serve_post);
 }

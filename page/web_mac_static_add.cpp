@@ -4,6 +4,7 @@
 #include "cgi_value.h"
 #include "mac_add.h"
 #include "mac_batch.h"
+#include "mac_move.h"
 #include "page_driver.h"
 #include "page_frame.h"
 #include "web_state.h"
@@ -18,12 +19,18 @@ namespace {
 
 constexpr char PAGE_NAME[] = "web_mac_static_add.cgi";
 constexpr char TEMPLATE_NAME[] = "web_mac_static_add.cs";
-constexpr char BATCH_TEMPLATE[] = "web_mac_static_batch.cs";
 // Where the error page sends the browser back to after a refused add.
 constexpr char RETURN_PAGE[] = "web_mac_static_add.cgi?";
 
-int serve_form(const page_request &)
+int serve_form(const page_request &req)
 {
+    // An edit link of the listing opens the form in move mode, for a
+    // static entry the listing vouched for.
+    if (*cgi_value(web_cgi, "Query.from", "") && session_is_normal(req.session_id) &&
+        !mac_move_form(req.session_id)) {
+        redirect_error(req.session_id, req.lang, INVALID_PARAMETER, "web_mac_static.cgi?%s", req.defquery);
+        return 0;
+    }
     // The browser holds a batch to the same limits before it is sent.
     char max[12], body_max[12];
     std::snprintf(max, sizeof max, "%d", MAC_BATCH_MAX);
@@ -60,6 +67,18 @@ int serve_post(const page_request &req)
     // A refresh of the form's data: answer with the form itself.
     if (strcasecmp(operate, "config") == 0)
         return serve_form(req);
+    if (strcasecmp(operate, "move") == 0) {
+        if (!page_body_acceptable())
+            return refuse(req, who, "invalid_parameter");
+        int moved = mac_move(req.session_id, who, err_text);
+        if (moved < 0)
+            redirect_error(req.session_id, req.lang, err_text, "web_mac_static.cgi?%s", req.defquery);
+        else if (moved > 0)
+            redirect_to("web_mac_static.cgi?%s", req.defquery);
+        else
+            return page_render(TEMPLATE_NAME);
+        return 0;
+    }
     bool batch = strcasecmp(operate, "add_many") == 0;
     // Only a batch may send more than a single add needs.
     if (!batch && !page_body_acceptable())
@@ -69,15 +88,7 @@ int serve_post(const page_request &req)
             redirect_error(req.session_id, req.lang, err_text, RETURN_PAGE);
             return 0;
         }
-        NEOERR *err = page_display(BATCH_TEMPLATE);
-        if (err == STATUS_OK || std::strcmp(cgi_value(web_cgi, "batch.state", ""), "ran") != 0)
-            return err == STATUS_OK ? 0 : page_fail(err);
-        // The entries went to the switch: a bare error page would read as
-        // if nothing had, so the operator is sent to look at the table.
-        nerr_log_error(err);
-        nerr_ignore(&err);
-        redirect_error(req.session_id, req.lang, "error_batch_unshown", RETURN_PAGE);
-        return 0;
+        return mac_batch_answer(req, RETURN_PAGE);
     }
     // The add button's field is not required: every other POST adds.
     if (mac_static_add_logged(err_text, who) == 0) {

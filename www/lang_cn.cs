@@ -60,7 +60,9 @@
 <?cs set:L.fault.too_long = "列表超过 64 KiB，请分批发送" ?>
 <?cs set:L.batch_title = "批量添加结果" ?>
 <?cs def:set_batch_title() ?><?cs
- if:batch.state == "ran" ?><?cs set:BatchTitle = "已添加 " + batch.added + " 个，被拒绝 " + batch.refused + " 个" ?><?cs
+ if:batch.state == "ran" && batch.action == "pin" ?><?cs set:BatchTitle = "已转为静态 " + batch.added + " 个，被拒绝 " + batch.refused + " 个" ?><?cs
+  if:batch.unknown > 0 ?><?cs set:BatchTitle = BatchTitle + "，结果未知 " + batch.unknown + " 个" ?><?cs /if ?><?cs
+ elif:batch.state == "ran" ?><?cs set:BatchTitle = "已添加 " + batch.added + " 个，被拒绝 " + batch.refused + " 个" ?><?cs
   if:batch.unknown > 0 ?><?cs set:BatchTitle = BatchTitle + "，结果未知 " + batch.unknown + " 个" ?><?cs /if ?><?cs
  elif:batch.state == "invalid" ?><?cs set:BatchTitle = "未添加：" + batch.invalid + " 行无效" ?><?cs
  elif:batch.state == "empty" ?><?cs set:BatchTitle = "未添加：列表中没有表项" ?><?cs
@@ -84,7 +86,7 @@
 <?cs set:L.batch_read_back = "交换机的应答无法确定结果：以下每项结果均已从交换机的地址表读回核对。" ?>
 <?cs set:L.not_applied = "交换机的地址表中没有该表项，交换机也未说明原因" ?>
 <?cs set:L.batch_again = "继续添加表项" ?>
-<?cs def:batch_summary(added, refused, unknown, invalid) ?>已添加 <?cs var:added ?> 个 · 被拒绝 <?cs var:refused ?> 个 · 结果未知 <?cs var:unknown ?> 个 · 无效 <?cs var:invalid ?> 个<?cs /def ?>
+<?cs def:batch_summary(added, refused, unknown, invalid) ?><?cs if:batch.action == "pin" ?>已转为静态<?cs else ?>已添加<?cs /if ?> <?cs var:added ?> 个 · 被拒绝 <?cs var:refused ?> 个 · 结果未知 <?cs var:unknown ?> 个 · 无效 <?cs var:invalid ?> 个<?cs /def ?>
 <?cs def:conflict_text(n) ?>与第 <?cs var:n ?> 行的MAC地址和VLAN相同，但接口不同<?cs /def ?>
 <?cs def:same_entry_text(n) ?>与第 <?cs var:n ?> 行是同一表项<?cs /def ?>
 <?cs set:L.export = "导出为 CSV" ?>
@@ -92,3 +94,30 @@
 <?cs set:L.added_here = "已添加 %s：第 %d 行，已在下方标出。" ?>
 <?cs set:L.added_elsewhere = "您的表项 %s 不在本页。" ?>
 <?cs set:L.added_show = "显示该表项" ?>
+<?cs set:L.list_title_dynamic = "学习到的MAC地址表" ?>
+<?cs set:L.list_title_all = "MAC地址表" ?>
+<?cs set:L.kind.static = "静态" ?>
+<?cs set:L.kind.dynamic = "学习" ?>
+<?cs set:L.kind.all = "全部" ?>
+<?cs set:L.no_entries_dynamic = "没有符合条件的学习表项。" ?>
+<?cs set:L.no_entries_all = "没有符合条件的表项。" ?>
+<?cs set:L.actions = "操作" ?>
+<?cs set:L.pin = "转为静态" ?>
+<?cs set:L.pin_confirm_one = "将 1 个学习表项转为静态表项（在学习到它的接口上）？" ?>
+<?cs set:L.pin_confirm_many = "将 %d 个学习表项转为静态表项（各在学习到它的接口上）？" ?>
+<?cs set:L.move = "移动" ?>
+<?cs set:L.move_title = "移动静态表项" ?>
+<?cs set:L.move_hint = "表项的MAC地址和VLAN不变；请选择要移到的接口。" ?>
+<?cs set:L.move_to = "移到" ?>
+<?cs set:L.move_again = "选择其他接口" ?>
+<?cs set:L.move_said = "交换机的回应：" ?>
+<?cs set:L.move_unknown_title = "无法确定表项是否已移动" ?>
+<?cs set:L.move_failed_title = "表项未移动" ?>
+<?cs set:L.moved_here = "已移动 %s：第 %d 行，已在下方标出。" ?>
+<?cs def:move_result_text(result, now) ?><?cs
+ if:result == "refused" ?>交换机拒绝了新接口：表项仍在原处，即 <?cs var:now ?>。<?cs
+ elif:result == "restored" ?>表项离开原接口后，交换机拒绝了新接口：表项已放回 <?cs var:now ?>。<?cs
+ elif:result == "lost" ?>表项离开原接口后，交换机拒绝了新接口，且无法放回：<?cs if:now ?>地址表现在将其记在 <?cs var:now ?> 上。<?cs else ?>地址表中现在没有该MAC地址在该VLAN中的表项。<?cs /if ?><?cs
+ elif:result == "elsewhere" ?>交换机的地址表现在将该表项记在 <?cs var:now ?> 上，既不是原接口也不是新接口。<?cs
+ else ?>交换机的回应和地址表都无法确定表项是否已移动，请查看地址表。<?cs /if ?><?cs /def ?>
+<?cs set:L.pinned = "已转为静态" ?>

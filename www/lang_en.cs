@@ -60,7 +60,9 @@
 <?cs set:L.fault.too_long = "the list is longer than 64 KiB; send it in parts" ?>
 <?cs set:L.batch_title = "Several entries added" ?>
 <?cs def:set_batch_title() ?><?cs
- if:batch.state == "ran" ?><?cs set:BatchTitle = batch.added + " added, " + batch.refused + " refused" ?><?cs
+ if:batch.state == "ran" && batch.action == "pin" ?><?cs set:BatchTitle = batch.added + " made static, " + batch.refused + " refused" ?><?cs
+  if:batch.unknown > 0 ?><?cs set:BatchTitle = BatchTitle + ", " + batch.unknown + " not known" ?><?cs /if ?><?cs
+ elif:batch.state == "ran" ?><?cs set:BatchTitle = batch.added + " added, " + batch.refused + " refused" ?><?cs
   if:batch.unknown > 0 ?><?cs set:BatchTitle = BatchTitle + ", " + batch.unknown + " not known" ?><?cs /if ?><?cs
  elif:batch.state == "invalid" ?><?cs set:BatchTitle = "Nothing added: " + batch.invalid + " lines not valid" ?><?cs
  elif:batch.state == "empty" ?><?cs set:BatchTitle = "Nothing added: no entries" ?><?cs
@@ -84,7 +86,7 @@
 <?cs set:L.batch_read_back = "The switch's answer left the outcomes in doubt: each one below was read back from the switch's table." ?>
 <?cs set:L.not_applied = "the switch's table does not hold it, and the switch said nothing of why" ?>
 <?cs set:L.batch_again = "Add more entries" ?>
-<?cs def:batch_summary(added, refused, unknown, invalid) ?>Added: <?cs var:added ?> · refused: <?cs var:refused ?> · not known: <?cs var:unknown ?> · not valid: <?cs var:invalid ?><?cs /def ?>
+<?cs def:batch_summary(added, refused, unknown, invalid) ?><?cs if:batch.action == "pin" ?>Made static<?cs else ?>Added<?cs /if ?>: <?cs var:added ?> · refused: <?cs var:refused ?> · not known: <?cs var:unknown ?> · not valid: <?cs var:invalid ?><?cs /def ?>
 <?cs def:conflict_text(n) ?>the same MAC address and VLAN as line <?cs var:n ?>, on another interface<?cs /def ?>
 <?cs def:same_entry_text(n) ?>the same entry as line <?cs var:n ?><?cs /def ?>
 <?cs set:L.export = "Export as CSV" ?>
@@ -92,3 +94,30 @@
 <?cs set:L.added_here = "Added %s: row %d, marked below." ?>
 <?cs set:L.added_elsewhere = "Your entry %s is not on this page." ?>
 <?cs set:L.added_show = "Show it" ?>
+<?cs set:L.list_title_dynamic = "Learned MAC address table" ?>
+<?cs set:L.list_title_all = "MAC address table" ?>
+<?cs set:L.kind.static = "static" ?>
+<?cs set:L.kind.dynamic = "learned" ?>
+<?cs set:L.kind.all = "all" ?>
+<?cs set:L.no_entries_dynamic = "No learned entries match." ?>
+<?cs set:L.no_entries_all = "No entries match." ?>
+<?cs set:L.actions = "Actions" ?>
+<?cs set:L.pin = "Make static" ?>
+<?cs set:L.pin_confirm_one = "Make 1 learned entry static, on the interface it was learned on?" ?>
+<?cs set:L.pin_confirm_many = "Make %d learned entries static, each on the interface it was learned on?" ?>
+<?cs set:L.move = "Move" ?>
+<?cs set:L.move_title = "Move a static entry" ?>
+<?cs set:L.move_hint = "The entry keeps its MAC address and VLAN; choose the interface it moves to." ?>
+<?cs set:L.move_to = "Move to" ?>
+<?cs set:L.move_again = "Try another interface" ?>
+<?cs set:L.move_said = "The switch said:" ?>
+<?cs set:L.move_unknown_title = "Not known whether the entry moved" ?>
+<?cs set:L.move_failed_title = "The entry was not moved" ?>
+<?cs set:L.moved_here = "Moved %s: row %d, marked below." ?>
+<?cs def:move_result_text(result, now) ?><?cs
+ if:result == "refused" ?>The switch refused the new interface: the entry is where it was, on <?cs var:now ?>.<?cs
+ elif:result == "restored" ?>The switch refused the new interface after the entry had left the old one: it was put back on <?cs var:now ?>.<?cs
+ elif:result == "lost" ?>The switch refused the new interface after the entry had left the old one, and it could not be put back: <?cs if:now ?>the table now holds it on <?cs var:now ?>.<?cs else ?>the table now holds no entry for this MAC address in this VLAN.<?cs /if ?><?cs
+ elif:result == "elsewhere" ?>The switch's table now holds the entry on <?cs var:now ?>, neither where it was nor where it was to go.<?cs
+ else ?>The switch's answer, and its table, left it open whether the entry moved: check the table.<?cs /if ?><?cs /def ?>
+<?cs set:L.pinned = "made static" ?>

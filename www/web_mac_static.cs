@@ -1,4 +1,7 @@
-<?cs include:"lang_" + lang + ".cs" ?><?cs include:"page_layout.cs" ?><?cs call:page_top(L.list_title, ?filter_invalid || (?ports_listed && (?entries_listed || ?rows_over))) ?><?cs
+<?cs include:"lang_" + lang + ".cs" ?><?cs include:"page_layout.cs" ?><?cs
+if:list_type == "dynamic" ?><?cs set:ListTitle = L.list_title_dynamic ?><?cs
+elif:list_type == "all" ?><?cs set:ListTitle = L.list_title_all ?><?cs
+else ?><?cs set:ListTitle = L.list_title ?><?cs /if ?><?cs call:page_top(ListTitle, ?filter_invalid || (?ports_listed && (?entries_listed || ?rows_over))) ?><?cs
 # The view's parts every form carries, beside its own: sort, order, page size. ?><?cs
 def:view_fields(with_per_page) ?><?cs if:view.sort ?>
  <input type="hidden" name="sort" value="<?cs var:view.sort ?>"><?cs /if ?><?cs if:view.order ?>
@@ -7,7 +10,8 @@ def:view_fields(with_per_page) ?><?cs if:view.sort ?>
 def:filter_fields() ?><?cs each:f = FilterNames ?><?cs if:?Query[f] ?>
   <input type="hidden" name="<?cs var:f ?>" value="<?cs var:Query[f] ?>"><?cs /if ?><?cs /each ?><?cs /def ?><?cs
 set:FilterNames.0 = "addr0" ?><?cs set:FilterNames.1 = "addr1" ?><?cs set:FilterNames.2 = "addr2" ?><?cs
-set:FilterNames.3 = "intf_name" ?><?cs set:FilterNames.4 = "vlan" ?><?cs
+set:FilterNames.3 = "intf_name" ?><?cs set:FilterNames.4 = "vlan" ?><?cs set:FilterNames.5 = "type" ?><?cs
+set:Kinds.0 = "static" ?><?cs set:Kinds.1 = "dynamic" ?><?cs set:Kinds.2 = "all" ?><?cs
 set:MacGroups.0 = "addr0" ?><?cs set:MacGroups.1 = "addr1" ?><?cs set:MacGroups.2 = "addr2" ?><?cs
 # A filter field the page refused: marked, and tied to the note that says why. ?><?cs
 def:marked(f) ?><?cs if:?filter_invalid[f] ?> aria-invalid="true" aria-describedby="filter_invalid"<?cs /if ?><?cs /def ?><?cs
@@ -33,6 +37,11 @@ def:pager(suffix, label) ?>
    <option value="<?cs var:p.name ?>"<?cs if:Query.intf_name == p.name ?> selected<?cs /if ?>><?cs var:p.name ?></option><?cs /each ?>
   </select>
  </label>
+ <label><?cs var:L.type ?>
+  <select id="type" name="type"<?cs call:marked("type") ?>><?cs each:k = Kinds ?>
+   <option value="<?cs var:k ?>"<?cs if:Query.type == k ?> selected<?cs /if ?>><?cs var:L.kind[k] ?></option><?cs /each ?>
+  </select>
+ </label>
  <label><?cs var:L.vlan ?> <input id="vlan" name="vlan" size="5" maxlength="4" inputmode="numeric" pattern="<?cs var:Pattern.vlan ?>" data-invalid="<?cs var:L.vlan_invalid ?>" value="<?cs var:Query.vlan ?>"<?cs call:marked("vlan") ?>></label>
  <button type="submit" id="filter_bn"><?cs var:L.filter ?></button><?cs call:view_fields(1) ?>
 </form>
@@ -41,7 +50,7 @@ if:?entries_listed ?>
 <div class="view">
  <p id="count" class="count"><?cs call:count_text(view.first, view.last, view.count) ?></p>
  <?cs if:?removed ?><p id="removed_note" class="note" role="status"><?cs call:removed_text(removed) ?></p><?cs /if ?>
- <p id="added_note" class="note" aria-live="polite" hidden data-here="<?cs var:L.added_here ?>" data-elsewhere="<?cs var:L.added_elsewhere ?>" data-show="<?cs var:L.added_show ?>"></p>
+ <p id="added_note" class="note" aria-live="polite" hidden data-here="<?cs var:L.added_here ?>" data-moved="<?cs var:L.moved_here ?>" data-elsewhere="<?cs var:L.added_elsewhere ?>" data-show="<?cs var:L.added_show ?>"></p>
  <a id="export_link" href="web_mac_static.cgi?<?cs var:listquery ?>&amp;format=csv" download><?cs var:L.export ?></a>
  <form id="per_page_form" method="get" action="web_mac_static.cgi">
   <input type="hidden" name="sessionId" value="<?cs var:sessionId ?>">
@@ -52,51 +61,60 @@ if:?entries_listed ?>
   <button type="submit" id="per_page_bn"><?cs var:L.show ?></button>
  </form>
 </div><?cs /if ?>
-<?cs if:privilege == "normal" ?><form id="delete_form" method="post" action="web_mac_static.cgi?<?cs var:listquery ?>" data-confirm-one="<?cs var:L.delete_confirm_one ?>" data-confirm-many="<?cs var:L.delete_confirm_many ?>" data-max="<?cs var:delete_max ?>" data-too-many="<?cs var:L.delete_too_many ?>">
-<input type="hidden" name="operate" value="delete"><?cs /if ?>
+<?cs # A row's actions, and the buttons that act on the rows selected: Delete
+for static entries, Make static for learned ones. ?><?cs
+def:row_buttons(suffix) ?><?cs if:list_type != "dynamic" ?><button type="submit" id="delete<?cs var:suffix ?>_bn" name="operate" value="delete" disabled><?cs var:L.delete_selected ?></button><?cs /if ?><?cs
+ if:list_type == "dynamic" || list_type == "all" ?> <button type="submit" id="pin<?cs var:suffix ?>_bn" name="operate" value="pin" disabled><?cs var:L.pin ?></button><?cs /if ?><?cs /def ?><?cs
+if:privilege == "normal" ?><form id="delete_form" method="post" action="web_mac_static.cgi?<?cs var:listquery ?>" data-confirm-one="<?cs var:L.delete_confirm_one ?>" data-confirm-many="<?cs var:L.delete_confirm_many ?>" data-pin-one="<?cs var:L.pin_confirm_one ?>" data-pin-many="<?cs var:L.pin_confirm_many ?>" data-max="<?cs var:delete_max ?>" data-too-many="<?cs var:L.delete_too_many ?>"><?cs /if ?>
 <?cs if:?entries_listed && view.count > 0 ?><div class="top_controls"><?cs
- if:privilege == "normal" ?><button type="submit" id="delete_top_bn" disabled><?cs var:L.delete_selected ?></button><?cs /if ?><?cs
+ if:privilege == "normal" ?><?cs call:row_buttons("_top") ?><?cs /if ?><?cs
  if:view.pages > 1 ?><?cs call:pager("_top", L.pager_top) ?><?cs /if ?></div><?cs /if ?>
 <div class="table_box">
 <table id="entries">
-<thead><tr><?cs if:privilege == "normal" ?><th><input type="checkbox" id="select_all" title="<?cs var:L.select_all ?>" aria-label="<?cs var:L.select_all ?>"></th><?cs /if ?><th class="num">#</th><?cs call:sort_head("mac", L.mac) ?><?cs call:sort_head("vlan", L.vlan) ?><th class="type"><?cs var:L.type ?></th><?cs call:sort_head("intf", L.intf) ?></tr></thead>
+<thead><tr><?cs if:privilege == "normal" ?><th><input type="checkbox" id="select_all" title="<?cs var:L.select_all ?>" aria-label="<?cs var:L.select_all ?>"></th><?cs /if ?><th class="num">#</th><?cs call:sort_head("mac", L.mac) ?><?cs call:sort_head("vlan", L.vlan) ?><th class="type"><?cs var:L.type ?></th><?cs call:sort_head("intf", L.intf) ?><?cs if:privilege == "normal" && list_type != "dynamic" ?><th class="act"><?cs var:L.actions ?></th><?cs /if ?></tr></thead>
 <tbody><?cs each:e = entry ?>
-<tr><?cs if:privilege == "normal" ?><td><input type="checkbox" name="sel" value="<?cs var:e.mac ?> <?cs var:e.intf ?> <?cs var:e.vlan ?>" title="<?cs var:L.select ?>" aria-label="<?cs var:L.select_entry ?> <?cs var:e.mac ?>, VLAN <?cs var:e.vlan ?>"></td><?cs /if ?><td class="num"><?cs name:e ?></td><td class="mac"><?cs var:e.mac ?></td><td class="vlan"><?cs var:e.vlan ?></td><td class="type"><?cs var:e.type ?></td><td class="intf"><?cs var:e.intf ?></td></tr><?cs /each ?>
+<tr class="<?cs var:e.type ?>"><?cs if:privilege == "normal" ?><td><?cs
+ if:e.type == "static" || (e.type == "dynamic" && ?e.vouch) ?><input type="checkbox" name="sel" value="<?cs var:e.mac ?> <?cs var:e.intf ?> <?cs var:e.vlan ?><?cs if:e.type == "dynamic" ?> <?cs var:e.vouch ?><?cs /if ?>" title="<?cs var:L.select ?>" aria-label="<?cs var:L.select_entry ?> <?cs var:e.mac ?>, VLAN <?cs var:e.vlan ?>"><?cs /if ?></td><?cs /if ?><td class="num"><?cs name:e ?></td><td class="mac"><?cs var:e.mac ?></td><td class="vlan"><?cs var:e.vlan ?></td><td class="type"><?cs alt:L.kind[e.type] ?><?cs var:e.type ?><?cs /alt ?></td><td class="intf"><?cs var:e.intf ?></td><?cs
+ if:privilege == "normal" && list_type != "dynamic" ?><td class="act"><?cs if:e.type == "static" && ?e.vouch ?><a class="edit" href="web_mac_static_add.cgi?<?cs var:defquerystr ?>&amp;mac=<?cs var:e.mac ?>&amp;vlan=<?cs var:e.vlan ?>&amp;from=<?cs var:e.intf ?>&amp;vouch=<?cs var:e.vouch ?>" aria-label="<?cs var:L.move ?> <?cs var:e.mac ?>, VLAN <?cs var:e.vlan ?>"><?cs var:L.move ?></a><?cs /if ?></td><?cs /if ?></tr><?cs /each ?>
 </tbody>
 </table>
 </div>
-<?cs if:privilege == "normal" ?><?cs if:view.count > 0 ?><div class="actions"><button type="submit" id="delete_bn" disabled><?cs var:L.delete_selected ?></button></div><?cs /if ?>
+<?cs if:privilege == "normal" ?><?cs if:view.count > 0 ?><div class="actions"><?cs call:row_buttons("") ?></div><?cs /if ?>
 </form>
 <script>
+// Delete acts on static entries, Make static on learned ones: each button
+// is on while the rows selected are all of its kind.
 (function () {
   var form = document.getElementById('delete_form');
   var boxes = form.querySelectorAll('input[name=sel]');
   var all = document.getElementById('select_all');
-  var buttons = form.querySelectorAll('#delete_bn, #delete_top_bn');
-  function chosen() {
-    var n = form.querySelectorAll('input[name=sel]:checked').length;
-    buttons.forEach(function (b) { b.disabled = n === 0; });
-    return n;
+  function chosen(kind) { return form.querySelectorAll('tr.' + kind + ' input[name=sel]:checked').length; }
+  function update() {
+    var s = chosen('static'), d = chosen('dynamic');
+    form.querySelectorAll('button[value=delete]').forEach(function (b) { b.disabled = s === 0 || d > 0; });
+    form.querySelectorAll('button[value=pin]').forEach(function (b) { b.disabled = d === 0 || s > 0; });
   }
   all.addEventListener('change', function () {
     boxes.forEach(function (b) { b.checked = all.checked; });
-    chosen();
+    update();
   });
-  form.addEventListener('change', chosen);
+  form.addEventListener('change', update);
   form.addEventListener('submit', function (ev) {
-    var n = chosen();
+    var pin = ev.submitter && ev.submitter.value === 'pin';
+    var n = chosen(pin ? 'dynamic' : 'static');
     var max = Number(form.dataset.max);
     if (n > max) {
       window.alert(form.dataset.tooMany.replace('%d', max));
       ev.preventDefault();
       return;
     }
-    var ask = (n === 1 ? form.dataset.confirmOne : form.dataset.confirmMany).replace('%d', n);
+    var d = form.dataset;
+    var ask = (pin ? (n === 1 ? d.pinOne : d.pinMany) : (n === 1 ? d.confirmOne : d.confirmMany)).replace('%d', n);
     if (n === 0 || !window.confirm(ask)) ev.preventDefault();
   });
 })();
 </script><?cs /if ?>
-<?cs if:?entries_listed && view.count == 0 ?><p id="no_entries"><?cs var:L.no_entries ?></p><?cs /if ?><?cs
+<?cs if:?entries_listed && view.count == 0 ?><p id="no_entries"><?cs if:list_type == "dynamic" ?><?cs var:L.no_entries_dynamic ?><?cs elif:list_type == "all" ?><?cs var:L.no_entries_all ?><?cs else ?><?cs var:L.no_entries ?><?cs /if ?></p><?cs /if ?><?cs
 if:?entries_listed && view.pages > 1 ?><?cs call:pager("", L.pager) ?><?cs /if ?>
 <p class="links">
  <?cs if:privilege == "normal" ?><a id="add_link" href="web_mac_static_add.cgi?<?cs var:defquerystr ?>"><?cs var:L.add_link ?></a><?cs /if ?>
@@ -119,7 +137,7 @@ if:?entries_listed && view.pages > 1 ?><?cs call:pager("", L.pager) ?><?cs /if ?
   note.hidden = false;
   if (found) {
     found.classList.add('just_added');
-    note.textContent = note.dataset.here.replace('%s', what).replace('%d', found.querySelector('.num').textContent.trim());
+    note.textContent = (e.moved ? note.dataset.moved : note.dataset.here).replace('%s', what).replace('%d', found.querySelector('.num').textContent.trim());
     found.scrollIntoView({block: 'center'});
     return;
   }

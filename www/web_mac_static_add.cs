@@ -1,5 +1,54 @@
-<?cs include:"lang_" + lang + ".cs" ?><?cs include:"page_layout.cs" ?><?cs call:page_top(L.add_title, ?ports_listed) ?>
-<?cs if:privilege == "normal" ?>
+<?cs include:"lang_" + lang + ".cs" ?><?cs include:"page_layout.cs" ?><?cs
+if:move.result == "unknown" ?><?cs set:AddTitle = L.move_unknown_title ?><?cs
+elif:?move.result ?><?cs set:AddTitle = L.move_failed_title ?><?cs
+elif:?move.mac ?><?cs set:AddTitle = L.move_title ?><?cs
+else ?><?cs set:AddTitle = L.add_title ?><?cs /if ?><?cs call:page_top(AddTitle, ?ports_listed || ?move.result) ?>
+<?cs if:privilege == "normal" && ?move.result ?>
+<p id="move_result" class="warn <?cs var:move.result ?>" role="status"><?cs call:move_result_text(move.result, move.now) ?></p><?cs
+ if:?move.reason ?>
+<p id="move_reason"><?cs var:L.move_said ?> <q class="text"><?cs var:move.reason ?></q></p><?cs /if ?>
+<p class="links"><a id="move_again" href="web_mac_static_add.cgi?<?cs var:defquerystr ?>&amp;mac=<?cs var:move.mac ?>&amp;vlan=<?cs var:move.vlan ?>&amp;from=<?cs var:move.from ?>&amp;vouch=<?cs var:move.vouch ?>"><?cs var:L.move_again ?></a></p><?cs
+elif:privilege == "normal" && ?move.mac ?>
+<form id="move_form" method="post" action="web_mac_static_add.cgi?sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:lang ?>">
+<input type="hidden" name="operate" value="move">
+<input type="hidden" name="from" value="<?cs var:move.from ?>">
+<input type="hidden" name="vouch" value="<?cs var:move.vouch ?>">
+<p><small><?cs var:L.move_hint ?></small></p>
+<div class="row">
+ <label for="move_mac"><?cs var:L.mac ?></label>
+ <input id="move_mac" name="mac" value="<?cs var:move.mac ?>" readonly size="15">
+</div>
+<div class="row">
+ <label for="move_vlan"><?cs var:L.vlan ?></label>
+ <input id="move_vlan" name="vlan" value="<?cs var:move.vlan ?>" readonly size="6">
+</div>
+<div class="row">
+ <label for="intf_name"><?cs var:L.move_to ?></label>
+ <select id="intf_name" name="intf_name">
+  <optgroup label="<?cs var:L.ethernet ?>"><?cs each:p = eth ?>
+   <option value="<?cs var:p.name ?>"<?cs if:p.name == move.from ?> selected<?cs /if ?>><?cs var:p.name ?></option><?cs /each ?>
+  </optgroup>
+  <optgroup label="<?cs var:L.aggregation ?>"><?cs each:p = agg ?>
+   <option value="<?cs var:p.name ?>"<?cs if:p.name == move.from ?> selected<?cs /if ?>><?cs var:p.name ?></option><?cs /each ?>
+  </optgroup>
+ </select>
+</div>
+<div class="actions">
+ <button type="submit" id="move_bn"><?cs var:L.move ?></button>
+</div>
+</form>
+<script>
+// The entry as it will stand once moved, for the listing to point it out.
+document.getElementById('move_form').addEventListener('submit', function (ev) {
+  if (ev.defaultPrevented) return;
+  var v = function (id) { return document.getElementById(id).value; };
+  try {
+    sessionStorage.setItem('just_added', JSON.stringify({mac: v('move_mac'), vlan: v('move_vlan'),
+      intf: v('intf_name'), moved: true, at: Date.now()}));
+  } catch (e) {}
+});
+</script><?cs
+elif:privilege == "normal" ?>
 <form id="add_form" method="post" action="web_mac_static_add.cgi?sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:lang ?>">
 <div class="row">
  <label for="addr0"><?cs var:L.mac ?></label>
@@ -174,6 +223,6 @@
 <?cs /if ?>
 <p class="links">
  <a href="web_mac_static.cgi?<?cs var:defquerystr ?>"><?cs var:L.back ?></a>
- <a href="web_mac_static_add.cgi?sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:L.other_lang_code ?>"><?cs var:L.other_lang ?></a>
+ <a href="web_mac_static_add.cgi?sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:L.other_lang_code ?><?cs if:?move.mac && !?move.result ?>&amp;mac=<?cs var:move.mac ?>&amp;vlan=<?cs var:move.vlan ?>&amp;from=<?cs var:move.from ?>&amp;vouch=<?cs var:move.vouch ?><?cs /if ?>"><?cs var:L.other_lang ?></a>
 </p>
 <?cs call:page_bottom() ?>

@@ -17,13 +17,13 @@ if:?batch.state ?>
  if:r.class == "invalid" ?><td class="text" colspan="3"><?cs var:r.text ?></td><td class="why"><?cs
   if:r.fault == "conflict" ?><?cs call:conflict_text(r.other) ?><?cs else ?><?cs var:L.fault[r.fault] ?><?cs /if ?></td><?cs
  else ?><td class="mac"><?cs var:r.mac ?></td><td class="vlan"><?cs var:r.vlan ?></td><td class="intf"><?cs var:r.intf ?></td><td class="outcome"><?cs
-  var:L.outcome[r.class] ?><?cs if:?r.other ?> (<?cs call:same_entry_text(r.other) ?>)<?cs /if ?><?cs
+  if:batch.action == "pin" && r.class == "added" ?><?cs var:L.pinned ?><?cs else ?><?cs var:L.outcome[r.class] ?><?cs /if ?><?cs if:?r.other ?> (<?cs call:same_entry_text(r.other) ?>)<?cs /if ?><?cs
   if:r.reason == "cli_not_applied" ?>: <span class="reason"><?cs var:L.not_applied ?></span><?cs
   elif:?r.reason ?>: <span class="reason"><?cs var:r.reason ?></span><?cs /if ?></td><?cs /if ?></tr><?cs /each ?>
 </tbody>
 </table><?cs /if ?><?cs
 /if ?>
-<?cs if:batch.state == "invalid" || batch.refused > 0 || batch.unknown > 0 ?>
+<?cs if:batch.action != "pin" && (batch.state == "invalid" || batch.refused > 0 || batch.unknown > 0) ?>
 <p class="mend">
  <?cs if:batch.state == "ran" ?><label><input type="checkbox" id="only_not_added"> <?cs var:L.only_not_added ?></label><?cs /if ?>
  <a id="mend_link" href="web_mac_static_add.cgi?<?cs var:defquerystr ?>"><?cs if:batch.state == "ran" ?><?cs var:L.mend ?><?cs else ?><?cs var:L.mend_all ?><?cs /if ?></a>
@@ -60,6 +60,7 @@ try { sessionStorage.removeItem('sent_entries'); } catch (e) {}
 </script>
 <p class="links">
  <a id="table_link" href="web_mac_static.cgi?<?cs var:defquerystr ?>"><?cs var:L.back ?></a>
- <a id="form_link" href="web_mac_static_add.cgi?<?cs var:defquerystr ?>"><?cs var:L.batch_again ?></a>
+<?cs if:batch.action != "pin" ?>
+ <a id="form_link" href="web_mac_static_add.cgi?<?cs var:defquerystr ?>"><?cs var:L.batch_again ?></a><?cs /if ?>
 </p>
 <?cs call:page_bottom() ?>

@@ -17,6 +17,7 @@ constexpr std::string_view KNOWN_IDS[] = {
     "invalid_parameter", "error_prog_busy", "error_no_privilege", "error_too_many_entries",
     "configure_mode_inuse", "cli_unavailable", "cli_timeout", "cli_no_answer",
     "cli_refused", "cli_not_applied", "error_batch_too_large", "error_batch_unshown", "error_export_incomplete", "error_rows_over",
+    "error_move_same_interface",
 };
 
 // Only a page of this interface: "name.cgi" and its query, no scheme, no

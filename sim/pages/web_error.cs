@@ -15,7 +15,8 @@
   if:errid == "invalid_parameter" ?>参数无效。<?cs
   elif:errid == "error_prog_busy" ?>该页面正在为本会话处理另一个请求，请稍后再试。<?cs
   elif:errid == "error_no_privilege" ?>您的账户没有执行此操作的权限。<?cs
-  elif:errid == "error_too_many_entries" ?>一次最多可删除 64 个表项，请分批选择。未删除任何表项。<?cs
+  elif:errid == "error_too_many_entries" ?>一次最多可选择 200 个表项，请分批选择。未更改任何表项。<?cs
+  elif:errid == "error_move_same_interface" ?>表项已在该接口上，没有移动。<?cs
   elif:errid == "configure_mode_inuse" ?>另一个用户正在使用配置模式，请稍后再试。<?cs
   elif:errid == "cli_unavailable" ?>交换机命令行暂时不可用，未执行任何更改。<?cs
   elif:errid == "cli_timeout" ?>交换机没有及时响应。更改可能已经生效，也可能没有，请查看地址表。<?cs
@@ -30,7 +31,8 @@
   if:errid == "invalid_parameter" ?>A value of the request is not valid.<?cs
   elif:errid == "error_prog_busy" ?>This page is busy with another request of your session; try again in a moment.<?cs
   elif:errid == "error_no_privilege" ?>Your account is not allowed to do this.<?cs
-  elif:errid == "error_too_many_entries" ?>At most 64 entries can be deleted at a time; select fewer. Nothing was deleted.<?cs
+  elif:errid == "error_too_many_entries" ?>At most 200 entries can be selected at a time; select fewer. Nothing was changed.<?cs
+  elif:errid == "error_move_same_interface" ?>The entry is already on that interface; nothing was moved.<?cs
   elif:errid == "configure_mode_inuse" ?>Another user holds configuration mode; try again later.<?cs
   elif:errid == "cli_unavailable" ?>The switch's command line is not available; nothing was changed.<?cs
   elif:errid == "cli_timeout" ?>The switch did not answer in time. The change may or may not have been made; check the table.<?cs

@@ -1,0 +1,82 @@
+// Learned entries made static, on the interface the operator saw each on.
+#include "mac_pin.h"
+
+#include "audit_log.h"
+#include "mac_batch.h"
+#include "mac_entry.h"
+#include "mac_remove.h"
+#include "mac_vouch.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+template <std::size_t N> void copy_word(char (&field)[N], std::string_view word, bool lower = false)
+{
+    std::size_t n = std::min(word.size(), N - 1);
+    for (std::size_t i = 0; i < n; ++i)
+        field[i] = lower && word[i] >= 'A' && word[i] <= 'Z' ? static_cast<char>(word[i] | 0x20) : word[i];
+    field[n] = '\0';
+}
+
+// A selection's entry, when its words are a learned row's as the listing
+// vouched for it to this session.
+bool pin_read(const vouch_key &key, const char *session, std::string_view sel, batch_line *l)
+{
+    std::string_view w[4];
+    if (words_split(sel, w, 4) != 4 || !mac_text_valid(w[0]) || !intf_name_valid(w[1]) || !vlan_text_valid(w[2]) ||
+        w[1].size() >= sizeof l->intf || !vouch_check(key, session, "dynamic", w[0], w[2], w[1], w[3]))
+        return false;
+    *l = batch_line{};
+    copy_word(l->mac, w[0], true);
+    copy_word(l->intf, w[1]);
+    copy_word(l->vlan, w[2]);
+    return true;
+}
+
+} // namespace
+
+int mac_pin(const char *session, const audit_who &who, char *err)
+{
+    heap_array<batch_line> lines = heap_alloc<batch_line>(MAC_DELETE_MAX);
+    vouch_key key;
+    vouch_key_load(key);
+    int count = 0;
+    const char *refusal = lines ? nullptr : INVALID_PARAMETER;
+    auto take = [&](const char *text) {
+        batch_line l;
+        if (!pin_read(key, session, text, &l))
+            refusal = INVALID_PARAMETER;
+        for (int i = 0; i < count && !refusal; ++i) {
+            const batch_line &o = lines[i];
+            if (std::strcmp(o.mac, l.mac) != 0 || std::strcmp(o.vlan, l.vlan) != 0)
+                continue;
+            // The same entry twice is pinned once; on two interfaces it
+            // cannot be what the table showed.
+            if (std::strcmp(o.intf, l.intf) != 0)
+                refusal = INVALID_PARAMETER;
+            return !refusal;
+        }
+        if (!refusal && count == MAC_DELETE_MAX)
+            refusal = "error_too_many_entries";
+        if (!refusal) {
+            l.number = count + 1;
+            lines[count++] = l;
+        }
+        return !refusal;
+    };
+    if (!refusal && !selections_each(take) && !refusal)
+        refusal = INVALID_PARAMETER;   // no selection at all
+    if (refusal) {
+        std::snprintf(err, CLI_ERROR_SIZE, "%s", refusal);
+        audit_log(who, "pin", nullptr, audit_result::refused, refusal);
+        return -1;
+    }
+    // A page that could not hold every row warns instead of showing fewer.
+    if (!mac_batch_run(who, "pin", lines.get(), count))
+        cli_failure_note(-1, {"result", "batch"});
+    return 0;
+}
