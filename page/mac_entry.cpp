@@ -405,6 +405,14 @@ bool change_run(change_kind kind, const entry_change *entries, int count, change
     return true;
 }
 
+bool table_where(const char *mac, const char *vlan, char (&intf)[INTF_TEXT_SIZE])
+{
+    const entry_change entry = {mac, "", vlan, nullptr};
+    int order;
+    bool held;
+    return read_back(&entry, 1, &order, &held, &intf);
+}
+
 const char *change_error(const change_result &r, int count)
 {
     if (r.failure[0] != '\0')

@@ -140,6 +140,11 @@ struct change_result {
 // could not be had.
 bool change_run(change_kind kind, const entry_change *entries, int count, change_result *r);
 
+// Asks the switch's table, within CHANGE_READ_BACK_MS, where it holds the
+// MAC (lower case) and VLAN: that interface into intf, empty when nowhere.
+// false when the table could not be read whole.
+bool table_where(const char *mac, const char *vlan, char (&intf)[INTF_TEXT_SIZE]);
+
 // The error id or line an error page gives for a change of count entries
 // whose outcomes are in r: what is said of the run as a whole (an outcome
 // unknown: the change may have been made), else the first entry's refusal

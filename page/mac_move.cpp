@@ -84,21 +84,39 @@ int mac_move(const char *session, const audit_who &who, char *err)
     change_outcome o = add_on(m, to, reason);
     const char *result = nullptr;   // moved
     const char *now = "";
-    if (o.result == audit_result::unknown) {
+    // Not moved by the switch's word: where the entry stands is the table's
+    // to say (read back already when the answer was in doubt), for a switch
+    // may take the old entry out before it refuses the new one. Only a run
+    // that never started, or that another user's configuration mode
+    // stopped, leaves it surely where it was.
+    char where[INTF_TEXT_SIZE] = "";
+    const bool nothing_ran = o.result == audit_result::failed ||
+                             (o.reason && std::strcmp(o.reason, "%configure_mode_inuse") == 0);
+    bool known = true;
+    if (o.known == audit_known::table)
+        std::memcpy(where, o.held_on, sizeof where);
+    else if (o.result == audit_result::refused && !nothing_ran)
+        known = table_where(m.mac, m.vlan, where);
+    if (o.result == audit_result::ok) {
+    } else if (nothing_ran) {
+        result = "refused";
+        now = m.from;
+    } else if (!known || o.result == audit_result::unknown) {
         result = "unknown";
-    } else if (o.result != audit_result::ok && o.known == audit_known::table && o.held_on[0] == '\0') {
+    } else if (std::strcmp(where, to) == 0) {
+        o = {audit_result::ok, nullptr, audit_known::table, ""};   // made, whatever was said
+    } else if (where[0] == '\0') {
         // The table no longer holds the entry: it is put back where it was.
         change_outcome back = add_on(m, m.from, restore_reason);
         result = back.result == audit_result::ok ? "restored" : "lost";
-        now = back.result == audit_result::ok ? m.from : back.held_on;
-    } else if (o.result != audit_result::ok && o.known == audit_known::table && std::strcmp(o.held_on, m.from) != 0) {
-        result = "elsewhere";
-        now = o.held_on;
-    } else if (o.result != audit_result::ok) {
-        // Refused by the switch, the entry stays where it was.
-        result = "refused";
-        now = m.from;
+        std::snprintf(where, sizeof where, "%s", back.result == audit_result::ok ? m.from : back.held_on);
+        now = where;
+    } else {
+        result = std::strcmp(where, m.from) == 0 ? "refused" : "elsewhere";
+        now = where;
     }
+    if (result && !nothing_ran && known)
+        o.known = audit_known::table;
     // One record of the move, whatever it took: a lost entry says so.
     const bool lost = result && std::strcmp(result, "lost") == 0;
     audit_entry entry = {m.mac, to, m.vlan, o.known, m.from};
