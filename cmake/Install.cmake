@@ -19,7 +19,8 @@ option(WEBCGI_INSTALL_STAND_INS "Install the stand-ins for the switch's own prog
 
 install(TARGETS web_mac_static_add web_mac_static RUNTIME DESTINATION ${WEBCGI_WEB_ROOT}
   COMPONENT pages)
-file(GLOB page_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/www/*.cs ${PROJECT_SOURCE_DIR}/www/*.css)
+file(GLOB page_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/www/*.cs ${PROJECT_SOURCE_DIR}/www/*.css
+  ${PROJECT_SOURCE_DIR}/www/*.js)
 install(FILES ${page_files} DESTINATION ${WEBCGI_WEB_ROOT} COMPONENT pages)
 
 if(WEBCGI_INSTALL_STAND_INS)

@@ -33,15 +33,23 @@ constexpr std::size_t LINK_SIZE = 1024 + LIST_VIEW_QUERY_SIZE;
 struct list_row {
     char mac[MAC_TEXT_SIZE];
     char vlan[VLAN_TEXT_SIZE];
-    char type[16];
     char intf[INTF_TEXT_SIZE];
     std::uint64_t mac_key;   // the 48-bit value
-    std::uint32_t vlan_key;  // the number
-    std::uint32_t intf_a, intf_b;
+    // Numbers of at most four digits (the grammar's), and the type word by
+    // its place among the answer's: a learned table of LIST_ROWS_MAX rows
+    // is held in 48 bytes a row.
+    std::uint16_t vlan_key;
+    std::uint16_t intf_a, intf_b;
     std::uint8_t intf_class; // eth-S-P, aggN, anything else
+    std::uint8_t type;       // index into row_table::types
 };
+static_assert(sizeof(list_row) <= 48);
 
-constexpr std::uint64_t NOT_A_MAC = std::uint64_t{1} << 48;
+// The most type words one answer may use ("static", "dynamic" and a few
+// more a switch may have); an answer with more is not a table of this kind.
+constexpr int TYPE_WORDS_MAX = 8;
+constexpr std::size_t TYPE_WORD_SIZE = 16;
+
 constexpr std::uint32_t NOT_A_NUMBER = 0xffffffffu;
 // The most interfaces the filter offers; a switch of this class has far fewer.
 constexpr int VIEW_PORTS_MAX = 512;
@@ -52,6 +60,20 @@ struct row_table {
     heap_array<list_row> rows = heap_alloc<list_row>(LIST_ROWS_MAX);
     int count = 0;
     bool over = false;   // more rows passed the filters than it holds
+    char types[TYPE_WORDS_MAX][TYPE_WORD_SIZE] = {};
+    int type_count = 0;
+
+    // The index of a type word, added when new; -1 when there is no room.
+    int type_index(std::string_view word)
+    {
+        for (int i = 0; i < type_count; ++i)
+            if (word == types[i])
+                return i;
+        if (type_count == TYPE_WORDS_MAX || word.size() >= TYPE_WORD_SIZE)
+            return -1;
+        std::memcpy(types[type_count], word.data(), word.size());
+        return type_count++;
+    }
 };
 
 // The interfaces the table's rows name, in port order, for the filter's
@@ -80,10 +102,9 @@ std::uint32_t number_key(std::string_view text)
     return len == text.size() ? v : NOT_A_NUMBER;
 }
 
+// The value of a MAC the table's reader has checked.
 std::uint64_t mac_key(std::string_view mac)
 {
-    if (!mac_text_valid(mac))
-        return NOT_A_MAC;
     std::uint64_t v = 0;
     for (char c : mac)
         if (c != '.')
@@ -106,14 +127,14 @@ void intf_key(std::string_view name, list_row *r)
         std::uint32_t port = number_key(name);
         if (port == NOT_A_NUMBER)
             return;
-        r->intf_a = slot;
-        r->intf_b = port;
+        r->intf_a = static_cast<std::uint16_t>(slot);
+        r->intf_b = static_cast<std::uint16_t>(port);
         r->intf_class = 0;
     } else if (name.starts_with("agg")) {
         name.remove_prefix(3);
         std::uint32_t n = number_key(name);
         if (n != NOT_A_NUMBER) {
-            r->intf_a = n;
+            r->intf_a = static_cast<std::uint16_t>(n);
             r->intf_class = 1;
         }
     }
@@ -241,10 +262,13 @@ struct table_taker {
         list_row r;
         copy_word(r.vlan, w.vlan);
         copy_word(r.mac, w.mac);
-        copy_word(r.type, w.type);
+        int type = t.type_index(w.type);
+        if (type < 0)
+            return false;
+        r.type = static_cast<std::uint8_t>(type);
         copy_word(r.intf, w.intf);
         r.mac_key = mac_key(w.mac);
-        r.vlan_key = number_key(w.vlan);
+        r.vlan_key = static_cast<std::uint16_t>(number_key(w.vlan));
         intf_key(w.intf, &r);
         if (ports)
             port_note(ports, r);
@@ -284,12 +308,12 @@ int compare_text_keyed(std::uint64_t ka, std::uint64_t kb, const char *a, const 
 
 int compare_mac(const list_row &a, const list_row &b)
 {
-    return compare_text_keyed(a.mac_key, b.mac_key, a.mac, b.mac, a.mac_key != NOT_A_MAC);
+    return compare_text_keyed(a.mac_key, b.mac_key, a.mac, b.mac, true);
 }
 
 int compare_vlan(const list_row &a, const list_row &b)
 {
-    return compare_text_keyed(a.vlan_key, b.vlan_key, a.vlan, b.vlan, a.vlan_key != NOT_A_NUMBER);
+    return compare_text_keyed(a.vlan_key, b.vlan_key, a.vlan, b.vlan, true);
 }
 
 int compare_intf(const list_row &a, const list_row &b)
@@ -415,10 +439,11 @@ bool store_page(const list_view &v, const row_table &t, const page_span &s, cons
         vouch_key_load(key);
     for (int n = s.first; n >= 1 && n <= s.last; ++n) {
         const list_row &r = t.rows[order[n - 1]];
-        if (mac_entry_store(n, r.mac, r.vlan, r.type, r.intf) != 0)
+        const char *type = t.types[r.type];
+        if (mac_entry_store(n, r.mac, r.vlan, type, r.intf) != 0)
             return false;
         char voucher[VOUCH_TEXT_SIZE], field[KEY_BUF_SIZE];
-        if (!vouch_make(key, session ? session : "", r.type, r.mac, r.vlan, r.intf, voucher))
+        if (!vouch_make(key, session ? session : "", type, r.mac, r.vlan, r.intf, voucher))
             continue;
         row_key(field, "entry", n, "vouch");
         if (!cgi_set(web_cgi, field, voucher))

@@ -7,39 +7,49 @@
 #include "mac_vouch.h"
 #include "web_state.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
 
 namespace {
 
-// The entry a move names, as the request gives it.
+// The entry a move names, as the listing's edit link gives it and the
+// move form sends it back: "move", "<MAC> <interface> <VLAN> <voucher>".
 struct move_request {
     char mac[MAC_TEXT_SIZE];   // lower case
-    const char *vlan = cgi_value(web_cgi, "Query.vlan", "");
-    const char *from = cgi_value(web_cgi, "Query.from", "");
-    const char *vouch = cgi_value(web_cgi, "Query.vouch", "");
+    char from[INTF_TEXT_SIZE];
+    char vlan[VLAN_TEXT_SIZE];
+    const char *value = cgi_value(web_cgi, "Query.move", "");
 };
+
+template <std::size_t N> void copy_word(char (&field)[N], std::string_view word)
+{
+    std::size_t n = std::min(word.size(), N - 1);
+    for (std::size_t i = 0; i < n; ++i)
+        field[i] = word[i] >= 'A' && word[i] <= 'Z' ? static_cast<char>(word[i] | 0x20) : word[i];
+    field[n] = '\0';
+}
 
 // The query's entry, when it is a static one the listing vouched for.
 bool move_read(const char *session, move_request *m)
 {
-    std::string_view mac = cgi_value(web_cgi, "Query.mac", "");
-    if (!mac_text_valid(mac) || !vlan_text_valid(m->vlan) || !intf_name_valid(m->from) ||
-        std::strlen(m->from) >= INTF_TEXT_SIZE)
+    std::string_view w[4];
+    if (words_split(m->value, w, 4) != 4 || !mac_text_valid(w[0]) || !intf_name_valid(w[1]) ||
+        !vlan_text_valid(w[2]) || w[1].size() >= sizeof m->from)
         return false;
-    for (std::size_t i = 0; i < mac.size(); ++i)
-        m->mac[i] = mac[i] >= 'A' && mac[i] <= 'Z' ? static_cast<char>(mac[i] | 0x20) : mac[i];
-    m->mac[mac.size()] = '\0';
+    copy_word(m->mac, w[0]);
+    copy_word(m->from, w[1]);
+    copy_word(m->vlan, w[2]);
     vouch_key key;
     vouch_key_load(key);
-    return vouch_check(key, session, "static", m->mac, m->vlan, m->from, m->vouch);
+    return vouch_check(key, session, "static", m->mac, m->vlan, m->from, w[3]);
 }
 
 bool store_entry(const move_request &m)
 {
     return cgi_set(web_cgi, "move.mac", m.mac) && cgi_set(web_cgi, "move.vlan", m.vlan) &&
-           cgi_set(web_cgi, "move.from", m.from) && cgi_set(web_cgi, "move.vouch", m.vouch);
+           cgi_set(web_cgi, "move.from", m.from) && cgi_set(web_cgi, "move.value", m.value);
 }
 
 // The one add that puts the entry on intf, and what became of it.

@@ -26,7 +26,7 @@ int serve_form(const page_request &req)
 {
     // An edit link of the listing opens the form in move mode, for a
     // static entry the listing vouched for.
-    if (*cgi_value(web_cgi, "Query.from", "") && session_is_normal(req.session_id) &&
+    if (*cgi_value(web_cgi, "Query.move", "") && session_is_normal(req.session_id) &&
         !mac_move_form(req.session_id)) {
         redirect_error(req.session_id, req.lang, INVALID_PARAMETER, "web_mac_static.cgi?%s", req.defquery);
         return 0;

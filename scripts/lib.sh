@@ -43,7 +43,7 @@ server.port = $1
 server.modules = ("mod_setenv", "mod_cgi")
 server.errorlog = "$2"
 index-file.names = ("index.html")
-mimetype.assign = (".html" => "text/html; charset=utf-8", ".css" => "text/css", ".png" => "image/png")
+mimetype.assign = (".html" => "text/html; charset=utf-8", ".css" => "text/css", ".js" => "text/javascript", ".png" => "image/png")
 cgi.assign = (".cgi" => "")
 # The CLI's error text reaches the error page with its line end, escaped.
 server.http-parseopts = ("url-ctrls-reject" => "disable")

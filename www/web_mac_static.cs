@@ -74,46 +74,14 @@ if:privilege == "normal" ?><form id="delete_form" method="post" action="web_mac_
 <thead><tr><?cs if:privilege == "normal" ?><th><input type="checkbox" id="select_all" title="<?cs var:L.select_all ?>" aria-label="<?cs var:L.select_all ?>"></th><?cs /if ?><th class="num">#</th><?cs call:sort_head("mac", L.mac) ?><?cs call:sort_head("vlan", L.vlan) ?><th class="type"><?cs var:L.type ?></th><?cs call:sort_head("intf", L.intf) ?><?cs if:privilege == "normal" && list_type != "dynamic" ?><th class="act"><?cs var:L.actions ?></th><?cs /if ?></tr></thead>
 <tbody><?cs each:e = entry ?>
 <tr class="<?cs var:e.type ?>"><?cs if:privilege == "normal" ?><td><?cs
- if:e.type == "static" || (e.type == "dynamic" && ?e.vouch) ?><input type="checkbox" name="sel" value="<?cs var:e.mac ?> <?cs var:e.intf ?> <?cs var:e.vlan ?><?cs if:e.type == "dynamic" ?> <?cs var:e.vouch ?><?cs /if ?>" title="<?cs var:L.select ?>" aria-label="<?cs var:L.select_entry ?> <?cs var:e.mac ?>, VLAN <?cs var:e.vlan ?>"><?cs /if ?></td><?cs /if ?><td class="num"><?cs name:e ?></td><td class="mac"><?cs var:e.mac ?></td><td class="vlan"><?cs var:e.vlan ?></td><td class="type"><?cs alt:L.kind[e.type] ?><?cs var:e.type ?><?cs /alt ?></td><td class="intf"><?cs var:e.intf ?></td><?cs
- if:privilege == "normal" && list_type != "dynamic" ?><td class="act"><?cs if:e.type == "static" && ?e.vouch ?><a class="edit" href="web_mac_static_add.cgi?<?cs var:defquerystr ?>&amp;mac=<?cs var:e.mac ?>&amp;vlan=<?cs var:e.vlan ?>&amp;from=<?cs var:e.intf ?>&amp;vouch=<?cs var:e.vouch ?>" aria-label="<?cs var:L.move ?> <?cs var:e.mac ?>, VLAN <?cs var:e.vlan ?>"><?cs var:L.move ?></a><?cs /if ?></td><?cs /if ?></tr><?cs /each ?>
+ if:e.type == "static" || (e.type == "dynamic" && ?e.vouch) ?><input type="checkbox" name="sel" value="<?cs var:e.mac ?> <?cs var:e.intf ?> <?cs var:e.vlan ?><?cs if:e.type == "dynamic" ?> <?cs var:e.vouch ?><?cs /if ?>" aria-label="<?cs var:L.select_entry ?> <?cs var:e.mac ?>, VLAN <?cs var:e.vlan ?>"><?cs /if ?></td><?cs /if ?><td class="num"><?cs name:e ?></td><td class="mac"><?cs var:e.mac ?></td><td class="vlan"><?cs var:e.vlan ?></td><td class="type"><?cs alt:L.kind[e.type] ?><?cs var:e.type ?><?cs /alt ?></td><td class="intf"><?cs var:e.intf ?></td><?cs
+ if:privilege == "normal" && list_type != "dynamic" ?><td class="act"><?cs if:e.type == "static" && ?e.vouch ?><a class="edit" href="web_mac_static_add.cgi?<?cs var:defquerystr ?>&amp;move=<?cs var:e.mac ?>+<?cs var:e.intf ?>+<?cs var:e.vlan ?>+<?cs var:e.vouch ?>" aria-label="<?cs var:L.move ?> <?cs var:e.mac ?>, VLAN <?cs var:e.vlan ?>"><?cs var:L.move ?></a><?cs /if ?></td><?cs /if ?></tr><?cs /each ?>
 </tbody>
 </table>
 </div>
 <?cs if:privilege == "normal" ?><?cs if:view.count > 0 ?><div class="actions"><?cs call:row_buttons("") ?></div><?cs /if ?>
 </form>
-<script>
-// Delete acts on static entries, Make static on learned ones: each button
-// is on while the rows selected are all of its kind.
-(function () {
-  var form = document.getElementById('delete_form');
-  var boxes = form.querySelectorAll('input[name=sel]');
-  var all = document.getElementById('select_all');
-  function chosen(kind) { return form.querySelectorAll('tr.' + kind + ' input[name=sel]:checked').length; }
-  function update() {
-    var s = chosen('static'), d = chosen('dynamic');
-    form.querySelectorAll('button[value=delete]').forEach(function (b) { b.disabled = s === 0 || d > 0; });
-    form.querySelectorAll('button[value=pin]').forEach(function (b) { b.disabled = d === 0 || s > 0; });
-  }
-  all.addEventListener('change', function () {
-    boxes.forEach(function (b) { b.checked = all.checked; });
-    update();
-  });
-  form.addEventListener('change', update);
-  form.addEventListener('submit', function (ev) {
-    var pin = ev.submitter && ev.submitter.value === 'pin';
-    var n = chosen(pin ? 'dynamic' : 'static');
-    var max = Number(form.dataset.max);
-    if (n > max) {
-      window.alert(form.dataset.tooMany.replace('%d', max));
-      ev.preventDefault();
-      return;
-    }
-    var d = form.dataset;
-    var ask = (pin ? (n === 1 ? d.pinOne : d.pinMany) : (n === 1 ? d.confirmOne : d.confirmMany)).replace('%d', n);
-    if (n === 0 || !window.confirm(ask)) ev.preventDefault();
-  });
-})();
-</script><?cs /if ?>
+<?cs /if ?>
 <?cs if:?entries_listed && view.count == 0 ?><p id="no_entries"><?cs if:list_type == "dynamic" ?><?cs var:L.no_entries_dynamic ?><?cs elif:list_type == "all" ?><?cs var:L.no_entries_all ?><?cs else ?><?cs var:L.no_entries ?><?cs /if ?></p><?cs /if ?><?cs
 if:?entries_listed && view.pages > 1 ?><?cs call:pager("", L.pager) ?><?cs /if ?>
 <p class="links">
@@ -121,36 +89,4 @@ if:?entries_listed && view.pages > 1 ?><?cs call:pager("", L.pager) ?><?cs /if ?
  <a id="lang_link" href="web_mac_static.cgi?sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:L.other_lang_code ?>"><?cs var:L.other_lang ?></a>
  <a id="logout_link" href="web_login.cgi?operate=logout&sessionId=<?cs var:url_escape(sessionId) ?>&lang=<?cs var:lang ?>"><?cs var:L.logout ?></a>
 </p>
-<script>
-// The entry a single add just sent (remembered by the add form): marked in
-// the rows when it is on this page, or a link to the view that holds it.
-(function () {
-  var note = document.getElementById('added_note'), e;
-  try { e = JSON.parse(sessionStorage.getItem('just_added') || 'null'); sessionStorage.removeItem('just_added'); } catch (x) {}
-  // Only just after the add: the listing it was sent to.
-  if (!note || !e || !(Date.now() - e.at < 30000)) return;
-  var what = e.mac + ', VLAN ' + e.vlan + ', ' + e.intf, found = null;
-  document.querySelectorAll('#entries tbody tr').forEach(function (tr) {
-    var cell = function (c) { return tr.querySelector(c).textContent.trim().toLowerCase(); };
-    if (cell('.mac') === e.mac && cell('.vlan') === e.vlan && cell('.intf') === e.intf) found = tr;
-  });
-  note.hidden = false;
-  if (found) {
-    found.classList.add('just_added');
-    note.textContent = (e.moved ? note.dataset.moved : note.dataset.here).replace('%s', what).replace('%d', found.querySelector('.num').textContent.trim());
-    found.scrollIntoView({block: 'center'});
-    return;
-  }
-  var g = e.mac.split('.'), url = new URL(location.href);
-  ['addr0', 'addr1', 'addr2'].forEach(function (k, i) { url.searchParams.set(k, g[i] || ''); });
-  url.searchParams.set('vlan', e.vlan);
-  url.searchParams.set('page', '1');
-  note.textContent = note.dataset.elsewhere.replace('%s', what) + ' ';
-  var a = document.createElement('a');
-  a.id = 'added_link';
-  a.href = url.href;
-  a.textContent = note.dataset.show;
-  note.appendChild(a);
-})();
-</script>
 <?cs call:page_bottom() ?>

@@ -28,36 +28,7 @@ if:?batch.state ?>
  <?cs if:batch.state == "ran" ?><label><input type="checkbox" id="only_not_added"> <?cs var:L.only_not_added ?></label><?cs /if ?>
  <a id="mend_link" href="web_mac_static_add.cgi?<?cs var:defquerystr ?>"><?cs if:batch.state == "ran" ?><?cs var:L.mend ?><?cs else ?><?cs var:L.mend_all ?><?cs /if ?></a>
 </p>
-<script>
-// The lines not added go back to the add page's box, and only those: a
-// list refused whole comes back as it was sent; of one that ran, the lines
-// refused or not known, in the form the box takes.
-(function () {
-  var sent = null;
-  try { sent = sessionStorage.getItem('sent_entries'); } catch (e) {}
-  var only = document.getElementById('only_not_added');
-  if (only) only.addEventListener('change', function () {
-    document.querySelectorAll('#results tbody tr.added').forEach(function (tr) { tr.hidden = only.checked; });
-  });
-  document.getElementById('mend_link').addEventListener('click', function () {
-    var text = sent;
-    if (document.querySelector('#results tr.invalid') === null || text === null || text === undefined) {
-      var lines = [];
-      document.querySelectorAll('#results tbody tr.refused, #results tbody tr.unknown').forEach(function (tr) {
-        var c = function (k) { return tr.querySelector(k).textContent.trim(); };
-        var line = c('.mac') + ',' + c('.vlan') + ',' + c('.intf');
-        if (lines.indexOf(line) < 0) lines.push(line);
-      });
-      text = lines.join('\n');
-    }
-    try { sessionStorage.setItem('mend_entries', text); } catch (e) {}
-  });
-})();
-</script><?cs /if ?>
-<script>
-// The list's answer came: the add form no longer brings it back as sent.
-try { sessionStorage.removeItem('sent_entries'); } catch (e) {}
-</script>
+<?cs /if ?>
 <p class="links">
  <a id="table_link" href="web_mac_static.cgi?<?cs var:defquerystr ?>"><?cs var:L.back ?></a>
 <?cs if:batch.action != "pin" ?>
