@@ -6,20 +6,17 @@
 #include "test_util.h"
 #include "web_state.h"
 
+#include "syslog_catcher.h"
+
 #include <ClearSilver.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <map>
-#include <tuple>
 #include <sys/syscall.h>
 #include <unistd.h>
-
-#include "audit_log.h"
-#include "syslog_catcher.h"
 
 // Faults the tests put under the page's work. failing_store: the number
 // (from 1) of the one value the data set refuses, as it does out of memory,
@@ -143,66 +140,55 @@ TEST_F(MacStatic, InterfaceNames)
 
 TEST_F(MacStatic, AddRunsOneCheckedCommand)
 {
-    const fields add = {{"addr0", "00e0"}, {"addr1", "fc0a"}, {"addr2", "b1c2"},
-                        {"intf_name", "eth-0-1"}, {"vlan", "10"}};
-    const std::string cmd = "mac-address-table 00e0.fc0a.b1c2 forward eth-0-1 vlan ";
-    const std::string bad = "invalid_parameter";
+    const fields add = {{"addr0", "00e0"}, {"addr1", "fc0a"}, {"addr2", "b1c2"}, {"intf_name", "eth-0-1"}, {"vlan", "10"}};
+    const std::string cmd = "mac-address-table 00e0.fc0a.b1c2 forward eth-0-1 vlan ", bad = "invalid_parameter",
+                      read_back = cmd + "10\n-g -y -w -f\nshow mac address-table static\n";
     // value nullptr: the field is left out. cmd empty: imish must not run.
-    struct { const char *field, *value, *out; int rc; std::string err, cmd; } cases[] = {
+    // held_on: a run that fails without a word is in doubt; the table, read
+    // back, holds the entry on this interface and decides: only its MAC and
+    // VLAN on the add's own interface is the add.
+    struct { const char *field, *value, *out; int rc; std::string err, cmd; const char *held_on = nullptr; } cases[] = {
         {"vlan", "10", "", 0, "", cmd + "10\n"},
         {"vlan", "10", "line one\n%% VLAN 10 absent\n", -1, "% VLAN 10 absent\n", cmd + "10\n"},
         {"vlan", " ~\x80\xff", "", 0, "", cmd + " ~\x80\xff\n"},
-        {"addr0", nullptr, "", 0, "", ""}, {"addr1", nullptr, "", 0, "", ""},
-        {"addr2", nullptr, "", 0, "", ""}, {"intf_name", nullptr, "", 0, "", ""},
-        {"vlan", nullptr, "", 0, "", ""}, {"addr0", "00\re0", "", -1, bad, ""},
+        {"addr0", nullptr, "", 0, "", ""}, {"addr1", nullptr, "", 0, "", ""}, {"addr2", nullptr, "", 0, "", ""},
+        {"intf_name", nullptr, "", 0, "", ""}, {"vlan", nullptr, "", 0, "", ""}, {"addr0", "00\re0", "", -1, bad, ""},
         {"addr1", "\x1f", "", -1, bad, ""}, {"addr2", "b1c2\x7f", "", -1, bad, ""},
         {"intf_name", "eth\t1", "", -1, bad, ""}, {"vlan", "10\nno vlan 10", "", -1, bad, ""},
+        {"vlan", "10", "", 0, "", read_back, "eth-0-1"}, {"vlan", "10", "", -1, "%cli_not_applied", read_back, "eth-0-2"},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(std::string(c.field) + "=" + (c.value ? c.value : "(absent)"));
+        SCOPED_TRACE(std::string(c.field) + "=" + (c.value ? c.value : "(absent)") + " " + (c.held_on ? c.held_on : ""));
         fields f = add;
         c.value ? void(f[c.field] = c.value) : void(f.erase(c.field));
         request(f, c.out);
+        if (c.held_on) {
+            write_file("/tmp/stub.fails", "");
+            write_file("/tmp/stub.show", HEADER + "10 00E0.FC0A.B1C2 static " + c.held_on + "\n");
+        }
         EXPECT_EQ(mac_static_add(err_text), c.rc);
         EXPECT_EQ(err_text, c.err);
         EXPECT_EQ(read_file("/tmp/stub.ran"), c.cmd.empty() ? "" : "-g -y -f\n" + c.cmd);
         EXPECT_EQ(read_file(cmd_file_path), "");
     }
-
-    // A run that fails without a word is in doubt: the table, read back,
-    // decides, and only its MAC and VLAN on the add's own interface is the add.
-    for (const auto &[held_on, rc, err] : {std::tuple{"eth-0-1", 0, ""}, std::tuple{"eth-0-2", -1, "%cli_not_applied"}}) {
-        SCOPED_TRACE(held_on);
-        request(add);
-        write_file("/tmp/stub.fails", "");
-        write_file("/tmp/stub.show", HEADER + "10 00E0.FC0A.B1C2 static " + held_on + "\n");
-        EXPECT_EQ(mac_static_add(err_text), rc);
-        EXPECT_EQ(std::string(err_text), err);
-        EXPECT_EQ(read_file("/tmp/stub.ran"), "-g -y -f\n" + cmd + "10\n-g -y -w -f\nshow mac address-table static\n");
-    }
 }
 
 TEST_F(MacStatic, Listing)
 {
-    const std::string e1 = "1 0000.1111.2222 static eth-0-1\n";
-    const std::string e3 = "10 00e0.fc0a.b1c3 static eth-0-1\n";
-    const std::string all = e1 + "10 00e0.fc0a.b1c2 static eth-0-2\n" + e3;
-    // Between header and entries: a CLI message, an empty and a three-word line.
-    const std::string data = HEADER + "% VLAN 9 is absent\n\n10 00e0.fc0a.b1c2 x\n" + all;
-    const std::string show = "show mac address-table static", cmd = show + "\n", v220(220, '1');
+    const std::string e1 = "1 0000.1111.2222 static eth-0-1\n", e3 = "10 00e0.fc0a.b1c3 static eth-0-1\n",
+                      all = e1 + "10 00e0.fc0a.b1c2 static eth-0-2\n" + e3,
+                      // between header and entries: a CLI message, an empty and a three-word line
+                      data = HEADER + "% VLAN 9 is absent\n\n10 00e0.fc0a.b1c2 x\n" + all,
+                      show = "show mac address-table static", cmd = show + "\n", v220(220, '1');
     // cmd empty: no command may run, nor the earlier result be listed.
     struct { const char *name; fields query; std::string out, want, cmd; } cases[] = {
-        {"header only", {}, HEADER, "", cmd},
-        {"no filter", {}, data, all, cmd},
-        {"interface 0", {{"intf_name", "0"}}, data, all, cmd},
-        {"interface all", {{"intf_name", "all"}}, data, all, cmd},
+        {"header only", {}, HEADER, "", cmd}, {"no filter", {}, data, all, cmd},
+        {"interface 0", {{"intf_name", "0"}}, data, all, cmd}, {"interface all", {{"intf_name", "all"}}, data, all, cmd},
         {"interface, numbered without gaps", {{"intf_name", "eth-0-1"}}, data, e1 + e3, cmd},
-        {"interface is exact", {{"intf_name", "eth-0"}}, data, "", cmd},
-        {"empty interface", {{"intf_name", ""}}, data, "", cmd},
+        {"interface is exact", {{"intf_name", "eth-0"}}, data, "", cmd}, {"empty interface", {{"intf_name", ""}}, data, "", cmd},
         {"whole MAC", {{"addr0", "00e0"}, {"addr1", "fc0a"}, {"addr2", "b1c3"}}, data, e3, cmd},
-        {"partial MAC", {{"addr0", "00e0"}}, data, "", cmd},
+        {"partial MAC", {{"addr0", "00e0"}}, data, "", cmd}, {"empty vlan", {{"vlan", ""}}, data, all, cmd},
         {"empty MAC groups", {{"addr0", ""}, {"addr1", ""}, {"addr2", ""}}, data, all, cmd},
-        {"empty vlan", {{"vlan", ""}}, data, all, cmd},
         {"longest vlan that fits", {{"vlan", v220}}, data, all, show + " vlan " + v220 + "\n"},
         {"vlan one too long", {{"vlan", v220 + "1"}}, data, "", ""},
         {"vlan with a line end", {{"vlan", "10\nno vlan 10"}}, data, "", ""},
@@ -224,23 +210,18 @@ TEST_F(MacStatic, Listing)
 // never a row short.
 TEST_F(MacStatic, ListingIsMarkedWholeOnlyWithEveryRow)
 {
-    std::string all, data = HEADER;
-    for (int i = 1; i <= 3; ++i) {
-        std::string row = "10 00e0.fc0a.000" + std::to_string(i) + " static eth-0-" + std::to_string(i) + "\n";
-        all += row;
-        data += row;
-    }
+    std::string all;
+    for (char i : {'1', '2', '3'})
+        all += std::string("10 00e0.fc0a.000") + i + " static eth-0-" + i + "\n";
     int used = 0;
     for (int n = 1; n == 1 || n <= used; ++n) {
-        request({}, data);
+        request({}, HEADER + all);
         stores = 0;
         failing_store = n;
         EXPECT_EQ(mac_static_list(), 0);
         failing_store = 0;
         used = stores;
-        if (value("entries_listed") == "1") {
-            EXPECT_EQ(listed(), all) << "store " << n << " refused";
-        }
+        EXPECT_EQ(value("entries_listed") == "1" ? listed() : all, all) << "store " << n << " refused";
     }
     EXPECT_GE(used, 13) << "the rows' values and the marker are not stored one by one";
 }
@@ -254,76 +235,60 @@ TEST_F(MacStatic, RemovalRecordsFollowTheLinesOrTheTable)
 {
     syslog_catcher log;
     ASSERT_TRUE(log.ok());
-    const std::string a = "00e0.fc0a.0001", b = "00e0.fc0a.0002", c3 = "00e0.fc0a.0003";
-    auto sel = [](const std::string &mac, const char *intf, const char *vlan) {
-        return mac + " " + intf + " " + vlan;
+    struct entry { std::string mac; const char *intf, *vlan; };
+    const std::string a = "00e0.fc0a.0001";
+    const entry a10 = {a, "eth-0-1", "10"}, a1 = {a, "eth-0-1", "1"}, b = {"00e0.fc0a.0002", "agg1", "10"},
+                c = {"00e0.fc0a.0003", "eth-0-2", "10"};
+    auto cmd = [](const entry &e) { return "no mac-address-table " + e.mac + " forward " + e.intf + " vlan " + e.vlan + "\n"; };
+    auto rec = [](const entry &e, const std::string &result, const char *known = "cli") {
+        return "mac=\"" + e.mac + "\" intf=\"" + e.intf + "\" vlan=\"" + e.vlan + "\" result=" + result + " known=" + known;
     };
-    auto rec = [](const std::string &mac, const char *intf, const char *vlan, const std::string &result,
-                  const char *known = "cli") {
-        return "mac=\"" + mac + "\" intf=\"" + intf + "\" vlan=\"" + vlan + "\" result=" + result + " known=" + known;
-    };
-    auto cmd = [](const std::string &mac, const char *intf, const char *vlan) {
-        return "no mac-address-table " + mac + " forward " + intf + " vlan " + vlan + "\n";
-    };
-    const std::string absent_a1 = "% No static entry for " + a + " in VLAN 1\n";
-    const std::string table_b = HEADER + "10 00E0.FC0A.0002 static agg1\n";
-    // show: the table a second run reads back ("" for none); fails: the run ends with status 1.
-    struct { const char *name; std::vector<std::string> sels; std::string out, show; bool fails; int failing_read;
+    const std::string absent = "No static entry for " + a + " in VLAN 1", line_a1 = "% " + absent + "\n",
+                      refused_a1 = "refused reason=\"" + absent + "\"", not_applied = "refused reason=\"cli_not_applied\"",
+                      down = "Cannot remove " + a + " from VLAN 10: interface eth-1-1 is down",
+                      table_b = HEADER + "10 00E0.FC0A.0002 static agg1\n", no_answer = "unknown reason=\"cli_no_answer\"";
+    // show: the table a second run reads back ("" for none); fails: the run
+    // ends with status 1; ran: what imish was given ("" not checked).
+    struct { const char *name; std::vector<entry> sels; std::string out, show; bool fails; int failing_read;
              std::string ran; std::vector<std::string> records; } cases[] = {
-        {"one MAC in two VLANs: the line names VLAN 1, not 10", {sel(a, "eth-0-1", "10"), sel(a, "eth-0-1", "1")},
-         absent_a1, "", false, 0, "-g -y -f\n" + cmd(a, "eth-0-1", "10") + cmd(a, "eth-0-1", "1"),
-         {rec(a, "eth-0-1", "10", "ok"), rec(a, "eth-0-1", "1", "refused reason=\"No static entry for " + a + " in VLAN 1\"")}},
-        {"VLAN 10 names neither VLAN 1 nor the 1 of eth-1-1", {sel(a, "eth-0-1", "10"), sel(a, "eth-0-1", "1")},
-         "% Cannot remove " + a + " from VLAN 10: interface eth-1-1 is down\n", "", false, 0, "",
-         {rec(a, "eth-0-1", "10", "refused reason=\"Cannot remove " + a + " from VLAN 10: interface eth-1-1 is down\""),
-          rec(a, "eth-0-1", "1", "ok")}},
-        {"the CLI writes the MAC in upper case", {sel(a, "eth-0-1", "1"), sel(b, "agg1", "10")},
-         "% Entry 00E0.FC0A.0001 VLAN 1: no such entry\n", "", false, 0, "",
-         {rec(a, "eth-0-1", "1", "refused reason=\"Entry 00E0.FC0A.0001 VLAN 1: no such entry\""), rec(b, "agg1", "10", "ok")}},
-        {"an upper-case twin goes once, in lower case", {"00E0.FC0A.0002 agg1 10", sel(b, "agg1", "10")}, "", "", false, 0,
-         "-g -y -f\n" + cmd(b, "agg1", "10"), {rec(b, "agg1", "10", "ok")}},
-        {"one MAC and VLAN on two interfaces: refused whole, nothing run", {sel(a, "eth-0-1", "10"), sel(a, "eth-0-2", "10")},
-         "", "", false, 0, "", {"result=refused reason=\"invalid_parameter\""}},
-        {"a line that names no entry, the table unreadable", {sel(a, "eth-0-1", "1"), sel(b, "agg1", "10")},
-         "% Busy\n" + absent_a1, "", false, 0, "",
-         {rec(a, "eth-0-1", "1", "refused reason=\"No static entry for " + a + " in VLAN 1\""),
-          rec(b, "agg1", "10", "unknown reason=\"Busy\"")}},
-        {"a line that names no entry, the table read back", {sel(a, "eth-0-1", "1"), sel(b, "agg1", "10"), sel(c3, "eth-0-2", "10")},
-         "% Busy\n" + absent_a1, table_b, false, 0,
-         "-g -y -f\n" + cmd(a, "eth-0-1", "1") + cmd(b, "agg1", "10") + cmd(c3, "eth-0-2", "10") +
-         "-g -y -w -f\nshow mac address-table static\n",
-         {rec(a, "eth-0-1", "1", "refused reason=\"No static entry for " + a + " in VLAN 1\"", "table"),
-          rec(b, "agg1", "10", "refused reason=\"cli_not_applied\"", "table"), rec(c3, "eth-0-2", "10", "ok", "table")}},
-        {"a CLI that stops at its first refusal and fails", {sel(c3, "eth-0-2", "10"), sel(a, "eth-0-1", "1"), sel(b, "agg1", "10")},
-         absent_a1, table_b, true, 0, "",
-         {rec(c3, "eth-0-2", "10", "ok", "table"),
-          rec(a, "eth-0-1", "1", "refused reason=\"No static entry for " + a + " in VLAN 1\"", "table"),
-          rec(b, "agg1", "10", "refused reason=\"cli_not_applied\"", "table")}},
-        {"the answer not readable past its first read", {sel(a, "eth-0-1", "1"), sel(b, "agg1", "10")}, absent_a1, "",
-         false, 2, "",
-         {rec(a, "eth-0-1", "1", "unknown reason=\"cli_no_answer\""), rec(b, "agg1", "10", "unknown reason=\"cli_no_answer\"")}},
+        {"one MAC in two VLANs: the line names VLAN 1, not 10", {a10, a1}, line_a1, "", false, 0,
+         "-g -y -f\n" + cmd(a10) + cmd(a1), {rec(a10, "ok"), rec(a1, refused_a1)}},
+        {"VLAN 10 names neither VLAN 1 nor the 1 of eth-1-1", {a10, a1}, "% " + down + "\n", "", false, 0, "",
+         {rec(a10, "refused reason=\"" + down + "\""), rec(a1, "ok")}},
+        {"the CLI writes the MAC in upper case", {a1, b}, "% Entry 00E0.FC0A.0001 VLAN 1: no such entry\n", "", false, 0,
+         "", {rec(a1, "refused reason=\"Entry 00E0.FC0A.0001 VLAN 1: no such entry\""), rec(b, "ok")}},
+        {"an upper-case twin goes once, in lower case", {{"00E0.FC0A.0002", "agg1", "10"}, b}, "", "", false, 0,
+         "-g -y -f\n" + cmd(b), {rec(b, "ok")}},
+        {"one MAC and VLAN on two interfaces: refused whole, nothing run", {a10, {a, "eth-0-2", "10"}}, "", "", false, 0,
+         "", {"result=refused reason=\"invalid_parameter\""}},
+        {"a line that names no entry, the table unreadable", {a1, b}, "% Busy\n" + line_a1, "", false, 0, "",
+         {rec(a1, refused_a1), rec(b, "unknown reason=\"Busy\"")}},
+        {"a line that names no entry, the table read back", {a1, b, c}, "% Busy\n" + line_a1, table_b, false, 0,
+         "-g -y -f\n" + cmd(a1) + cmd(b) + cmd(c) + "-g -y -w -f\nshow mac address-table static\n",
+         {rec(a1, refused_a1, "table"), rec(b, not_applied, "table"), rec(c, "ok", "table")}},
+        {"a CLI that stops at its first refusal and fails", {c, a1, b}, line_a1, table_b, true, 0, "",
+         {rec(c, "ok", "table"), rec(a1, refused_a1, "table"), rec(b, not_applied, "table")}},
+        {"the answer not readable past its first read", {a1, b}, line_a1, "", false, 2, "",
+         {rec(a1, no_answer), rec(b, no_answer)}},
     };
-    const audit_who who = {"admin", "10.0.0.5"};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        request({{"eth.0.name", "eth-0-1"}, {"agg.0.name", "agg1"}}, c.out);
+        fields query = {{"eth.0.name", "eth-0-1"}, {"agg.0.name", "agg1"}, {"sel", "x"}};
+        for (std::size_t i = 0; i < c.sels.size(); ++i)
+            query["sel." + std::to_string(i)] = c.sels[i].mac + " " + c.sels[i].intf + " " + c.sels[i].vlan;
+        request(query, c.out);
         if (!c.show.empty())
             write_file("/tmp/stub.show", c.show);
         if (c.fails)
             write_file("/tmp/stub.fails", "");
-        for (std::size_t i = 0; i < c.sels.size(); ++i)
-            ASSERT_EQ(hdf_set_value(web_cgi->hdf, ("Query.sel." + std::to_string(i)).c_str(), c.sels[i].c_str()), STATUS_OK);
-        ASSERT_EQ(hdf_set_value(web_cgi->hdf, "Query.sel", "x"), STATUS_OK);
         log.take();
         result_reads = 0;
         failing_result_read = c.failing_read;
         bool all_ok = std::all_of(c.records.begin(), c.records.end(),
                                   [](const std::string &r) { return r.find("result=ok") != std::string::npos; });
-        EXPECT_EQ(mac_static_delete(err_text, who), all_ok ? static_cast<int>(c.records.size()) : -1);
+        EXPECT_EQ(mac_static_delete(err_text, {"admin", "10.0.0.5"}), all_ok ? int(c.records.size()) : -1);
         failing_result_read = 0;
-        if (!c.ran.empty()) {
-            EXPECT_EQ(read_file("/tmp/stub.ran"), c.ran);
-        }
+        EXPECT_EQ(c.ran.empty() ? "" : read_file("/tmp/stub.ran"), c.ran);
         std::vector<std::string> got;
         for (const std::string &r : log.take())
             got.push_back(r.substr(r.find("action=remove ") + 14));
