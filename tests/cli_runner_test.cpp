@@ -6,17 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <chrono>
 #include <csignal>
-#include <filesystem>
-#include <functional>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
+#include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
-#include <chrono>
-#include <cerrno>
 #include <unistd.h>
 
 namespace {
@@ -52,6 +52,17 @@ int record_line(int *counter, const char *line)
     return 0;
 }
 
+// The result file holding text; "DIR": a directory, which opens but fails
+// its first read; null: no result file.
+void put_result(const char *text)
+{
+    std::filesystem::remove_all(res_file_path);
+    if (text && std::string(text) == "DIR")
+        ASSERT_EQ(mkdir(res_file_path, 0700), 0);
+    else if (text)
+        write_file(res_file_path, text);
+}
+
 // Each test runs as under a web server: request variables set, body on stdin.
 struct CliRunner : ::testing::Test {
     void SetUp() override
@@ -81,6 +92,15 @@ TEST_F(CliRunner, AppendKeepsWholeCommandsOnly)
     EXPECT_EQ(cli_append_cmd("0123456789"), -1);
     setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_EQ(read_file(cmd_file_path), "first\nsecond\n");
+
+    // Without scratch files nothing is appended, run or read.
+    cmd_file_path[0] = res_file_path[0] = '\0';
+    EXPECT_EQ(cli_append_cmd("show x"), -1);
+    EXPECT_EQ(cli_exec_show(), -1);
+    EXPECT_FALSE(path_exists("/tmp/stub.ran"));
+    EXPECT_EQ(cli_parse_result(record_line, 0), -1);
+    write_file("/tmp/config_mode", "");
+    EXPECT_EQ(cli_exec_config(), -1);
 }
 
 TEST_F(CliRunner, RunPerModeMarkerAndImishFate)
@@ -88,21 +108,16 @@ TEST_F(CliRunner, RunPerModeMarkerAndImishFate)
     // setup: a file to create, a directory (trailing '/'), "nopath", or
     // "nocmd" (no command appended). out: what the stub answers.
     struct { const char *name; std::string setup; bool show, ran; int rc; std::string result, out = "out\n"; } cases[] = {
-        {"config", "", false, true, 0, "out\n"},
+        {"config", "", false, true, 0, "out\n"}, {"show", "", true, true, 0, "out\n"},
         {"config, marker a directory", "/tmp/config_mode/", false, true, 0, "out\n"},
         {"config, marker a file", "/tmp/config_mode", false, false, 0, "%%configure_mode_inuse"},
-        {"show", "", true, true, 0, "out\n"},
         {"show, marker a file", "/tmp/config_mode", true, true, 0, "out\n"},
         // A failing status refuses a success: only an error line still speaks.
-        {"config, imish fails after an answer with no error line", "/tmp/stub.rc", false, true, -3,
-         "%%cli_no_answer"},
-        {"show, imish fails after an answer with no error line", "/tmp/stub.rc", true, true, -3,
-         "%%cli_no_answer"},
+        {"config, imish fails, no error line", "/tmp/stub.rc", false, true, -3, "%%cli_no_answer"},
+        {"show, imish fails, no error line", "/tmp/stub.rc", true, true, -3, "%%cli_no_answer"},
         // An error line kept, but the commands after it may not have run.
-        {"config, imish fails after an error line", "/tmp/stub.rc", false, true, -4, "ok\n% No such\n",
-         "ok\n% No such\n"},
-        {"show, imish fails after an error line", "/tmp/stub.rc", true, true, -4, "ok\n% No such\n",
-         "ok\n% No such\n"},
+        {"config, imish fails after an error line", "/tmp/stub.rc", false, true, -4, "ok\n% No such\n", "ok\n% No such\n"},
+        {"show, imish fails after an error line", "/tmp/stub.rc", true, true, -4, "ok\n% No such\n", "ok\n% No such\n"},
         {"imish exits 127 with no answer", "/tmp/stub.127", false, true, -1, "%%cli_unavailable"},
         {"imish killed by a signal", "/tmp/stub.kill", true, true, -3, "%%cli_no_answer"},
         {"imish missing", "nopath", false, false, -1, "%%cli_unavailable"},
@@ -110,8 +125,7 @@ TEST_F(CliRunner, RunPerModeMarkerAndImishFate)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        for (const char *p : {"/tmp/config_mode", "/tmp/stub.rc", "/tmp/stub.kill",
-                 "/tmp/stub.127", "/tmp/stub.ran"})
+        for (const char *p : {"/tmp/config_mode", "/tmp/stub.rc", "/tmp/stub.kill", "/tmp/stub.127", "/tmp/stub.ran"})
             remove(p);
         write_file("/tmp/stub.out", c.out);
         setenv("PATH", c.setup == "nopath" ? "/tmp/nowhere" : STUB_PATH, 1);
@@ -120,9 +134,7 @@ TEST_F(CliRunner, RunPerModeMarkerAndImishFate)
         else if (c.setup[0] == '/')
             write_file(c.setup, "");
         write_file(res_file_path, "an older result, longer than the reply\n");
-        if (c.setup != "nocmd") {
-            ASSERT_EQ(cli_append_cmd("show a") + cli_append_cmd("show b"), 0);
-        }
+        ASSERT_EQ(c.setup == "nocmd" ? 0 : cli_append_cmd("show a") + cli_append_cmd("show b"), 0);
         EXPECT_EQ(c.show ? cli_exec_show() : cli_exec_config(), c.rc);
         EXPECT_EQ(read_file("/tmp/stub.ran"), c.ran ? ran(c.show, "show a\nshow b\n") : "");
         EXPECT_EQ(read_file(res_file_path), c.result);
@@ -138,16 +150,10 @@ TEST_F(CliRunner, ResultFileNotOursIsNeitherWrittenNorRun)
     for (int mode = 0; mode < 4; ++mode) {
         SCOPED_TRACE(mode);
         std::snprintf(res_file_path, sizeof res_file_path, "%s", res.c_str());
-        if (mode == 2)
-            write_file("/tmp/config_mode", "");
+        mode == 2 ? write_file("/tmp/config_mode", "") : void(unlink("/tmp/config_mode"));
         remove("/tmp/stub.ran");
         unlink(res_file_path);
-        if (mode == 3) {
-            unlink("/tmp/config_mode");
-            ASSERT_EQ(link("/tmp/victim", res_file_path), 0);
-        } else {
-            ASSERT_EQ(symlink("/tmp/victim", res_file_path), 0);
-        }
+        ASSERT_EQ((mode == 3 ? link : symlink)("/tmp/victim", res_file_path), 0);
         ASSERT_EQ(cli_append_cmd("show x"), 0);
         // Held config mode makes a result file of its own in the link's place.
         EXPECT_EQ(mode == 0 ? cli_exec_show() : cli_exec_config(), mode == 2 ? 0 : -1);
@@ -237,17 +243,13 @@ TEST_F(CliRunner, FindError)
         {"one % dropped", "%%config_in_use", "%", nullptr, nullptr, -1, "%config_in_use"},
         {"from the match on", "an error here\n", "error", nullptr, nullptr, -1, "error here\n"},
         {"null out buffer", "% x\n", "%", nullptr, nullptr, -1, nullptr},
-        {"unreadable result", nullptr, "%", nullptr, nullptr, -1, "untouched"},
-        // Opens, then fails its first read: no line read is no success.
+        // None, or one that fails its first read: no line read is no success.
+        {"no result", nullptr, "%", nullptr, nullptr, -1, "untouched"},
         {"result not readable to its end", "DIR", "%", nullptr, nullptr, -1, "untouched"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        std::filesystem::remove_all(res_file_path);
-        if (c.result && std::string(c.result) == "DIR")
-            ASSERT_EQ(mkdir(res_file_path, 0700), 0);
-        else if (c.result)
-            write_file(res_file_path, c.result);
+        put_result(c.result);
         char out[256] = "untouched";
         EXPECT_EQ(cli_find_error(c.match, c.ex1, c.ex2, c.out ? out : nullptr), c.rc);
         EXPECT_STREQ(out, c.out ? c.out : "untouched");
@@ -272,11 +274,7 @@ TEST_F(CliRunner, ConfigVerdictAndItsErrorLines)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        std::filesystem::remove_all(res_file_path);
-        if (std::string(c.result) == "DIR")
-            ASSERT_EQ(mkdir(res_file_path, 0700), 0);
-        else
-            write_file(res_file_path, c.result);
+        put_result(c.result);
         char err[CLI_ERROR_SIZE] = "untouched";
         char kept[2][CLI_LINE_SIZE];
         cli_error_lines lines = {kept, 2, -1};
@@ -310,17 +308,6 @@ TEST_F(CliRunner, ChildThatCannotBeSignalledIsNotWaitedForEver)
     EXPECT_LT(took, std::chrono::milliseconds(CLI_KILL_GRACE_MS + 3000));
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
-}
-
-TEST_F(CliRunner, WithoutScratchFiles)
-{
-    cmd_file_path[0] = res_file_path[0] = '\0';
-    EXPECT_EQ(cli_append_cmd("show x"), -1);
-    EXPECT_EQ(cli_exec_show(), -1);
-    EXPECT_FALSE(path_exists("/tmp/stub.ran"));
-    EXPECT_EQ(cli_parse_result(record_line, 0), -1);
-    write_file("/tmp/config_mode", "");
-    EXPECT_EQ(cli_exec_config(), -1);
 }
 
 } // namespace
