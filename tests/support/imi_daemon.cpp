@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -28,14 +29,13 @@ imi_daemon::imi_daemon(const std::string &users, const std::vector<std::string> 
 {
     char path[] = "/tmp/imi_users_XXXXXX";
     int ufd = mkstemp(path);
-    if (ufd < 0 || write(ufd, users.data(), users.size()) != static_cast<ssize_t>(users.size())) {
+    bool written = ufd >= 0 && write(ufd, users.data(), users.size()) == static_cast<ssize_t>(users.size());
+    if (ufd >= 0)
+        users_path_ = path, close(ufd);
+    if (!written) {
         ADD_FAILURE() << "users file: " << std::strerror(errno);
-        if (ufd >= 0)
-            close(ufd);
         return;
     }
-    close(ufd);
-    users_path_ = path;
 
     int ready[2];
     if (pipe2(ready, O_CLOEXEC) != 0) {
@@ -72,10 +72,8 @@ imi_daemon::imi_daemon(const std::string &users, const std::vector<std::string> 
     char byte;
     bool up = poll(&p, 1, READY_TIMEOUT_MS) == 1 && read(ready[0], &byte, 1) == 1;
     close(ready[0]);
-    if (!up) {
-        int code = stop();
-        ADD_FAILURE() << "imi_sim did not start listening (exit " << code << ")";
-    }
+    if (!up)
+        ADD_FAILURE() << "imi_sim did not start listening (exit " << stop() << ")";
 }
 
 imi_daemon::~imi_daemon()
@@ -89,8 +87,7 @@ int imi_daemon::stop()
 {
     if (pid_ <= 0)
         return -1;
-    pid_t pid = pid_;
-    pid_ = -1;
+    pid_t pid = std::exchange(pid_, -1);
     kill(pid, SIGTERM);
     int status = 0;
     for (int waited = 0; waited < STOP_TIMEOUT_MS; waited += 10) {

@@ -2,10 +2,10 @@
 // namespace (scripts/sandbox.sh gives each test a /dev of its own).
 #pragma once
 
+#include <regex>
 #include <string>
 #include <vector>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -62,29 +62,25 @@ public:
     // The records received since the last call, each "<severity> <ident>:
     // <message>": the severity's digit, then the record without its priority
     // and time stamp, the ident without its pid. A record not in the local
-    // format ("<PRI>Mmm dd hh:mm:ss ident[pid]: message") is given whole,
-    // after "malformed: ".
+    // format ("<PRI>Mmm dd hh:mm:ss ident[pid]: message", the day padded with
+    // a blank, as the local daemons take a time stamp) is given whole, after
+    // "malformed: ".
     std::vector<std::string> take()
     {
+        static const std::regex local("<([0-9]+)>(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) ( [1-9]|[1-3][0-9]) "
+                                      "[0-9]{2}:[0-9]{2}:[0-9]{2} ([^[]+)\\[[0-9]*\\]: ");
         std::vector<std::string> records;
         char buf[2048];
         ssize_t n;
         while (fd_ >= 0 && (n = recv(fd_, buf, sizeof buf, MSG_DONTWAIT)) > 0) {
             std::string r(buf, static_cast<std::size_t>(n));
+            std::smatch m;
             if (r == kFiller)
                 continue;
-            std::size_t close_pri = r.find('>'), pid = r.find('['), colon = r.find("]: ");
-            if (r[0] != '<' || close_pri == std::string::npos || !stamped(r.substr(close_pri + 1)) ||
-                pid == std::string::npos || colon == std::string::npos || pid <= close_pri + 17 ||
-                r.find_first_not_of("0123456789", pid + 1) != colon) {
+            if (!std::regex_search(r, m, local, std::regex_constants::match_continuous))
                 records.push_back("malformed: " + r);
-                continue;
-            }
-            int pri = std::atoi(r.c_str() + 1);
-            std::string rest = r.substr(close_pri + 1 + 16);
-            pid -= close_pri + 1 + 16;
-            colon -= close_pri + 1 + 16;
-            records.push_back(std::to_string(pri & 7) + " " + rest.substr(0, pid) + ":" + rest.substr(colon + 2));
+            else
+                records.push_back(std::to_string(std::atoi(m.str(1).c_str()) & 7) + " " + m.str(4) + ": " + m.suffix().str());
         }
         return records;
     }
@@ -98,19 +94,6 @@ private:
         addr.sun_family = AF_UNIX;
         std::strcpy(addr.sun_path, "/dev/log");
         return addr;
-    }
-
-    // "Mmm dd hh:mm:ss ", the day padded with a blank, as the local daemons
-    // take it for a time stamp.
-    static bool stamped(const std::string &s)
-    {
-        static const std::string months = "JanFebMarAprMayJunJulAugSepOctNovDec";
-        auto digit = [&](std::size_t i) { return std::isdigit(static_cast<unsigned char>(s[i])) != 0; };
-        std::size_t month = months.find(s.substr(0, 3));
-        return s.size() > 16 && month != std::string::npos && month % 3 == 0 && s[3] == ' ' &&
-               (s[4] == ' ' ? s[5] != '0' : s[4] >= '1' && s[4] <= '3') && digit(5) && s[6] == ' ' &&
-               digit(7) && digit(8) && s[9] == ':' && digit(10) && digit(11) && s[12] == ':' && digit(13) &&
-               digit(14) && s[15] == ' ';
     }
 
     int fd_ = -1;

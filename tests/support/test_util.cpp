@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -26,24 +27,21 @@ std::vector<char *> c_strings(const std::vector<std::string> &v)
     return out;
 }
 
-
 // The sanitizer settings the test itself runs under reach the programs it
 // starts, unless the test sets them; without them nothing is added.
 std::vector<std::string> with_sanitizer_options(std::vector<std::string> env)
 {
     for (const char *name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
-        const char *value = std::getenv(name);
-        std::string prefix = std::string(name) + "=";
-        bool set = false;
-        for (const std::string &e : env)
-            set = set || e.rfind(prefix, 0) == 0;
-        if (value && !set)
+        const std::string prefix = std::string(name) + "=";
+        auto set = [&](const std::string &e) { return e.starts_with(prefix); };
+        if (const char *value = std::getenv(name); value && std::none_of(env.begin(), env.end(), set))
             env.push_back(prefix + value);
     }
     return env;
 }
 
-// An unlinked scratch file: the child's standard input or an output of it.
+// An unlinked scratch file: a child's standard input or an output of it, or
+// what is captured.
 int scratch_fd(const std::string &content = "")
 {
     char path[] = "/tmp/proc_XXXXXX";
@@ -55,11 +53,14 @@ int scratch_fd(const std::string &content = "")
     return fd;
 }
 
+// All of fd from its start; closes it. "" for no descriptor.
 std::string drain(int fd)
 {
     std::string text;
     char buf[4096];
     ssize_t n;
+    if (fd < 0)
+        return text;
     lseek(fd, 0, SEEK_SET);
     while ((n = read(fd, buf, sizeof buf)) > 0)
         text.append(buf, static_cast<std::size_t>(n));
@@ -118,19 +119,7 @@ proc_result run_process(const std::vector<std::string> &argv, const std::vector<
     return r;
 }
 
-std::string read_file(const std::string &path)
-{
-    std::string text;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return text;
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(fd, buf, sizeof buf)) > 0)
-        text.append(buf, static_cast<std::size_t>(n));
-    close(fd);
-    return text;
-}
+std::string read_file(const std::string &path) { return drain(open(path.c_str(), O_RDONLY | O_CLOEXEC)); }
 
 void write_file(const std::string &path, const std::string &text, int mode)
 {
@@ -165,19 +154,13 @@ std::vector<std::string> dir_entries(const std::string &dir, const std::string &
 std::string capture_stdout(const std::function<void()> &fn)
 {
     std::fflush(stdout);
-    char path[] = "/tmp/capture_XXXXXX";
-    int fd = mkstemp(path);
-    EXPECT_GE(fd, 0);
-    int saved = dup(1);
+    int fd = scratch_fd(), saved = dup(1);
     dup2(fd, 1);
     fn();
     std::fflush(stdout);
     dup2(saved, 1);
     close(saved);
-    close(fd);
-    std::string text = read_file(path);
-    unlink(path);
-    return text;
+    return drain(fd);
 }
 
 std::string login_timeout_page(const std::string &lang, const std::string &user)
