@@ -185,7 +185,7 @@ TEST_F(MacStatic, Listing)
         {"header only", {}, HEADER, "", cmd}, {"no filter", {}, data, all, cmd},
         {"interface 0", {{"intf_name", "0"}}, data, all, cmd}, {"interface all", {{"intf_name", "all"}}, data, all, cmd},
         {"interface, numbered without gaps", {{"intf_name", "eth-0-1"}}, data, e1 + e3, cmd},
-        {"interface is exact", {{"intf_name", "eth-0"}}, data, "", cmd}, {"empty interface", {{"intf_name", ""}}, data, "", cmd},
+        {"interface is exact", {{"intf_name", "eth-0"}}, data, "", cmd}, {"no interface", {{"intf_name", ""}}, data, "", cmd},
         {"whole MAC", {{"addr0", "00e0"}, {"addr1", "fc0a"}, {"addr2", "b1c3"}}, data, e3, cmd},
         {"partial MAC", {{"addr0", "00e0"}}, data, "", cmd}, {"empty vlan", {{"vlan", ""}}, data, all, cmd},
         {"empty MAC groups", {{"addr0", ""}, {"addr1", ""}, {"addr2", ""}}, data, all, cmd},
