@@ -170,22 +170,20 @@ TEST_F(CliRunner, WhatIsPlantedAtTheCommandFileIsNeitherOpenedNorRun)
     // another user puts there is refused at once (a FIFO without a reader
     // would hold a plain open for ever), never run, and left to its owner.
     const std::string cmd = cmd_file_path;
-    const std::function<void()> plants[] = {
-        [&] {
-            write_file(cmd, "no mac-address-table 00e0.fc0a.b1c2 vlan 10\n", 0666);
-            ASSERT_EQ(chown(cmd.c_str(), 65534, 65534), 0);
-        },
-        [&] { ASSERT_EQ(mkfifo(cmd.c_str(), 0666), 0); },
-        [&] { ASSERT_EQ(mkdir(cmd.c_str(), 0777), 0); write_file(cmd + "/keep", ""); },
-        [&] { ASSERT_EQ(symlink("/tmp/body", cmd.c_str()), 0); },
+    const std::function<int()> plants[] = {
+        [&] { return write_file(cmd, "no mac-address-table 00e0.fc0a.b1c2 vlan 10\n", 0666),
+                     chown(cmd.c_str(), 65534, 65534); },
+        [&] { return mkfifo(cmd.c_str(), 0666); },
+        [&] { int rc = mkdir(cmd.c_str(), 0777); write_file(cmd + "/keep", ""); return rc; },
+        [&] { return symlink("/tmp/body", cmd.c_str()); },
     };
     for (std::size_t i = 0; i < std::size(plants); ++i) {
         SCOPED_TRACE(i);
         std::snprintf(cmd_file_path, sizeof cmd_file_path, "%s", cmd.c_str());
         ASSERT_EQ(cli_append_cmd("show a"), 0);
         cli_exec_show();
-        plants[i]();
-        struct stat planted;
+        ASSERT_EQ(plants[i](), 0);
+        struct stat planted, after;
         ASSERT_EQ(lstat(cmd.c_str(), &planted), 0);
         EXPECT_EQ(cli_append_cmd("show x"), -1);
         unlink("/tmp/stub.ran");
@@ -193,7 +191,6 @@ TEST_F(CliRunner, WhatIsPlantedAtTheCommandFileIsNeitherOpenedNorRun)
         EXPECT_FALSE(path_exists("/tmp/stub.ran"));
         EXPECT_EQ(read_file(res_file_path), "%%cli_unavailable");
         scratch_cleanup();
-        struct stat after;
         EXPECT_TRUE(lstat(cmd.c_str(), &after) == 0 && after.st_ino == planted.st_ino);
         EXPECT_EQ(read_file("/tmp/body"), "addr0=00e0");
         std::filesystem::remove_all(cmd);

@@ -101,21 +101,13 @@ TEST(MonitorTables, AccessorsAndClassifiers)
         EXPECT_TRUE(!graph_get(type, index) && !data_item_get(type, index)) << type << "," << index;
     for (auto [value, type] : {std::pair{1000, 4}, {1001, 0}, {2000, 0}, {2001, 1}, {3000, 1}, {3001, 2}})
         EXPECT_EQ(monitor_id_type(value), type) << value;
-    std::time_t t = 0;
     setenv("TZ", "XYZ-2", 1); // two hours east
-    EXPECT_TRUE(parse_compact_time("20240131235958", &t) == 0 && t == 1706745598 - 7200) << t;
-}
-
-// Past 2038, and past 2^32 seconds: a 32-bit time_t on the target would wrap.
-TEST(MonitorTables, CompactTimePast2106RoundTrips)
-{
-    setenv("TZ", "XYZ-2", 1);
-    std::time_t t = 0;
-    ASSERT_EQ(parse_compact_time("21060207083000", &t), 0);
-    EXPECT_EQ(static_cast<long long>(t), 4294967400LL) << "06:30 UTC";
-    char text[16] = {};
-    std::strftime(text, sizeof text, "%Y%m%d%H%M%S", std::localtime(&t));
-    EXPECT_STREQ(text, "21060207083000");
+    // Past 2038, and past 2^32 seconds: a 32-bit time_t on the target would wrap.
+    for (auto [text, want] : {std::pair{"20240131235958", 1706745598LL - 7200}, {"21060207083000", 4294967400LL}}) {
+        std::time_t t = 0;
+        EXPECT_EQ(parse_compact_time(text, &t), 0) << text;
+        EXPECT_EQ(static_cast<long long>(t), want) << text;
+    }
 }
 
 TEST(GraphSave, DocumentedLinesThenRoundTrip)
