@@ -41,10 +41,7 @@ std::string record(std::uint32_t id, const std::string &user, const std::string 
 }
 
 // A user list reply whose header's length covers the records.
-std::string user_list(const std::string &records)
-{
-    return u16(5) + u16(std::uint16_t(4 + records.size())) + records;
-}
+std::string user_list(const std::string &recs) { return u16(5) + u16(std::uint16_t(4 + recs.size())) + recs; }
 
 void send_all(int fd, const std::string &b) { EXPECT_EQ(send(fd, b.data(), b.size(), 0), ssize_t(b.size())); }
 
@@ -116,11 +113,7 @@ TEST_F(ImiClient, RequestsOnTheCachedConnectionAndAfterItCloses)
 {
     const std::string s40(40, 's'), p70(70, 'p'), a70(70, 'a'), ok = reply(1, "admin", "9", "");
     char user[32], session[32], err[500];
-    const struct {
-        std::function<int()> call;
-        std::string queued_reply, request;
-        const char *err_when_gone;
-    } rows[] = {
+    const struct { std::function<int()> call; std::string queued_reply, request; const char *err_when_gone; } rows[] = {
         {[&] { return imi_check_session(s40.c_str(), a70.c_str(), user); }, ok,
          u16(3) + u16(100) + field(s40, 32) + field(a70, 64), ""},
         {[&] { return imi_login(s40.c_str(), p70.c_str(), "10.0.0.9", session, err); }, ok,
@@ -155,9 +148,7 @@ TEST_F(ImiClient, RequestsOnTheCachedConnectionAndAfterItCloses)
 TEST_F(ImiClient, CheckAndLoginReplies)
 {
     const std::string n40(40, 'n'), n31(31, 'n'), m440(440, 'm'), timed_out = "Session timed out"; // m440: to the end
-    const struct {
-        std::string bytes, want, next;
-    } rows[] = {
+    const struct { std::string bytes, want, next; } rows[] = {
         {reply(1, "admin", "3456", ""), "0|admin| 0|3456|untouched", "same"},
         {reply(1, "admin", "3456", "", 199), "1|untouched| 1|untouched|Invalid message from IMI", "new"},
         {reply(0x10000, n40, n40, "", 512), "0|" + n31 + "| 0|" + n31 + "|untouched", "same"},
@@ -201,11 +192,7 @@ TEST_F(ImiClient, UserListReplies)
         a8 += a;
     std::vector<std::string> listed8(8, "admin|1|1969-12-31 19:00:00|10.0.0.1");
     listed8.push_back("0 untouched");
-    const struct {
-        std::string list;
-        std::vector<std::string> calls;
-        std::string next;
-    } rows[] = {
+    const struct { std::string list; std::vector<std::string> calls; std::string next; } rows[] = {
         {user_list(""), {"0 untouched"}, "same"},
         {user_list(abc), {"admin|1|1969-12-31 19:00:00|10.0.0.1", "guest|4294967295|1970-01-01 19:00:00|10.0.0.2",
                           std::string(31, 'x') + "|3|2038-01-18 22:14:07|::1", "0 untouched"}, "same"},
