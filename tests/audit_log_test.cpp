@@ -26,11 +26,10 @@ TEST(AuditRecord, FieldsEscapesAndCuts)
     const audit_entry hostile = {"00e0\"\n user=\"root\\", "\x01\x7f\xc3\xa9", long_value.c_str()};
     // Cuts that fall inside an escape: after "a" only 31 of 63 quotes fit, after
     // 61 letters no \xNN.
+    auto escaped_quotes = [](std::size_t n) { std::string r; while (n--) r += "\\\""; return r; };
     const std::string a_quotes = "a" + std::string(AUDIT_VALUE_MAX - 1, '"'),
-                      b_ctl = std::string(AUDIT_VALUE_MAX - 3, 'b') + "\x01";
-    std::string a_escaped = "a";
-    for (std::size_t i = 0; i < AUDIT_VALUE_MAX / 2 - 1; ++i)
-        a_escaped += "\\\"";
+                      b_ctl = std::string(AUDIT_VALUE_MAX - 3, 'b') + "\x01",
+                      a_escaped = "a" + escaped_quotes(AUDIT_VALUE_MAX / 2 - 1);
     const audit_entry mid_escape = {a_quotes.c_str(), b_ctl.c_str(), "10"};
     struct { const char *name; audit_who who; const audit_entry *entry; audit_result result;
              const char *reason; std::string want; unsigned long lost = 0; } cases[] = {
@@ -57,10 +56,7 @@ TEST(AuditRecord, FieldsEscapesAndCuts)
 
     // An escape is never split at the cut, the record stays one line, and
     // the count of lost records is never cut.
-    const std::string quotes(AUDIT_VALUE_MAX, '"');
-    std::string escaped;
-    for (std::size_t i = 0; i < AUDIT_VALUE_MAX / 2; ++i)
-        escaped += "\\\"";
+    const std::string quotes(AUDIT_VALUE_MAX, '"'), escaped = escaped_quotes(AUDIT_VALUE_MAX / 2);
     const audit_entry many = {quotes.c_str(), quotes.c_str(), quotes.c_str(), audit_known::table};
     std::string r = record({quotes.c_str(), quotes.c_str()}, &many, audit_result::unknown, quotes.c_str(), ~0UL);
     EXPECT_EQ(r.rfind("user=\"" + escaped + "\" addr=\"" + escaped + "\"", 0), 0u) << r;

@@ -23,10 +23,7 @@ namespace {
 constexpr int32_t KEEP = -7; // an output the call must leave alone
 
 // A node's value, "<null>" for a node stored without one, "<unset>" for none.
-std::string value(HDF *node)
-{
-    return !node ? "<unset>" : hdf_obj_value(node) ? hdf_obj_value(node) : "<null>";
-}
+std::string value(HDF *node) { return !node ? "<unset>" : hdf_obj_value(node) ? hdf_obj_value(node) : "<null>"; }
 
 // Each status row stored, in order: a blank, "slot0.1" and "|<value>" for each key.
 std::string rows(CGI *cgi, std::initializer_list<const char *> keys = {"name"})
