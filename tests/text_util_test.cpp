@@ -8,18 +8,11 @@
 #include <string>
 #include <tuple>
 
-static std::string words(std::uint32_t n) // "w0 w1 ... w<n-1> "
-{
-    std::string s;
-    for (std::uint32_t i = 0; i < n; ++i)
-        s += "w" + std::to_string(i) + " ";
-    return s;
-}
-
 // "rc:" then each token and a blank, "|" for the null slot after the last;
 // a failed split leaves both outputs alone, and bad arguments keep errno.
 TEST(StrSplit, TokensCountsAndFailures)
 {
+    auto words = [](std::uint32_t n) { std::string s; while (n--) s = "w" + std::to_string(n) + " " + s; return s; };
     const std::string too_many = "-1:errno 22 count 777", kept = "-1:errno 4242 count 777";
     const struct { std::string in; std::uint32_t max; const char *delims; std::string want; } cases[] = {
         {"ab,,cd", 8, ",", "0:ab cd |"}, {",ab,", 8, ",", "0:ab |"}, {" \t \r\n", 8, " \t\r\n", "0:|"},
