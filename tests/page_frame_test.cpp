@@ -223,33 +223,8 @@ TEST(Cleanup, EndsOnWhatItCannotRemove)
     EXPECT_EQ(status, 0);
 }
 
-TEST(Cleanup, SignalRemovesFilesAndExitsZero)
-{
-    for (int sig : {SIGTERM, SIGINT, SIGABRT}) {
-        SCOPED_TRACE(sig);
-        clear_paths();
-        EXPECT_EQ(in_child([sig] {
-                      std::atexit(scratch_cleanup);
-                      std::signal(sig, exit_on_signal);
-                      pid_path_build("9", pid_file_path);
-                      pid_write(pid_file_path);
-                      scratch_create("9");
-                      raise(sig);
-                  }),
-                  0);
-        EXPECT_TRUE(dir_entries("/tmp", "web").empty());
-        EXPECT_TRUE(dir_entries("/var/run", "page_frame_test").empty());
-    }
-}
-
 TEST(ErrorRedirect, OneEscapedHeaderBlockOrNothing)
 {
-    EXPECT_EQ(capture_stdout([] { redirect_error("7", "en", "invalid_parameter", "%s", "web_mac_static_add.cgi"); }),
-              error_redirect("7", "en", "invalid_parameter", "web_mac_static_add.cgi"));
-    // A CLI error line keeps its blanks and line end, escaped; so does the page.
-    EXPECT_EQ(capture_stdout([] { redirect_error("8", "cn", " Invalid input\n", "web_mac_static_add.cgi?"); }),
-              error_redirect("8", "cn", "+Invalid+input%0A", "web_mac_static_add.cgi%3F"));
-
     // No request byte ends the header line, not even in the session id.
     std::string out = capture_stdout([] { redirect_error("1\r\nSet-Cookie: x=1", "en", "e", "%s", "p.cgi"); });
     EXPECT_EQ(out.find("\r\nSet-Cookie"), std::string::npos) << out;
