@@ -15,17 +15,21 @@ const BUILD = process.env.BUILD_DIR ?? path.join(SRC, 'build');
 const SHOTS = process.env.ARTIFACT_DIR ?? path.join(BUILD, 'artifacts', 'browser');
 const CHROMIUM_ARGS = ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
   '--disable-background-networking', '--disable-component-update', '--disable-sync'];
+const [LIST, ADD] = ['web_mac_static.cgi', 'web_mac_static_add.cgi'];
+// The switch's ports, in the order it lists them.
+const PORTS = [...Array.from({ length: 24 }, (_, i) => `eth-0-${i + 1}`),
+  ...Array.from({ length: 8 }, (_, i) => `agg${i + 1}`)];
 
-function freePort() {
-  return new Promise((resolve, reject) => {
-    const srv = net.createServer();
-    srv.on('error', reject);
-    srv.listen(0, '127.0.0.1', () => {
-      const { port } = srv.address();
-      srv.close(() => resolve(port));
-    });
-  });
+// Asks fn every 100 ms until it answers true, at most n times.
+async function until(fn, n = 50) {
+  for (let i = 0; i < n; i++, await new Promise((r) => setTimeout(r, 100))) if (await fn()) return true;
+  return false;
 }
+
+const freePort = () => new Promise((resolve, reject) => {
+  const srv = net.createServer().on('error', reject);
+  srv.listen(0, '127.0.0.1', () => { const { port } = srv.address(); srv.close(() => resolve(port)); });
+});
 
 // Starts the demo in its own namespaces and waits until it answers. The
 // namespace ends with its first process (unshare passes SIGTERM by, so stop
@@ -37,843 +41,460 @@ async function startDemo(env = {}) {
     ['--pid', '--keep', SRC, '--keep', BUILD, path.join(SRC, 'scripts/demo-serve'), BUILD, String(port)],
     { env: { ...process.env, ...env }, stdio: ['ignore', 'ignore', 'inherit'] });
   const url = `http://127.0.0.1:${port}/`;
-  for (let i = 0; i < 100; i++) {
-    try {
-      if ((await fetch(url)).ok) return { url, stop: () => proc.kill('SIGKILL') };
-    } catch { /* not up yet */ }
-    await new Promise((r) => setTimeout(r, 100));
-  }
+  if (await until(() => fetch(url).then((r) => r.ok, () => false), 100)) return { url, stop: () => proc.kill('SIGKILL') };
   proc.kill('SIGKILL');
   throw new Error('the demo did not start');
 }
 
 let demo;
 let browser;
-
 before(async () => {
   mkdirSync(SHOTS, { recursive: true });
-  demo = await startDemo();
-  browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: CHROMIUM_ARGS });
+  [demo, browser] = await Promise.all([startDemo(),
+    chromium.launch({ executablePath: '/usr/bin/chromium', args: CHROMIUM_ARGS })]);
 });
-
 after(async () => {
   await browser?.close();
   demo?.stop();
 });
 
-// Every page draws one panel: that is what an operator looks at.
-async function shot(page, name) {
-  await page.locator('main').screenshot({ path: path.join(SHOTS, `${name}.png`) });
-}
+// The cells of each row of a table, a row a line.
+const cells = (page, rows, cols) => page.$$eval(rows, (trs, cols) => trs.map((r) => cols.map((c) =>
+  (c === 'class' ? r.className : r.querySelector(c).textContent.trim())).join(' ')), cols);
 
-async function login(user, password, lang = 'en', base = demo.url) {
-  const context = await browser.newContext();
-  const page = await context.newPage();
-  await page.goto(base);
-  await page.waitForSelector('#login_form');
-  await page.fill('#username', user);
-  await page.fill('#password', password);
-  await page.selectOption('#lang', lang);
-  await page.click('#login_bn');
-  await page.waitForLoadState();
-  page.sessionId = new URL(page.url()).searchParams.get('sessionId');
-  page.base = base;
-  return page;
-}
+// What an operator does in a step.
+const ACTIONS = {
+  open: (page, [cgi, view = '']) => page.goto(`${page.base}${cgi}?${page.query}${view}`),
+  fill: async (page, fields) => {
+    for (const [sel, v] of Object.entries(fields)) {
+      await (await page.$eval(sel, (e) => e.tagName === 'SELECT') ? page.selectOption(sel, v) : page.fill(sel, v));
+    }
+  },
+  click: (page, sel) => page.click(sel),
+  go: async (page, sels) => {
+    for (const sel of [sels].flat()) await Promise.all([page.waitForNavigation(), page.click(sel)]);
+  },
+  // Entries ("mac,vlan,interface", one or a list) through the add form.
+  add: async (page, lines) => {
+    for (const [mac, vlan, intf] of [lines].flat().map((l) => l.split(','))) {
+      const [a0, a1, a2] = mac.split('.');
+      await step(page, await page.$('#add_form') ? {} : { go: '#add_link' },
+        { fill: { '#addr0': a0, '#addr1': a1, '#addr2': a2, '#intf_name': intf, '#vlan': vlan }, go: '#add_bn' });
+    }
+  },
+  // Rows by their checkbox's value or its start (a MAC), or "all" of the page.
+  tick: async (page, rows) => {
+    for (const r of [rows].flat()) await page.check(r === 'all' ? '#select_all' : `#entries input[value^="${r}"]`);
+  },
+  // Delete, the confirmation answered "accept" or "dismiss".
+  delete: (page, answer) => ACTIONS[answer === 'accept' ? 'go' : 'click'](
+    Object.assign(page, { asked: undefined, confirm: answer }), '#delete_bn'),
+  // A file into "Add several entries" as the file choice does, read by the browser into the box.
+  load: (page, file) => page.setInputFiles('#entries_file', file)
+    .then(() => page.waitForFunction(() => document.getElementById('entries').value !== '')),
+  // A list that the browser's check should stop (a submit it let through
+  // would have started its request within 250 ms).
+  stopped: (page, text) => step(page, { fill: { '#entries': text }, click: '#add_many_bn', wait: 250, posts: 0, url: page.url() }),
+  dblclick: (page, sel) => Promise.all([page.waitForNavigation(), page.dblclick(sel)]),
+  // Milliseconds, a selector or the page's address.
+  wait: (page, w) => (typeof w === 'number' ? page.waitForTimeout(w) : w instanceof RegExp ? page.waitForURL(w)
+    : page.waitForSelector(w)),
+  // Tab alone until the focus is on a selector, then keys pressed (Enter
+  // waits for the page it leads to) or text typed.
+  tab: async (page, [selector, ...keys]) => {
+    for (let i = 0; !await page.evaluate((s) => document.activeElement?.matches(s), selector); i++) {
+      if (i === 300) throw new Error(`${selector} is not reached with Tab`);
+      await page.keyboard.press('Tab');
+    }
+    for (const k of keys) {
+      if (k === 'Enter') await Promise.all([page.waitForNavigation(), page.keyboard.press(k)]);
+      else await (['Tab', 'Space'].includes(k) ? page.keyboard.press(k) : page.keyboard.type(k));
+    }
+  },
+  // Every page draws one panel: that is what an operator looks at (where a name is given).
+  shot: (page, name) => name && page.locator('main').screenshot({ path: path.join(SHOTS, `${name}.png`) }),
+};
+const READS = {
+  url: (page) => page.url(),
+  rows: (page) => cells(page, '#entries tbody tr', ['.mac', '.vlan', '.type', '.intf']),
+  listed: (page) => READS.rows(page),
+  // The answer to "Add several entries", a row a line: outcome, line, entry.
+  answer: (page) => cells(page, '#results tbody tr', ['class', '.line', '.mac', '.vlan', '.intf']),
+  asked: (page) => page.asked,
+  // The POSTs sent since the step began.
+  posts: (page) => page.posts - page.postsBefore,
+};
 
-// The demo's IMI keeps a few sessions only: each test logs out of its own.
-async function finish(page) {
-  if (page.sessionId) {
-    await page.goto(`${page.base}web_login.cgi?operate=logout&sessionId=${page.sessionId}&lang=en`)
-      .catch(() => {});
+// Steps of an operator's walk, each one's keys taken in order: an action, a read above ("listed"
+// wants some of the rows), or a selector whose text is wanted (equal, matching a pattern or a
+// predicate; a list for every match), or with "@name" an attribute's (value and validationMessage:
+// what the field holds); null wants it absent, true shown.
+async function step(page, ...wants) {
+  page.postsBefore = page.posts;
+  for (const [key, w] of wants.flatMap(Object.entries)) {
+    if (ACTIONS[key]) {
+      await ACTIONS[key](page, w);
+      continue;
+    }
+    const [sel, name] = key.split('@');
+    let got;
+    if (READS[key]) got = await READS[key](page);
+    else if (w === null) got = await page.$(sel);
+    else if (w === true) got = await page.isVisible(sel);
+    else {
+      got = await page.$$eval(sel, (es, n) => es.map((e) => (!n ? e.textContent
+        : ['value', 'validationMessage'].includes(n) ? e[n] : e.getAttribute(n))), name);
+      if (!Array.isArray(w)) got = got[0];
+    }
+    if (key === 'listed') assert.deepEqual(w.filter((r) => !got.includes(r)), [], `not among\n${got.join('\n')}`);
+    else if (typeof w === 'function') assert.ok(w(got), `${key}: ${JSON.stringify(got)}`);
+    else if (w instanceof RegExp) assert.match(got, w, key);
+    else assert.deepEqual(got, w, key);
   }
-  await page.context().close();
 }
 
-async function openAddForm(page) {
-  await page.click('#add_link');
-  await page.waitForSelector('h1');
-}
-
-async function addEntry(page, [a0, a1, a2], intf, vlan) {
-  await page.fill('#addr0', a0);
-  await page.fill('#addr1', a1);
-  await page.fill('#addr2', a2);
-  await page.selectOption('#intf_name', intf);
-  await page.fill('#vlan', vlan);
-  await Promise.all([page.waitForNavigation(), page.click('#add_bn')]);
-}
-
-async function listedEntries(page) {
-  return page.$$eval('#entries tbody tr', (rows) => rows.map((r) =>
-    ['.mac', '.vlan', '.type', '.intf'].map((c) => r.querySelector(c).textContent.trim()).join(' ')));
+// Logs in where a user is named (the password is the name), hands the page to fn and logs out
+// whatever became of it: the demo's IMI keeps a few sessions only. The page keeps its server, its
+// session's query, the POSTs it sent and the last confirmation it was asked.
+async function as(user, fn, { lang = 'en', base = demo.url, password = user } = {}) {
+  const page = Object.assign(await (await browser.newContext()).newPage(), { base, posts: 0 });
+  page.on('request', (r) => { page.posts += r.method() === 'POST'; });
+  page.on('dialog', (d) => { page.asked = d.message(); return page.confirm === 'dismiss' ? d.dismiss() : d.accept(); });
+  await page.goto(base);
+  await step(page, { wait: '#login_form' }, user ? { fill: { '#username': user, '#password': password, '#lang': lang },
+    go: '#login_bn' } : {});
+  page.sessionId = new URL(page.url()).searchParams.get('sessionId');
+  page.query = `sessionId=${page.sessionId}&lang=${lang}`;
+  await fn(page).finally(async () => {
+    if (page.sessionId) await page.goto(`${base}web_login.cgi?operate=logout&${page.query}`).catch(() => {});
+    await page.context().close();
+  });
 }
 
 // Posts fields as a form of the page would, through the page's fetch (as
 // "application/x-www-form-urlencoded;charset=UTF-8"), not following the answer.
-function post(page, cgi, query, fields) {
-  return page.evaluate(async ([cgi, query, fields]) => {
-    const body = new URLSearchParams();
-    for (const [k, v] of fields) body.append(k, v);
-    return (await fetch(`${cgi}?${query}`, { method: 'POST', body, redirect: 'manual' })).type;
-  }, [cgi, query, fields]);
-}
+const post = (page, cgi, view, fields) => page.evaluate(([url, fields]) =>
+  fetch(url, { method: 'POST', body: new URLSearchParams(fields), redirect: 'manual' }).then((r) => r.type),
+[`${cgi}?${page.query}${view}`, fields]);
 
-// The answer to "Add several entries", a row a line: outcome, line, entry.
-async function batchRows(page) {
-  return page.$$eval('#results tbody tr', (rows) => rows.map((r) =>
-    [r.className, ...['.line', '.mac', '.vlan', '.intf'].map((c) => r.querySelector(c).textContent.trim())].join(' ')));
-}
-
-// Loads a file into "Add several entries" as the file choice does, and
-// waits until the browser has read it into the box.
-async function loadEntries(page, file) {
-  await page.setInputFiles('#entries_file', file);
-  await page.waitForFunction(() => document.getElementById('entries').value !== '');
-}
-
-// Sends a list that the browser's check should stop: returns the lines it
-// names, once it is clear that no request went out.
-async function stoppedList(page, text) {
-  const form = page.url();
-  let posts = 0;
-  const count = (r) => { posts += r.method() === 'POST'; };
-  page.on('request', count);
-  await page.fill('#entries', text);
-  await page.click('#add_many_bn');
-  // A submit the check let through would have started its request by now.
-  await page.waitForTimeout(250);
-  page.off('request', count);
-  assert.equal(posts, 0, 'the list was sent');
-  assert.equal(page.url(), form);
-  return page.$$eval('#entries_errors li .why', (li) => li.map((x) => x.textContent));
-}
-
-// Ticks the rows of these MACs, clicks Delete and answers the confirmation;
-// returns what the browser asked.
-async function deleteEntries(page, macs, accept) {
-  for (const mac of macs) await page.check(`#entries input[value^="${mac} "]`);
-  let asked;
-  page.once('dialog', (d) => { asked = d.message(); accept ? d.accept() : d.dismiss(); });
-  if (accept) await Promise.all([page.waitForNavigation(), page.click('#delete_bn')]);
-  else await page.click('#delete_bn');
-  return asked;
-}
-
-test('full-privilege user logs in, sees the ports and adds an entry', async () => {
-  const page = await login('admin', 'admin');
-  assert.match(page.url(), /web_mac_static\.cgi\?sessionId=\d+&lang=en$/);
-  await openAddForm(page);
-  const ports = await page.$$eval('#intf_name option', (o) => o.map((x) => x.value));
-  assert.equal(ports.length, 32);
-  assert.deepEqual([ports[0], ports[23], ports[24], ports[31]], ['eth-0-1', 'eth-0-24', 'agg1', 'agg8']);
-  await shot(page, 'add-form');
-
-  await addEntry(page, ['00e0', 'fc0a', 'b1c2'], 'eth-0-1', '10');
-  assert.match(page.url(), /web_mac_static\.cgi\?/);
-  assert.ok((await listedEntries(page)).includes('00e0.fc0a.b1c2 10 static eth-0-1'));
-  await shot(page, 'listing-after-add');
-  await finish(page);
-});
-
-test('a MAC address the switch refuses ends on the error page with its reason', async () => {
-  const page = await login('admin', 'admin');
-  await openAddForm(page);
-  await addEntry(page, ['0100', '5e00', '0001'], 'eth-0-2', '10');
-  assert.match(page.url(), /web_error\.cgi\?/);
-  assert.match(await page.textContent('#error_message'), /multicast MAC address not allowed/);
-  await shot(page, 'error-invalid-mac');
+test('an entry the switch takes is listed; one it refuses ends on the error page, whose way back keeps it', () => as('admin', (page) =>
+  step(page, { url: /web_mac_static\.cgi\?sessionId=\d+&lang=en$/, go: '#add_link', '#intf_name option@value': PORTS,
+    shot: 'add-form', add: '00e0.fc0a.b1c2,10,eth-0-1' },
+  { url: /web_mac_static\.cgi\?/, listed: ['00e0.fc0a.b1c2 10 static eth-0-1'], shot: 'listing-after-add' },
+  { add: '0100.5e00.0001,10,eth-0-2', url: /web_error\.cgi\?/, '#error_message': /multicast MAC address not allowed/,
+    shot: 'error-invalid-mac' },
   // The way back leads to the add form in the same session, with what was typed.
-  await Promise.all([page.waitForNavigation(), page.click('#back_link')]);
-  assert.match(page.url(), /web_mac_static_add\.cgi\?sessionId=\d+&lang=en$/);
-  await page.waitForSelector('#add_form');
-  assert.deepEqual(await Promise.all(['#addr0', '#addr1', '#addr2', '#vlan'].map((f) => page.inputValue(f))),
-    ['0100', '5e00', '0001', '10']);
-  await finish(page);
-});
+  { go: '#back_link', url: /web_mac_static_add\.cgi\?sessionId=\d+&lang=en$/, '#add_form': true,
+    '#addr0@value': '0100', '#addr1@value': '5e00', '#addr2@value': '0001', '#vlan@value': '10' })));
 
 test('a mistyped MAC group or VLAN is caught in the browser, in its language', async () => {
   for (const [lang, macText, vlanText] of [['en', 'Four hex digits (0-9, a-f)', 'A VLAN from 1 to 4094'],
     ['cn', '请输入四位十六进制数（0-9、a-f）', '请输入 1 到 4094 之间的 VLAN']]) {
-    const page = await login('admin', 'admin', lang);
-    await openAddForm(page);
-    const form = page.url();
-    for (const [field, bad, good, text] of [['#addr2', 'b1cz', 'b1c2', macText],
-      ['#addr0', '0e0', '00e0', macText], ['#vlan', '4095', '4094', vlanText], ['#vlan', '0', '1', vlanText]]) {
-      for (const f of ['#addr0', '#addr1', '#addr2']) await page.fill(f, '00e0');
-      await page.fill('#vlan', '10');
-      await page.fill(field, bad);
-      await page.click('#add_bn');
-      assert.equal(page.url(), form, `${field}=${bad} was sent`);
-      assert.equal(await page.$eval(field, (e) => e.validationMessage), text);
-      assert.equal(await page.textContent('.field-error:not(:empty)'), text);
-      if (lang === 'en' && field === '#addr2') await shot(page, 'add-form-mistyped');
-      await page.fill(field, good);
-      assert.ok(await page.$eval(field, (e) => e.checkValidity()), `${field}=${good}`);
-      assert.equal(await page.$('.field-error:not(:empty)'), null);
-    }
-    // The listing's filter takes the same values.
-    await page.goto(page.url().replace('web_mac_static_add.cgi', 'web_mac_static.cgi'));
-    await page.fill('#vlan', '5000');
-    await page.click('#filter_bn');
-    assert.equal(await page.$eval('#vlan', (e) => e.validationMessage), vlanText);
-    await finish(page);
+    await as('admin', async (page) => {
+      await step(page, { go: '#add_link' });
+      for (const [field, bad, good, text] of [['#addr2', 'b1cz', 'b1c2', macText],
+        ['#addr0', '0e0', '00e0', macText], ['#vlan', '4095', '4094', vlanText], ['#vlan', '0', '1', vlanText]]) {
+        await step(page, { fill: { '#addr0': '00e0', '#addr1': '00e0', '#addr2': '00e0', '#vlan': '10', [field]: bad },
+          click: '#add_bn', url: /_add\.cgi\?sessionId=\d+&lang=\w+$/, [`${field}@validationMessage`]: text,
+          '.field-error:not(:empty)': text },
+        lang === 'en' && field === '#addr2' ? { shot: 'add-form-mistyped' } : {},
+        { fill: { [field]: good }, [`${field}@validationMessage`]: '', '.field-error:not(:empty)': null });
+      }
+      // The listing's filter takes the same values.
+      await step(page, { open: [LIST], fill: { '#vlan': '5000' }, click: '#filter_bn', '#vlan@validationMessage': vlanText });
+    }, { lang });
   }
 });
 
-test('a pasted list is checked in the browser, then added whole', async () => {
-  const page = await login('admin', 'admin');
-  await openAddForm(page);
+test('a pasted list is checked in the browser and added; a loaded one shows what was refused, to mend', () => as('admin', (page) => {
   const good = '0000.0f0f.0001,10,eth-0-1\n00:00:0F:0F:00:02\t10 \teth-0-2\n00-00-0f-0f-00-03 20 agg1';
-  assert.deepEqual(await stoppedList(page, good.replace('00:02', '00:0g')),
-    ['Line 2: not a MAC address (xxxx.xxxx.xxxx, xx:xx:xx:xx:xx:xx or xx-xx-xx-xx-xx-xx)']);
-  // Each note quotes its line, as typed.
-  assert.deepEqual(await page.$$eval('#entries_errors li .text', (q) => q.map((x) => x.textContent)),
-    [good.split('\n')[1].replace('00:02', '00:0g').trim()]);
-  await shot(page, 'add-many-mistyped');
-  // The notes follow the mending.
-  await page.fill('#entries', good);
-  assert.equal(await page.$('#entries_errors li'), null);
-
-  await Promise.all([page.waitForNavigation(), page.click('#add_many_bn')]);
-  assert.equal(await page.textContent('#summary'), 'Added: 3 · refused: 0 · not known: 0 · not valid: 0');
-  assert.deepEqual(await batchRows(page), ['added 1 0000.0f0f.0001 10 eth-0-1',
-    'added 2 0000.0f0f.0002 10 eth-0-2', 'added 3 0000.0f0f.0003 20 agg1']);
-  await shot(page, 'add-many-result');
-  await Promise.all([page.waitForNavigation(), page.click('#table_link')]);
-  const rows = await listedEntries(page);
-  for (const r of ['0000.0f0f.0001 10 static eth-0-1', '0000.0f0f.0002 10 static eth-0-2',
-    '0000.0f0f.0003 20 static agg1']) assert.ok(rows.includes(r), `${r}\nnot in\n${rows.join('\n')}`);
-  await finish(page);
-});
-
-test('a loaded file is added, the line the switch refuses shown with its reason', async () => {
-  const page = await login('admin', 'admin');
-  await openAddForm(page);
+  const bad = good.replace('00:02', '00:0g');
   const text = 'mac,vlan,interface\r\n0000.0f0f.0011,30,eth-0-24\r\n0000.0f0f.0012,40,eth-0-24\r\n00-00-0f-0f-00-13,20,agg8\r\n';
-  await loadEntries(page, { name: 'entries.csv', mimeType: 'text/csv', buffer: Buffer.from(text) });
-  assert.equal(await page.inputValue('#entries'), text.replaceAll('\r\n', '\n'));
-  await Promise.all([page.waitForNavigation(), page.click('#add_many_bn')]);
-  assert.equal(await page.textContent('#summary'), 'Added: 2 · refused: 1 · not known: 0 · not valid: 0');
-  assert.deepEqual(await batchRows(page), ['added 2 0000.0f0f.0011 30 eth-0-24',
-    'refused 3 0000.0f0f.0012 40 eth-0-24', 'added 4 0000.0f0f.0013 20 agg8']);
-  assert.equal(await page.textContent('#results tr.refused .reason'),
-    'Cannot add 0000.0f0f.0012 to VLAN 40: VLAN 40 does not exist');
+  // Each note quotes its line, as typed; the notes follow the mending.
+  return step(page, { go: '#add_link', stopped: bad, '#entries_errors li .text': [bad.split('\n')[1].trim()],
+    '#entries_errors li .why': ['Line 2: not a MAC address (xxxx.xxxx.xxxx, xx:xx:xx:xx:xx:xx or xx-xx-xx-xx-xx-xx)'],
+    shot: 'add-many-mistyped', fill: { '#entries': good }, '#entries_errors li': null },
+  { go: '#add_many_bn', '#summary': 'Added: 3 · refused: 0 · not known: 0 · not valid: 0', shot: 'add-many-result',
+    answer: ['added 1 0000.0f0f.0001 10 eth-0-1', 'added 2 0000.0f0f.0002 10 eth-0-2', 'added 3 0000.0f0f.0003 20 agg1'] },
+  { go: '#table_link', listed: ['0000.0f0f.0001 10 static eth-0-1', '0000.0f0f.0002 10 static eth-0-2',
+    '0000.0f0f.0003 20 static agg1'] },
+  { go: '#add_link', load: { name: 'entries.csv', mimeType: 'text/csv', buffer: Buffer.from(text) },
+    '#entries@value': text.replaceAll('\r\n', '\n') },
   // The title says what became of the list; the lines not added can be
   // shown alone, and go back to the box, only they, to be mended.
-  assert.equal(await page.textContent('h1'), '2 added, 1 refused');
-  await page.check('#only_not_added');
-  assert.deepEqual(await page.$$eval('#results tbody tr:not([hidden])', (r) => r.map((x) => x.className)), ['refused']);
-  await Promise.all([page.waitForNavigation(), page.click('#mend_link')]);
-  assert.equal(await page.inputValue('#entries'), '0000.0f0f.0012,40,eth-0-24');
-  await page.goto(`${page.base}web_mac_static.cgi?sessionId=${page.sessionId}&lang=en`);
-  const rows = (await listedEntries(page)).filter((r) => r.startsWith('0000.0f0f.001'));
-  assert.deepEqual(rows.sort(), ['0000.0f0f.0011 30 static eth-0-24', '0000.0f0f.0013 20 static agg8']);
-  await finish(page);
-});
+  { go: '#add_many_bn', h1: '2 added, 1 refused', '#summary': 'Added: 2 · refused: 1 · not known: 0 · not valid: 0',
+    answer: ['added 2 0000.0f0f.0011 30 eth-0-24', 'refused 3 0000.0f0f.0012 40 eth-0-24', 'added 4 0000.0f0f.0013 20 agg8'],
+    '#results tr.refused .reason': 'Cannot add 0000.0f0f.0012 to VLAN 40: VLAN 40 does not exist', click: '#only_not_added',
+    '#results tbody tr:not([hidden])@class': ['refused'] },
+  { go: '#mend_link', '#entries@value': '0000.0f0f.0012,40,eth-0-24', open: [LIST],
+    listed: ['0000.0f0f.0011 30 static eth-0-24', '0000.0f0f.0013 20 static agg8'],
+    rows: (rows) => !rows.some((r) => r.startsWith('0000.0f0f.0012')) });
+}));
 
-test('entries are removed from the listing after a confirmation', async () => {
-  const page = await login('admin', 'admin');
-  const macs = [['0000', '0c0c', '0001'], ['0000', '0c0c', '0002'], ['0000', '0c0c', '0003']];
-  for (const [i, mac] of macs.entries()) {
-    await openAddForm(page);
-    await addEntry(page, mac, `eth-0-${10 + i}`, '1');
-  }
-  await page.fill('#vlan', '1');
-  await Promise.all([page.waitForNavigation(), page.click('#filter_bn')]);
-  assert.equal((await listedEntries(page)).length, 3);
-  assert.ok(await page.isDisabled('#delete_bn'));
-  await shot(page, 'listing');
-
+test('entries are removed after a confirmation, a page at most at a time, and the syslog says who', () => as('admin', async (page) => {
+  const rows = (...n) => n.map((i) => `0000.0c0c.000${i} 1 static eth-0-${9 + i}`);
+  await step(page, { add: [1, 2, 3].map((i) => `0000.0c0c.000${i},1,eth-0-${9 + i}`), fill: { '#vlan': '1' }, go: '#filter_bn',
+    rows: rows(1, 2, 3), '#delete_bn:disabled': true, shot: 'listing' },
   // Cancelled: nothing goes.
-  assert.equal(await deleteEntries(page, ['0000.0c0c.0001'], false), 'Delete 1 static entry?');
+  { tick: '0000.0c0c.0001', delete: 'dismiss', asked: 'Delete 1 static entry?' });
   await page.reload();
-  assert.equal((await listedEntries(page)).length, 3);
-
-  assert.equal(await deleteEntries(page, ['0000.0c0c.0001'], true), 'Delete 1 static entry?');
-  assert.match(page.url(), /web_mac_static\.cgi\?sessionId=\d+&lang=en&intf_name=all&vlan=1&order=asc&per_page=50&page=1&removed=1$/);
-  assert.equal(await page.textContent('#removed_note'), '1 entry removed.');
-  assert.deepEqual(await listedEntries(page),
-    ['0000.0c0c.0002 1 static eth-0-11', '0000.0c0c.0003 1 static eth-0-12']);
-
-  assert.equal(await deleteEntries(page, ['0000.0c0c.0002', '0000.0c0c.0003'], true),
-    'Delete 2 static entries?');
-  assert.equal(await page.textContent('#removed_note'), '2 entries removed.');
-  assert.deepEqual(await listedEntries(page), []);
-  assert.ok(await page.isVisible('#no_entries'));
-  assert.equal(await page.textContent('#count'), '0 of 0');
-  await finish(page);
+  await step(page, { rows: rows(1, 2, 3), tick: '0000.0c0c.0001', delete: 'accept', asked: 'Delete 1 static entry?',
+    url: /web_mac_static\.cgi\?sessionId=\d+&lang=en&intf_name=all&vlan=1&order=asc&per_page=50&page=1&removed=1$/,
+    '#removed_note': '1 entry removed.' }, { rows: rows(2, 3) },
+  { tick: ['0000.0c0c.0002', '0000.0c0c.0003'], delete: 'accept', asked: 'Delete 2 static entries?',
+    '#removed_note': '2 entries removed.', rows: [], '#no_entries': true, '#count': '0 of 0' });
 
   // The switch's syslog holds who did both, in the demo's file.
-  const wanted = ['add', 'remove'].map((action) => `web_mac_static${action === 'add' ? '_add' : ''}.cgi[`
-    + `] user="admin" addr="127.0.0.1" action=${action} mac="0000.0c0c.0001" intf="eth-0-10" vlan="1" result=ok known=cli`);
-  let records = [];
-  for (let i = 0; i < 50; i++) {
-    records = readFileSync(path.join(BUILD, 'demo', 'messages'), 'utf8').split('\n')
-      .map((line) => line.replace(/\[\d+\]:/, '[]'));
-    if (wanted.every((w) => records.some((r) => r.endsWith(w)))) break;
-    await new Promise((r) => setTimeout(r, 100));
-  }
-  for (const w of wanted) assert.ok(records.some((r) => r.endsWith(w)), `${w}\nnot in\n${records.join('\n')}`);
-});
+  const wanted = [['_add', 'add'], ['', 'remove']].map(([cgi, action]) => `web_mac_static${cgi}.cgi[] user="admin" `
+    + `addr="127.0.0.1" action=${action} mac="0000.0c0c.0001" intf="eth-0-10" vlan="1" result=ok known=cli`);
+  const missing = () => wanted.filter((w) => !readFileSync(path.join(BUILD, 'demo', 'messages'), 'utf8').split('\n')
+    .some((line) => line.replace(/\[\d+\]:/, '[]').endsWith(w)));
+  await until(() => !missing().length);
+  assert.deepEqual(missing(), []);
 
-test('select all at the largest page removes the whole page in one run; more is refused', async () => {
-  const page = await login('admin', 'admin');
-  const query = `sessionId=${page.sessionId}&lang=en`;
+  // Select all at the largest page removes it whole in one run; more, sent anyway, is refused whole.
   const macs = Array.from({ length: 201 }, (_, i) => `0000.0d0d.${String(1000 + i)}`);
-  await post(page, 'web_mac_static_add.cgi', query,
-    [['operate', 'add_many'], ['entries', macs.map((m) => `${m},10,eth-0-5`).join('\n')]]);
-  await page.goto(`${page.base}web_mac_static.cgi?${query}&vlan=10&intf_name=eth-0-5&sort=mac&per_page=200`);
-  assert.equal((await listedEntries(page)).length, 200);
-  // A selection the page never offers, sent anyway: refused whole.
-  await post(page, 'web_mac_static.cgi', `${query}&vlan=10&intf_name=eth-0-5`,
-    [['operate', 'delete'], ...macs.map((m) => ['sel', `${m} eth-0-5 10`])]);
-  await page.reload();
-  assert.equal((await listedEntries(page)).length, 200);
-  await page.check('#select_all');
-  let asked;
-  page.once('dialog', (d) => { asked = d.message(); d.accept(); });
-  await Promise.all([page.waitForNavigation(), page.click('#delete_bn')]);
-  assert.equal(asked, 'Delete 200 static entries?');
-  assert.equal(await page.textContent('#removed_note'), '200 entries removed.');
-  assert.deepEqual(await listedEntries(page), [`${macs[200]} 10 static eth-0-5`]);
-  await post(page, 'web_mac_static.cgi', `${query}&vlan=10&intf_name=eth-0-5`,
-    [['operate', 'delete'], ['sel', `${macs[200]} eth-0-5 10`]]);
-  await finish(page);
-});
+  const view = '&vlan=10&intf_name=eth-0-5';
+  await post(page, ADD, '', [['operate', 'add_many'], ['entries', macs.map((m) => `${m},10,eth-0-5`).join('\n')]]);
+  await post(page, LIST, view, [['operate', 'delete'], ...macs.map((m) => ['sel', `${m} eth-0-5 10`])]);
+  await step(page, { open: [LIST, `${view}&sort=mac&per_page=200`], rows: macs.slice(0, 200).map((m) => `${m} 10 static eth-0-5`),
+    tick: 'all', delete: 'accept', asked: 'Delete 200 static entries?', '#removed_note': '200 entries removed.' },
+  { rows: [`${macs[200]} 10 static eth-0-5`] }, { tick: 'all', delete: 'accept', rows: [] });
+}));
 
-test('the error page shows foreign text as text and links only into this interface', async () => {
-  const page = await (await browser.newContext()).newPage();
+test('the error page shows foreign text as text and links only into this interface', () => as(null, async (page) => {
+  const markup = '<img src=x onerror=alert(1)>';
   for (const rdr of ['https://evil.example/a.cgi', 'javascript:alert(1)//x.cgi', '../x.cgi']) {
-    await page.goto(`${demo.url}web_error.cgi?sessionId=4&lang=en&rdrpage=${encodeURIComponent(rdr)}`
-      + `&errid=${encodeURIComponent('<img src=x onerror=alert(1)>')}`);
-    assert.equal(await page.textContent('#error_message'), '<img src=x onerror=alert(1)>');
-    assert.equal(await page.$('#error_message img'), null);
-    assert.equal(await page.getAttribute('#back_link', 'href'), 'web_login.cgi?sessionId=4&lang=en');
+    await page.goto(`${page.base}web_error.cgi?${new URLSearchParams({ sessionId: 4, lang: 'en', rdrpage: rdr, errid: markup })}`);
+    await step(page, { '#error_message': markup, '#error_message img': null, '#back_link@href': 'web_login.cgi?sessionId=4&lang=en' });
   }
-  await finish(page);
-});
+}));
 
-test('the listing filters by VLAN and by interface', async () => {
-  const page = await login('admin', 'admin');
-  for (const [mac, intf, vlan] of [[['0000', '0a0a', '0001'], 'eth-0-3', '20'],
-    [['0000', '0a0a', '0002'], 'eth-0-4', '20'], [['0000', '0a0a', '0003'], 'eth-0-3', '30']]) {
-    await openAddForm(page);
-    await addEntry(page, mac, intf, vlan);
-  }
-  await page.fill('#vlan', '20');
-  await Promise.all([page.waitForNavigation(), page.click('#filter_bn')]);
-  let rows = await listedEntries(page);
-  assert.ok(rows.length >= 2 && rows.every((r) => r.split(' ')[1] === '20'), rows.join('\n'));
-
-  await page.fill('#vlan', '');
-  await page.selectOption('#intf_name', 'eth-0-3');
-  await Promise.all([page.waitForNavigation(), page.click('#filter_bn')]);
-  rows = await listedEntries(page);
-  assert.deepEqual(rows.filter((r) => r.startsWith('0000.0a0a')),
-    ['0000.0a0a.0001 20 static eth-0-3', '0000.0a0a.0003 30 static eth-0-3']);
-  assert.ok(rows.every((r) => r.endsWith(' eth-0-3')));
-  await shot(page, 'listing-filtered');
-
+test('the listing filters by VLAN, by interface and by a MAC group', () => as('admin', (page) => {
+  const [r1, r2, r3] = ['0000.0a0a.0001 20 static eth-0-3', '0000.0a0a.0002 20 static eth-0-4', '0000.0a0a.0003 30 static eth-0-3'];
+  return step(page, { add: ['0000.0a0a.0001,20,eth-0-3', '0000.0a0a.0002,20,eth-0-4', '0000.0a0a.0003,30,eth-0-3'] },
+  { fill: { '#vlan': '20' }, go: '#filter_bn', rows: (rows) => rows.length >= 2 && rows.every((r) => r.split(' ')[1] === '20') },
+  { fill: { '#vlan': '', '#intf_name': 'eth-0-3' }, go: '#filter_bn', listed: [r1, r3],
+    rows: (rows) => rows.every((r) => r.endsWith(' eth-0-3')), shot: 'listing-filtered' },
   // The vendor half of an address, in capitals, finds its entries.
-  await page.selectOption('#intf_name', 'all');
-  await page.fill('#addr1', '0A0A');
-  await Promise.all([page.waitForNavigation(), page.click('#filter_bn')]);
-  rows = await listedEntries(page);
-  assert.deepEqual(rows, ['0000.0a0a.0001 20 static eth-0-3', '0000.0a0a.0002 20 static eth-0-4',
-    '0000.0a0a.0003 30 static eth-0-3']);
+  { fill: { '#intf_name': 'all', '#addr1': '0A0A' }, go: '#filter_bn', rows: [r1, r2, r3] },
+  // A filter value is shown back as text, never as markup; not a MAC group,
+  // it is marked, and nothing is listed as if it were the table.
+  { open: [LIST, `&addr0=${encodeURIComponent('"><b id=inj>')}`], '#inj': null, '#addr0@value': '"><b id=inj>',
+    '#addr0@aria-invalid': 'true', '#filter_invalid': true, '#count': null });
+}));
 
-  // A filter value is shown back as text, never as markup.
-  const url = new URL(page.url());
-  url.search = `sessionId=${url.searchParams.get('sessionId')}&lang=en&addr0=${encodeURIComponent('"><b id=inj>')}`;
-  await page.goto(url.href);
-  assert.equal(await page.$('#inj'), null);
-  assert.equal(await page.inputValue('#addr0'), '"><b id=inj>');
-  // Not a MAC group: marked, and nothing listed as if it were the table.
-  assert.equal(await page.getAttribute('#addr0', 'aria-invalid'), 'true');
-  assert.ok(await page.isVisible('#filter_invalid'));
-  assert.equal(await page.$('#count'), null);
-  await finish(page);
-});
-
-test('the pages speak Chinese for cn', async () => {
-  const page = await login('admin', 'admin', 'cn');
-  assert.match(page.url(), /lang=cn$/);
-  assert.equal(await page.textContent('h1'), '静态MAC地址表');
-  assert.equal(await page.getAttribute('#select_all', 'title'), '选择本页全部表项');
-  await openAddForm(page);
-  assert.equal(await page.textContent('h1'), '添加静态MAC地址表项');
-  assert.equal(await page.textContent('#add_bn'), '添加');
-  await shot(page, 'add-form-cn');
+test('the pages speak Chinese for cn', () => as('admin', (page) => {
   // The browser's notes, a repeat that is no conflict, and the answer.
   const text = 'mac,vlan,interface\n\n0000.0f0f.0021,10,eth-0-3\n0000.0f0f.0022,4095,eth-0-4\n0000.0f0f.0021 10 eth-0-5';
-  assert.deepEqual(await stoppedList(page, text), ['第 3 行：与第 5 行的MAC地址和VLAN相同，但接口不同',
-    '第 4 行：不是 1 到 4094 之间的 VLAN', '第 5 行：与第 3 行的MAC地址和VLAN相同，但接口不同']);
-  await page.fill('#entries', text.replace('4095', '20').replace('eth-0-5', 'eth-0-3'));
-  await Promise.all([page.waitForNavigation(), page.click('#add_many_bn')]);
-  assert.equal(await page.textContent('#summary'), '已添加 3 个 · 被拒绝 0 个 · 结果未知 0 个 · 无效 0 个');
-  assert.deepEqual(await page.$$eval('#results tbody tr', (rows) => rows.map((r) =>
-    `${r.querySelector('.line').textContent} ${r.querySelector('.outcome').textContent}`)),
-    ['3 已添加', '4 已添加', '5 已添加 (与第 3 行是同一表项)']);
-  await Promise.all([page.waitForNavigation(), page.click('#form_link')]);
-  await page.click('a[href*="lang=en"]');
-  await page.waitForSelector('#add_form');
-  assert.equal(await page.textContent('h1'), 'Add static MAC address entry');
-  await finish(page);
-});
+  return step(page, { url: /lang=cn$/, h1: '静态MAC地址表', '#select_all@title': '选择本页全部表项' },
+    { go: '#add_link', h1: '添加静态MAC地址表项', '#add_bn': '添加', shot: 'add-form-cn', stopped: text,
+      '#entries_errors li .why': ['第 3 行：与第 5 行的MAC地址和VLAN相同，但接口不同', '第 4 行：不是 1 到 4094 之间的 VLAN',
+        '第 5 行：与第 3 行的MAC地址和VLAN相同，但接口不同'] },
+    { fill: { '#entries': text.replace('4095', '20').replace('eth-0-5', 'eth-0-3') }, go: '#add_many_bn',
+      '#summary': '已添加 3 个 · 被拒绝 0 个 · 结果未知 0 个 · 无效 0 个', '#results tbody tr .line': ['3', '4', '5'],
+      '#results tbody tr .outcome': ['已添加', '已添加', '已添加 (与第 3 行是同一表项)'] },
+    { go: ['#form_link', 'a[href*="lang=en"]'], '#add_form': true, h1: 'Add static MAC address entry' });
+}, { lang: 'cn' }));
 
-test('a refused login shows the reason IMI gives', async () => {
-  const page = await login('admin', 'wrong');
-  assert.match(page.url(), /web_login\.cgi$/);
-  assert.match(await page.textContent('#login_error'), /\S/);
-  await shot(page, 'login-refused');
-  await finish(page);
-});
-
-test('a limited user cannot add, not even with a forged POST', async () => {
-  const page = await login('viewer', 'viewer');
-  const sid = new URL(page.url()).searchParams.get('sessionId');
-  assert.equal(Number(sid) % 2, 1);
-  // No link leads to the add page; typed in, it offers no add.
-  await page.goto(`${demo.url}web_mac_static_add.cgi?sessionId=${sid}&lang=en`);
-  assert.equal(await page.$('#add_bn'), null);
-  assert.ok(await page.isVisible('#no_privilege'));
-  await shot(page, 'add-form-limited');
-
-  // A form the page never offered, posted from that session.
-  await page.setContent(`<form method="post" action="${demo.url}web_mac_static_add.cgi?sessionId=${sid}&lang=en">
-    <input name="addr0" value="00e0"><input name="addr1" value="fc0a"><input name="addr2" value="0bad">
-    <input name="intf_name" value="eth-0-5"><input name="vlan" value="10"><button id="go" name="add_bn" value="add">x</button></form>`);
-  await Promise.all([page.waitForNavigation(), page.click('#go')]);
-  assert.match(page.url(), /web_error\.cgi\?.*errid=error_no_privilege/);
-  assert.match(await page.textContent('#error_message'), /not allowed/);
-  await shot(page, 'forged-post-refused');
-  await page.goto(`${demo.url}web_mac_static.cgi?sessionId=${sid}&lang=en`);
-  assert.ok(!(await listedEntries(page)).some((r) => r.startsWith('00e0.fc0a.0bad')));
-  await finish(page);
-});
-
-test('a limited user sees no checkboxes and cannot remove, not even with a forged POST', async () => {
-  const admin = await login('admin', 'admin');
-  await openAddForm(admin);
-  await addEntry(admin, ['0000', '0d0d', '0001'], 'eth-0-20', '10');
-  await finish(admin);
-
-  const page = await login('viewer', 'viewer');
-  const sid = new URL(page.url()).searchParams.get('sessionId');
-  assert.ok((await listedEntries(page)).includes('0000.0d0d.0001 10 static eth-0-20'));
-  assert.equal(await page.$('#entries input[type=checkbox]'), null);
-  assert.equal(await page.$('#delete_bn'), null);
-  await shot(page, 'listing-limited');
-
-  await page.setContent(`<form method="post" action="${demo.url}web_mac_static.cgi?sessionId=${sid}&lang=en">
-    <input name="operate" value="delete"><input name="sel" value="0000.0d0d.0001 eth-0-20 10">
-    <button id="go">x</button></form>`);
-  await Promise.all([page.waitForNavigation(), page.click('#go')]);
-  assert.match(page.url(), /web_error\.cgi\?.*errid=error_no_privilege/);
-  await page.goto(`${demo.url}web_mac_static.cgi?sessionId=${sid}&lang=en`);
-  assert.ok((await listedEntries(page)).includes('0000.0d0d.0001 10 static eth-0-20'));
-  await finish(page);
-});
-
-test('two browsers adding at once both land their entries', async () => {
-  const [a, b] = await Promise.all([login('admin', 'admin'), login('admin', 'admin')]);
-  await Promise.all([openAddForm(a), openAddForm(b)]);
-  await Promise.all([
-    addEntry(a, ['0000', '0b0b', '0001'], 'eth-0-7', '10'),
-    addEntry(b, ['0000', '0b0b', '0002'], 'eth-0-8', '10'),
-  ]);
-  await a.reload();
-  const rows = await listedEntries(a);
-  assert.ok(rows.includes('0000.0b0b.0001 10 static eth-0-7'), rows.join('\n'));
-  assert.ok(rows.includes('0000.0b0b.0002 10 static eth-0-8'), rows.join('\n'));
-  await shot(a, 'concurrent-adds');
-  await Promise.all([finish(a), finish(b)]);
-});
-
-test('an expired session ends on the login page', async () => {
+test('a refused login shows the reason IMI gives; logging out or idling ends the session', async () => {
+  await as('admin', (page) => step(page, { url: /web_login\.cgi$/, '#login_error': /\S/, shot: 'login-refused' }),
+    { password: 'wrong' });
+  await as('admin', (page) => step(page, { go: '#logout_link', wait: '#notice', open: [LIST] }, { wait: /web_login\.cgi/ }));
   const short = await startDemo({ DEMO_IDLE: '2' });
-  try {
-    const page = await login('admin', 'admin', 'en', short.url);
-    assert.match(page.url(), /web_mac_static\.cgi/);
-    await new Promise((r) => setTimeout(r, 3500));
-    await page.click('#add_link');
-    await page.waitForURL(/web_login\.cgi/);
-    await page.waitForSelector('#login_form');
-    await shot(page, 'expired-session');
-    await finish(page);
-  } finally {
-    short.stop();
-  }
+  await as('admin', (page) => step(page, { url: /web_mac_static\.cgi/, wait: 3500, click: '#add_link' }, { wait: /web_login\.cgi/ },
+    { wait: '#login_form', shot: 'expired-session' }), { base: short.url }).finally(short.stop);
 });
 
-test('logging out ends the session', async () => {
-  const page = await login('admin', 'admin');
-  const listing = page.url();
-  await Promise.all([page.waitForNavigation(), page.click('#logout_link')]);
-  await page.waitForSelector('#notice');
-  await page.goto(listing);
-  await page.waitForURL(/web_login\.cgi/);
-  await finish(page);
+test('a limited user gets no way to add or remove, and a forged POST is refused', async () => {
+  const entry = '0000.0d0d.0001 10 static eth-0-20';
+  await as('admin', (admin) => step(admin, { add: '0000.0d0d.0001,10,eth-0-20' }));
+  await as('viewer', async (page) => {
+    assert.equal(Number(page.sessionId) % 2, 1);
+    await step(page, { listed: [entry], '#add_link': null, '#entries input[type=checkbox]': null, '#delete_bn': null,
+      shot: 'listing-limited' },
+    // Typed in, the add page offers no add.
+    { open: [ADD], '#add_bn': null, '#no_privilege': true, shot: 'add-form-limited' });
+    // Forms the pages never offered, posted from that session.
+    for (const [cgi, fields, shot] of [[ADD, { addr0: '00e0', addr1: 'fc0a', addr2: '0bad', intf_name: 'eth-0-5', vlan: '10',
+      add_bn: 'add' }, 'forged-post-refused'], [LIST, { operate: 'delete', sel: '0000.0d0d.0001 eth-0-20 10' }]]) {
+      await page.setContent(`<form method="post" action="${page.base}${cgi}?${page.query}">${Object.entries(fields)
+        .map(([k, v]) => `<input name="${k}" value="${v}">`).join('')}<button id="go">x</button></form>`);
+      await step(page, { go: '#go', url: /web_error\.cgi\?.*errid=error_no_privilege/, '#error_message': /not allowed/, shot });
+    }
+    await step(page, { open: [LIST], listed: [entry], rows: (rows) => !rows.some((r) => r.startsWith('00e0.fc0a.0bad')) });
+  });
 });
+
+test('two browsers adding at once both land their entries', () => as('admin', (a) => as('admin', async (b) => {
+  await Promise.all([step(a, { go: '#add_link' }), step(b, { go: '#add_link' })]);
+  await Promise.all([step(a, { add: '0000.0b0b.0001,10,eth-0-7' }), step(b, { add: '0000.0b0b.0002,10,eth-0-8' })]);
+  await step(a, { open: [LIST], listed: ['0000.0b0b.0001 10 static eth-0-7', '0000.0b0b.0002 10 static eth-0-8'],
+    shot: 'concurrent-adds' });
+})));
 
 // The listing's view (sort, order, page size, page) on a switch of its own,
 // so that every count is exact.
 describe('a listing of 120 entries, sorted and paged', () => {
-  const PORTS = [...Array.from({ length: 24 }, (_, i) => `eth-0-${i + 1}`),
-    ...Array.from({ length: 8 }, (_, i) => `agg${i + 1}`)];
   // Each MAC in two VLANs, the ports in no column's order: every sort has
   // ties to break, and "eth-0-10" sorts after "eth-0-9".
-  let entries = Array.from({ length: 120 }, (_, i) => ({
-    mac: `0000.0e0e.${(((i * 37) % 120) >> 1).toString(16).padStart(4, '0')}`,
-    vlan: [1, 10, 20, 30][i % 4],
-    intf: PORTS[(i * 7) % 32],
-  }));
+  let entries = Array.from({ length: 120 }, (_, i) => ({ mac: `0000.0e0e.${(((i * 37) % 120) >> 1).toString(16).padStart(4, '0')}`,
+    vlan: [1, 10, 20, 30][i % 4], intf: PORTS[(i * 7) % 32] }));
   const row = (e) => `${e.mac} ${e.vlan} static ${e.intf}`;
-  const macNumber = (e) => parseInt(e.mac.replaceAll('.', ''), 16);
-  const portKey = (p) => {
-    const eth = /^eth-(\d+)-(\d+)$/.exec(p);
-    return eth ? [0, Number(eth[1]), Number(eth[2])] : [1, Number(p.slice(3)), 0];
-  };
-  // What each column sorts by, its ties by VLAN, then MAC.
-  const KEYS = {
-    mac: (e) => [macNumber(e), e.vlan],
-    vlan: (e) => [e.vlan, macNumber(e)],
-    intf: (e) => [...portKey(e.intf), e.vlan, macNumber(e)],
-  };
-  function sortedRows(col, order, filter = () => true) {
-    const cmp = (a, b) => {
-      const [ka, kb] = [KEYS[col](a), KEYS[col](b)];
-      const i = ka.findIndex((k, j) => k !== kb[j]);
-      return i < 0 ? 0 : ka[i] - kb[i];
-    };
-    const rows = entries.filter(filter).sort(cmp).map(row);
+  // What each column sorts by, its ties by VLAN, then MAC (by its last group, the only one that differs).
+  const mac = (e) => parseInt(e.mac.slice(-4), 16);
+  const KEYS = { mac: (e) => mac(e) * 100 + e.vlan, vlan: (e) => e.vlan * 1000 + mac(e),
+    intf: (e) => PORTS.indexOf(e.intf) * 1e5 + e.vlan * 1000 + mac(e) };
+  const sortedRows = (col, order, keep = () => true) => {
+    const rows = entries.filter(keep).sort((a, b) => KEYS[col](a) - KEYS[col](b)).map(row);
     return order === 'desc' ? rows.reverse() : rows;
-  }
+  };
+  const numbers = (first, last) => Array.from({ length: last - first + 1 }, (_, i) => String(first + i));
 
   let sw;
-  const open = async (lang = 'en') => login('admin', 'admin', lang, sw.url);
-  const go = (page, selector) => Promise.all([page.waitForNavigation(), page.click(selector)]);
-  const nums = (page) => page.$$eval('#entries td.num', (cells) => cells.map((c) => Number(c.textContent)));
-  const range = (first, last) => Array.from({ length: last - first + 1 }, (_, i) => first + i);
-  const ariaSorts = (page) => page.$$eval('#entries th[aria-sort]',
-    (heads) => heads.map((h) => `${h.querySelector('a').id}=${h.getAttribute('aria-sort')}`));
-
+  const onSwitch = (fn, lang = 'en') => () => as('admin', fn, { lang, base: sw.url });
   before(async () => {
     sw = await startDemo();
-    const page = await open();
-    const query = `sessionId=${page.sessionId}&lang=en`;
-    for (const e of entries) {
-      const [a0, a1, a2] = e.mac.split('.');
-      await post(page, 'web_mac_static_add.cgi', query,
-        [['addr0', a0], ['addr1', a1], ['addr2', a2], ['intf_name', e.intf], ['vlan', String(e.vlan)]]);
-    }
-    await finish(page);
+    await onSwitch((page) => post(page, ADD, '', [['operate', 'add_many'],
+      ['entries', entries.map((e) => `${e.mac},${e.vlan},${e.intf}`).join('\n')]]))();
   });
-
   after(() => sw?.stop());
 
-  test('the pager walks through them, rows numbered through the whole view', async () => {
-    const page = await open();
-    const seen = [];
-    for (const [link, count, first, last, pageOf, usable] of [
-      [null, '1–50 of 120', 1, 50, 'Page 1 of 3', ['page_next', 'page_last']],
-      ['#page_next', '51–100 of 120', 51, 100, 'Page 2 of 3', ['page_first', 'page_prev', 'page_next', 'page_last']],
-      ['#page_next', '101–120 of 120', 101, 120, 'Page 3 of 3', ['page_first', 'page_prev']],
-      ['#page_first', '1–50 of 120', 1, 50, 'Page 1 of 3', ['page_next', 'page_last']],
-      ['#page_last', '101–120 of 120', 101, 120, 'Page 3 of 3', ['page_first', 'page_prev']],
-      ['#page_prev', '51–100 of 120', 51, 100, 'Page 2 of 3', ['page_first', 'page_prev', 'page_next', 'page_last']],
-    ]) {
-      if (link) await go(page, link);
-      assert.equal(await page.textContent('#count'), count);
-      assert.deepEqual(await nums(page), range(first, last), count);
-      assert.equal(await page.textContent('#page_of'), pageOf);
-      assert.deepEqual(await page.$$eval('#pager a', (a) => a.map((x) => x.id)), usable, count);
-      assert.equal(await page.$$eval('#pager span[aria-disabled="true"].disabled', (s) => s.length), 4 - usable.length);
-      if (seen.length < 120) seen.push(...await listedEntries(page));
+  test('the pager walks through them, each once, rows numbered through the whole view', onSwitch(async (page) => {
+    const [seen, links] = [[], ['first', 'prev', 'next', 'last'].map((u) => `page_${u}`)];
+    for (const [link, first, last, n, usable] of [[[], 1, 50, 1, 'next last'],
+      ['#page_next', 51, 100, 2, 'first prev next last'], ['#page_next', 101, 120, 3, 'first prev'],
+      ['#page_first', 1, 50, 1, 'next last'], ['#page_last', 101, 120, 3, 'first prev'],
+      ['#page_prev', 51, 100, 2, 'first prev next last']]) {
+      await step(page, { go: link, '#count': `${first}–${last} of 120`, '#entries td.num': numbers(first, last),
+        '#page_of': `Page ${n} of 3`, '#pager a@id': links.filter((l) => usable.includes(l.slice(5))),
+        '#pager span.disabled[aria-disabled="true"]@id': links.filter((l) => !usable.includes(l.slice(5))) });
+      if (seen.length < 120) seen.push(...await READS.rows(page));
     }
-    // The three pages hold every entry once.
     assert.deepEqual(seen.sort(), entries.map(row).sort());
-    await finish(page);
-  });
+  }));
 
-  test('a column head sorts by its column, and reverses on a second click', async () => {
-    const page = await open();
+  test('a column head sorts by its column, and reverses on a second click; the page size keeps the sort', onSwitch(async (page) => {
     for (const col of ['mac', 'vlan', 'intf']) {
       // Each column starts ascending at page 1, although the last view was on page 2.
-      for (const order of ['asc', 'desc']) {
-        await go(page, `#sort_${col}`);
-        const aria = order === 'asc' ? 'ascending' : 'descending';
-        assert.deepEqual(await ariaSorts(page),
-          ['mac', 'vlan', 'intf'].map((c) => `sort_${c}=${c === col ? aria : 'none'}`));
-        assert.equal(await page.textContent('#count'), '1–50 of 120', `${col} ${order}`);
-        assert.deepEqual(await listedEntries(page), sortedRows(col, order).slice(0, 50), `${col} ${order}`);
+      for (const [order, aria] of [['asc', 'ascending'], ['desc', 'descending']]) {
+        await step(page, { go: `#sort_${col}`, '#count': '1–50 of 120', rows: sortedRows(col, order).slice(0, 50),
+          '#entries th[aria-sort]@aria-sort': ['mac', 'vlan', 'intf'].map((c) => (c === col ? aria : 'none')) });
       }
-      await go(page, '#page_next');
-      assert.deepEqual(await listedEntries(page), sortedRows(col, 'desc').slice(50, 100), `${col} desc, page 2`);
+      await step(page, { go: '#page_next', rows: sortedRows(col, 'desc').slice(50, 100) });
     }
+    // The page size starts at page 1.
+    await step(page, { fill: { '#per_page': '25' }, go: '#per_page_bn', '#count': '1–25 of 120', '#page_of': 'Page 1 of 5',
+      '#per_page@value': '25', rows: sortedRows('intf', 'desc').slice(0, 25) },
+    { fill: { '#per_page': '200' }, go: '#per_page_bn', '#count': '1–120 of 120', rows: sortedRows('intf', 'desc'), '#pager': null });
+  }));
 
-    // The page size keeps the sort and starts at page 1.
-    await page.selectOption('#per_page', '25');
-    await Promise.all([page.waitForNavigation(), page.click('#per_page_bn')]);
-    assert.equal(await page.textContent('#count'), '1–25 of 120');
-    assert.equal(await page.textContent('#page_of'), 'Page 1 of 5');
-    assert.equal(await page.inputValue('#per_page'), '25');
-    assert.deepEqual(await listedEntries(page), sortedRows('intf', 'desc').slice(0, 25));
-    await page.selectOption('#per_page', '200');
-    await Promise.all([page.waitForNavigation(), page.click('#per_page_bn')]);
-    assert.equal(await page.textContent('#count'), '1–120 of 120');
-    assert.deepEqual(await listedEntries(page), sortedRows('intf', 'desc'));
-    assert.equal(await page.$('#pager'), null);
-    await finish(page);
-  });
+  test('a filter starts again at page 1 in the same view; removing a whole last page lands on the new last', onSwitch(async (page) => {
+    const inVlan10 = sortedRows('mac', 'asc', (e) => e.vlan === 10);
+    await step(page, { fill: { '#per_page': '25' }, go: ['#per_page_bn', '#sort_mac', '#page_next'] },
+      { fill: { '#vlan': '10' }, go: '#filter_bn', '#count': '1–25 of 30', rows: inVlan10.slice(0, 25) },
+      { go: '#page_next', '#count': '26–30 of 30', '#entries td.num': numbers(26, 30), rows: inVlan10.slice(25) },
+      // "Select all" takes this page's rows only.
+      { shot: 'listing-paged', tick: 'all', delete: 'accept', asked: 'Delete 5 static entries?', '#count': '1–25 of 25',
+        url: /&vlan=10&sort=mac&order=asc&per_page=25&page=2&removed=5$/, rows: inVlan10.slice(0, 25), '#pager': null });
+    entries = entries.filter((e) => !inVlan10.slice(25).includes(row(e)));
+  }));
 
-  test('a filter starts again at page 1 in the same view; a removal of a whole last page lands on the new last', async () => {
-    const page = await open();
-    await page.selectOption('#per_page', '25');
-    await Promise.all([page.waitForNavigation(), page.click('#per_page_bn')]);
-    await go(page, '#sort_mac');
-    await go(page, '#page_next');
-    await page.fill('#vlan', '10');
-    await go(page, '#filter_bn');
-    const inVlan10 = (e) => e.vlan === 10;
-    assert.equal(await page.textContent('#count'), '1–25 of 30');
-    assert.deepEqual(await listedEntries(page), sortedRows('mac', 'asc', inVlan10).slice(0, 25));
-    await go(page, '#page_next');
-    assert.equal(await page.textContent('#count'), '26–30 of 30');
-    assert.deepEqual(await nums(page), range(26, 30));
-    assert.deepEqual(await listedEntries(page), sortedRows('mac', 'asc', inVlan10).slice(25));
-    await shot(page, 'listing-paged');
-
-    // "Select all" takes this page's rows only.
-    await page.check('#select_all');
-    let asked;
-    page.once('dialog', (d) => { asked = d.message(); d.accept(); });
-    await go(page, '#delete_bn');
-    assert.equal(asked, 'Delete 5 static entries?');
-    const gone = sortedRows('mac', 'asc', inVlan10).slice(25);
-    entries = entries.filter((e) => !gone.includes(row(e)));
-    assert.match(page.url(), /&vlan=10&sort=mac&order=asc&per_page=25&page=2&removed=5$/);
-    assert.equal(await page.textContent('#count'), '1–25 of 25');
-    assert.deepEqual(await listedEntries(page), sortedRows('mac', 'asc', inVlan10));
-    assert.equal(await page.$('#pager'), null);
-    await finish(page);
-  });
-
-  test('a removal on page 2 returns to page 2 of the same view', async () => {
-    const page = await open();
-    await go(page, '#sort_vlan');
-    await go(page, '#sort_vlan');
-    await go(page, '#page_next');
+  test('a removal on page 2 returns to page 2 of the same view', onSwitch(async (page) => {
+    await step(page, { go: ['#sort_vlan', '#sort_vlan', '#page_next'] });
     const victim = entries.find((e) => row(e) === sortedRows('vlan', 'desc')[60]);
-    await page.check(`#entries input[value="${victim.mac} ${victim.intf} ${victim.vlan}"]`);
-    assert.equal(await deleteEntries(page, [], true), 'Delete 1 static entry?');
     entries = entries.filter((e) => e !== victim);
-    assert.match(page.url(), /&sort=vlan&order=desc&per_page=50&page=2&removed=1$/);
-    assert.equal(await page.textContent('#count'), '51–100 of 114');
-    assert.equal(await page.textContent('#page_of'), 'Page 2 of 3');
-    assert.deepEqual(await listedEntries(page), sortedRows('vlan', 'desc').slice(50, 100));
-    await finish(page);
-  });
+    await step(page, { tick: `${victim.mac} ${victim.intf} ${victim.vlan}`, delete: 'accept', asked: 'Delete 1 static entry?',
+      url: /&sort=vlan&order=desc&per_page=50&page=2&removed=1$/, '#count': '51–100 of 114', '#page_of': 'Page 2 of 3',
+      rows: sortedRows('vlan', 'desc').slice(50, 100) });
+  }));
 
-  test('the count and the pager speak Chinese for cn', async () => {
-    const page = await open('cn');
-    assert.equal(await page.textContent('#count'), '第 1–50 条，共 114 条');
-    await go(page, '#page_next');
-    assert.equal(await page.textContent('#count'), '第 51–100 条，共 114 条');
-    assert.equal(await page.textContent('#page_of'), '第 2 页，共 3 页');
-    assert.equal(await page.textContent('#page_next'), '下一页');
-    await page.fill('#vlan', '4000');
-    await go(page, '#filter_bn');
-    assert.equal(await page.textContent('#count'), '共 0 条');
-    await finish(page);
-  });
+  test('the count and the pager speak Chinese for cn', onSwitch((page) => step(page, { '#count': '第 1–50 条，共 114 条' },
+    { go: '#page_next', '#count': '第 51–100 条，共 114 条', '#page_of': '第 2 页，共 3 页', '#page_next': '下一页' },
+    { fill: { '#vlan': '4000' }, go: '#filter_bn', '#count': '共 0 条' }), 'cn'));
 
-  test('the export of a view holds all its pages, and loaded back it makes the same table', async () => {
-    const page = await open();
-    const listing = `${sw.url}web_mac_static.cgi?sessionId=${page.sessionId}&lang=en`;
-    await page.goto(`${listing}&per_page=200`);
-    const table = await listedEntries(page);
-    assert.equal(table.length, entries.length);
-
+  test('the export of a view holds all its pages, and loaded back it makes the same table', onSwitch(async (page) => {
+    await step(page, { open: [LIST, '&per_page=200'], rows: (rows) => rows.length === entries.length });
+    const table = await READS.rows(page);
     // Page 2 of a sorted view: the file holds the whole view, in its order.
-    await page.goto(listing);
-    await go(page, '#sort_intf');
-    await go(page, '#sort_intf');
-    await go(page, '#page_next');
+    await step(page, { open: [LIST], go: ['#sort_intf', '#sort_intf', '#page_next'] });
     const [download] = await Promise.all([page.waitForEvent('download'), page.click('#export_link')]);
     assert.equal(download.suggestedFilename(), 'static-mac-table.csv');
     const file = path.join(SHOTS, 'static-mac-table.csv');
     await download.saveAs(file);
-    assert.equal(readFileSync(file, 'utf8'), ['mac,vlan,interface', ...sortedRows('intf', 'desc').map((r) => {
-      const [mac, vlan, , intf] = r.split(' ');
-      return `${mac},${vlan},${intf}`;
-    }), ''].join('\r\n'));
-
+    assert.equal(readFileSync(file, 'utf8'), ['mac,vlan,interface', ...sortedRows('intf', 'desc')
+      .map((r) => r.split(' ')).map(([m, vlan, , intf]) => `${m},${vlan},${intf}`), ''].join('\r\n'));
     // Emptied through the page, 50 rows at a time.
-    await page.goto(listing);
-    for (let i = 0; i < Math.ceil(entries.length / 50); i++) {
-      await page.check('#select_all');
-      await deleteEntries(page, [], true);
-    }
-    assert.equal(await page.textContent('#count'), '0 of 0');
-
-    await openAddForm(page);
-    await loadEntries(page, file);
-    await go(page, '#add_many_bn');
-    assert.equal(await page.textContent('#summary'), `Added: ${entries.length} · refused: 0 · not known: 0 · not valid: 0`);
-    assert.deepEqual(await page.$$eval('#results tr.added td.line', (td) => td.map((x) => Number(x.textContent))),
-      range(2, entries.length + 1));
-    await page.goto(`${listing}&per_page=200`);
-    assert.deepEqual(await listedEntries(page), table);
-    await finish(page);
-  });
+    await step(page, { open: [LIST] }, ...Array(Math.ceil(entries.length / 50)).fill({ tick: 'all', delete: 'accept' }),
+      { '#count': '0 of 0', go: '#add_link', load: file },
+      { go: '#add_many_bn', '#summary': `Added: ${entries.length} · refused: 0 · not known: 0 · not valid: 0`,
+        '#results tr.added td.line': numbers(2, entries.length + 1) }, { open: [LIST, '&per_page=200'], rows: table });
+  }));
 });
 
-// Every state of every page, in both languages, as the accessibility
-// engine sees it: no violation of WCAG 2.0/2.1 A and AA.
-async function axeViolations(page) {
-  const r = await new AxeBuilder({ page }).withTags(['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa']).analyze();
-  return r.violations.map((v) => `${v.id} (${v.impact}): ${v.nodes.length}× ${v.nodes[0].target.join(' ')}`);
-}
+// Every state of every page, each going on from the one before: [state, page opened and
+// its view, what is done there, its name in the phone screenshots].
+const STATES = [
+  ['listing, empty or not'], ['add form', [ADD], {}, 'add-form'],
+  ['add form, a field error', [ADD], { fill: { '#vlan': '5000' }, click: '#add_bn' }],
+  ['add form, a list error', [ADD], { fill: { '#entries': '00e0.fc0a.0001,1,eth-0-1\nnot a line\n' }, click: '#add_many_bn' }],
+  // One line refused among enough added for more than a page.
+  ['list result, mixed outcomes', [ADD], { fill: { '#entries': ['00e0.fc0d.0002,40,eth-0-1',
+    ...Array.from({ length: 60 }, (_, i) => `00e0.fc0e.${String(1000 + i)},1,eth-0-2`)].join('\n') }, go: '#add_many_bn' }],
+  ['listing, 50 rows', [LIST], {}, 'listing'],
+  ['listing, sorted', [LIST, '&sort=mac&order=desc']], ['listing, last page', [LIST, '&page=99']],
+  ['listing, filtered', [LIST, '&addr1=fc0e&vlan=1']], ['listing, a filter refused', [LIST, '&vlan=x']],
+  ['error page', ['web_error.cgi', '&errid=invalid_parameter&rdrpage=web_mac_static.cgi']],
+];
 
-test('every page state passes the accessibility engine', async () => {
+test('every page state, in both languages, passes the accessibility engine (WCAG 2.0/2.1 A and AA)', async () => {
+  const found = {};
   for (const lang of ['en', 'cn']) {
-    const found = {};
     const check = async (page, state) => {
-      const v = await axeViolations(page);
+      const r = await new AxeBuilder({ page }).withTags(['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa']).analyze();
+      const v = r.violations.map((x) => `${x.id} (${x.impact}): ${x.nodes.length}× ${x.nodes[0].target.join(' ')}`);
       if (v.length) found[`${lang} ${state}`] = v;
     };
-    const ctx = await browser.newContext();
-    const anon = await ctx.newPage();
-    await anon.goto(demo.url);
-    await anon.waitForSelector('#login_form');
-    await check(anon, 'login');
-    await ctx.close();
-
-    const page = await login('admin', 'admin', lang);
-    const query = `sessionId=${page.sessionId}&lang=${lang}`;
-    await check(page, 'listing, empty or not');
-    await page.goto(`${page.base}web_mac_static_add.cgi?${query}`);
-    await check(page, 'add form');
-    await page.fill('#vlan', '5000');
-    await page.click('#add_bn');
-    await check(page, 'add form, a field error');
-    await page.goto(`${page.base}web_mac_static_add.cgi?${query}`);
-    await page.fill('#entries', '00e0.fc0a.0001,1,eth-0-1\nnot a line\n');
-    await page.click('#add_many_bn');
-    await check(page, 'add form, a list error');
-    await page.fill('#entries', '00e0.fc0d.0001,1,eth-0-1\n00e0.fc0d.0002,40,eth-0-1\n');
-    await Promise.all([page.waitForNavigation(), page.click('#add_many_bn')]);
-    await check(page, 'list result, mixed outcomes');
-    const lines = Array.from({ length: 60 }, (_, i) => `00e0.fc0e.${String(1000 + i)},1,eth-0-2`).join('\n');
-    await page.goto(`${page.base}web_mac_static_add.cgi?${query}`);
-    await page.fill('#entries', lines);
-    await Promise.all([page.waitForNavigation(), page.click('#add_many_bn')]);
-    for (const [state, view] of [['listing, 50 rows', ''], ['listing, sorted', '&sort=mac&order=desc'],
-      ['listing, last page', '&page=99'], ['listing, filtered', '&addr1=fc0e&vlan=1'],
-      ['listing, a filter refused', '&vlan=x']]) {
-      await page.goto(`${page.base}web_mac_static.cgi?${query}${view}`);
-      await check(page, state);
-    }
-    await page.goto(`${page.base}web_error.cgi?${query}&errid=invalid_parameter&rdrpage=web_mac_static.cgi`);
-    await check(page, 'error page');
-    // A phone: the page itself never scrolls sideways, its text is readable.
-    await page.setViewportSize({ width: 390, height: 844 });
-    for (const [name, cgi] of [['listing', 'web_mac_static.cgi'], ['add-form', 'web_mac_static_add.cgi']]) {
-      await page.goto(`${page.base}${cgi}?${query}`);
-      // The smallest text drawn, of every element that holds some.
-      const [scroll, width, font] = await page.evaluate(() => [document.documentElement.scrollWidth,
-        document.documentElement.clientWidth, Math.min(...[...document.querySelectorAll('main *')]
-          .filter((e) => [...e.childNodes].some((n) => n.nodeType === 3 && n.textContent.trim()))
-          .map((e) => parseFloat(getComputedStyle(e).fontSize)))]);
-      assert.ok(scroll <= width && font >= 14, `${lang} ${name} at 390 px: ${scroll} > ${width} or ${font} px`);
-      await page.screenshot({ path: path.join(SHOTS, `phone-${name}-${lang}.png`) });
-    }
-    await finish(page);
-    const viewer = await login('viewer', 'viewer', lang);
-    await check(viewer, 'listing, read-only');
-    await finish(viewer);
-    assert.deepEqual(found, {});
+    await as(null, (page) => check(page, 'login'));
+    await as('admin', async (page) => {
+      for (const [state, open, acts, phone] of STATES) {
+        await step(page, open ? { open } : {}, acts ?? {});
+        await check(page, state);
+        if (!phone) continue;
+        // On a phone the page itself never scrolls sideways, and its text
+        // (the smallest drawn, of every element that holds some) is readable.
+        await page.setViewportSize({ width: 390, height: 844 });
+        await page.reload();
+        const [scroll, width, font] = await page.evaluate(() => [document.documentElement.scrollWidth,
+          document.documentElement.clientWidth, Math.min(...[...document.querySelectorAll('main *')]
+            .filter((e) => [...e.childNodes].some((n) => n.nodeType === 3 && n.textContent.trim()))
+            .map((e) => parseFloat(getComputedStyle(e).fontSize)))]);
+        assert.ok(scroll <= width && font >= 14, `${lang} ${phone} at 390 px: ${scroll} > ${width} or ${font} px`);
+        await page.screenshot({ path: path.join(SHOTS, `phone-${phone}-${lang}.png`) });
+        await page.setViewportSize({ width: 1280, height: 720 });
+      }
+    }, { lang });
+    await as('viewer', (page) => check(page, 'listing, read-only'), { lang });
   }
+  assert.deepEqual(found, {});
 });
 
-test('a form sent once however often it is clicked; the page size waits for its button; no add link when read-only', async () => {
-  const page = await login('admin', 'admin');
-  await openAddForm(page);
-  let posts = 0;
-  page.on('request', (r) => { posts += r.method() === 'POST'; });
-  await page.fill('#addr0', '00e0');
-  await page.fill('#addr1', 'fc0f');
-  await page.fill('#addr2', '0001');
-  await page.fill('#vlan', '1');
-  await Promise.all([page.waitForNavigation(), page.dblclick('#add_bn')]);
-  await page.waitForLoadState();
-  assert.equal(posts, 1);
-  // The listing points out the entry just added: marked on this page, or
-  // a link to the view that holds it.
-  const note = await page.textContent('#added_note');
-  if (await page.$('#added_link')) {
-    assert.equal(note, 'Your entry 00e0.fc0f.0001, VLAN 1, eth-0-1 is not on this page. Show it');
-    await Promise.all([page.waitForNavigation(), page.click('#added_link')]);
-    assert.deepEqual(await listedEntries(page), ['00e0.fc0f.0001 1 static eth-0-1']);
-  } else {
-    assert.match(note, /^Added 00e0\.fc0f\.0001, VLAN 1, eth-0-1: row \d+/);
-    assert.deepEqual(await page.$$eval('tr.just_added .mac', (c) => c.map((x) => x.textContent)), ['00e0.fc0f.0001']);
-  }
-  const listed = page.url();
-  await page.selectOption('#per_page', '25');
-  await page.waitForTimeout(250);
-  assert.equal(page.url(), listed);
-  await finish(page);
-  const viewer = await login('viewer', 'viewer');
-  assert.equal(await viewer.$('#add_link'), null);
-  await finish(viewer);
-});
+test('an add goes once however often clicked, and is pointed out; page size waits for its button', () => as('admin', async (page) => {
+  await step(page, { go: '#add_link', fill: { '#addr0': '00e0', '#addr1': 'fc0f', '#addr2': '0001', '#vlan': '1' },
+    dblclick: '#add_bn', posts: 1 });
+  // Marked on this page, or a link to the view that holds it.
+  await step(page, await page.$('#added_link')
+    ? { '#added_note': 'Your entry 00e0.fc0f.0001, VLAN 1, eth-0-1 is not on this page. Show it', go: '#added_link',
+      rows: ['00e0.fc0f.0001 1 static eth-0-1'] }
+    : { '#added_note': /^Added 00e0\.fc0f\.0001, VLAN 1, eth-0-1: row \d+/, 'tr.just_added .mac': ['00e0.fc0f.0001'] });
+  await step(page, { fill: { '#per_page': '25' }, wait: 250, url: page.url() });
+}));
 
-// Moves the focus with Tab alone until it is on selector.
-async function tabTo(page, selector) {
-  for (let i = 0; i < 300; i++) {
-    await page.keyboard.press('Tab');
-    if (await page.evaluate((s) => document.activeElement?.matches(s), selector)) return;
-  }
-  throw new Error(`${selector} is not reached with Tab`);
-}
-
-test('the keyboard alone adds, sorts, pages, selects and removes', async () => {
-  const page = await login('admin', 'admin');
-  await tabTo(page, '#add_link');
-  await Promise.all([page.waitForNavigation(), page.keyboard.press('Enter')]);
-  await tabTo(page, '#addr0');
-  await page.keyboard.type('00e0');
-  await page.keyboard.press('Tab');
-  await page.keyboard.type('fc1a');
-  await page.keyboard.press('Tab');
-  await page.keyboard.type('0001');
-  await tabTo(page, '#vlan');
-  await page.keyboard.type('1');
-  await Promise.all([page.waitForNavigation(), page.keyboard.press('Enter')]);
-  assert.match(page.url(), /web_mac_static\.cgi/);
-  await tabTo(page, '#sort_mac');
-  await Promise.all([page.waitForNavigation(), page.keyboard.press('Enter')]);
-  assert.match(page.url(), /sort=mac/);
-  if (await page.$('a#page_next')) {
-    await tabTo(page, '#page_next');
-    await Promise.all([page.waitForNavigation(), page.keyboard.press('Enter')]);
-    assert.match(page.url(), /page=2/);
-  }
+test('the keyboard alone adds, sorts, pages, filters, selects and removes', () => as('admin', async (page) => {
+  await step(page, { tab: ['#add_link', 'Enter'] }, { tab: ['#addr0', '00e0', 'Tab', 'fc1a', 'Tab', '0001'] },
+    { tab: ['#vlan', '1', 'Enter'], url: /web_mac_static\.cgi/ }, { tab: ['#sort_mac', 'Enter'], url: /sort=mac/ });
+  if (await page.$('a#page_next')) await step(page, { tab: ['#page_next', 'Enter'], url: /page=2/ });
   // The entry just added, found by its filter, ticked and removed.
-  await tabTo(page, '#addr1');
-  await page.keyboard.type('fc1a');
-  await tabTo(page, '#filter_bn');
-  await Promise.all([page.waitForNavigation(), page.keyboard.press('Enter')]);
-  assert.deepEqual(await listedEntries(page), ['00e0.fc1a.0001 1 static eth-0-1']);
-  await tabTo(page, '#entries input[name=sel]');
-  await page.keyboard.press('Space');
-  await tabTo(page, '#delete_bn');
-  page.once('dialog', (d) => d.accept());
-  await Promise.all([page.waitForNavigation(), page.keyboard.press('Enter')]);
-  assert.equal(await page.textContent('#removed_note'), '1 entry removed.');
-  assert.deepEqual(await listedEntries(page), []);
-  await finish(page);
-});
+  await step(page, { tab: ['#addr1', 'fc1a'] }, { tab: ['#filter_bn', 'Enter'], rows: ['00e0.fc1a.0001 1 static eth-0-1'] },
+    { tab: ['#entries input[name=sel]', 'Space'] }, { tab: ['#delete_bn', 'Enter'], '#removed_note': '1 entry removed.', rows: [] });
+}));
