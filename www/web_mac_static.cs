@@ -11,7 +11,7 @@ def:filter_fields() ?><?cs each:f = FilterNames ?><?cs if:?Query[f] ?>
   <input type="hidden" name="<?cs var:f ?>" value="<?cs var:Query[f] ?>"><?cs /if ?><?cs /each ?><?cs /def ?><?cs
 set:FilterNames.0 = "addr0" ?><?cs set:FilterNames.1 = "addr1" ?><?cs set:FilterNames.2 = "addr2" ?><?cs
 set:FilterNames.3 = "intf_name" ?><?cs set:FilterNames.4 = "vlan" ?><?cs set:FilterNames.5 = "type" ?><?cs
-set:Kinds.0 = "static" ?><?cs set:Kinds.1 = "dynamic" ?><?cs set:Kinds.2 = "all" ?><?cs
+set:Kinds.1 = "dynamic" ?><?cs set:Kinds.2 = "all" ?><?cs
 set:MacGroups.0 = "addr0" ?><?cs set:MacGroups.1 = "addr1" ?><?cs set:MacGroups.2 = "addr2" ?><?cs
 # A filter field the page refused: marked, and tied to the note that says why. ?><?cs
 def:marked(f) ?><?cs if:?filter_invalid[f] ?> aria-invalid="true" aria-describedby="filter_invalid"<?cs /if ?><?cs /def ?><?cs
@@ -38,7 +38,8 @@ def:pager(suffix, label) ?>
   </select>
  </label>
  <label><?cs var:L.type ?>
-  <select id="type" name="type"<?cs call:marked("type") ?>><?cs each:k = Kinds ?>
+  <select id="type" name="type"<?cs call:marked("type") ?>>
+   <option value=""><?cs var:L.kind.static ?></option><?cs each:k = Kinds ?>
    <option value="<?cs var:k ?>"<?cs if:Query.type == k ?> selected<?cs /if ?>><?cs var:L.kind[k] ?></option><?cs /each ?>
   </select>
  </label>
