@@ -43,13 +43,6 @@ const std::string kB1c2 = "mac=\"00e0.fc0a.b1c2\" intf=\"eth-0-1\" vlan=\"10\" r
 // An imish that notes each run in /tmp/imish_runs, then does its work.
 const std::string kCountRuns = "echo run >>/tmp/imish_runs\nexec " + kSim + " \"$@\"\n";
 
-std::string login(const char *user, const char *password)
-{
-    char session[32] = {}, err[500] = {};
-    EXPECT_EQ(imi_login(user, password, kClient.c_str(), session, err), 0) << err;
-    return session;
-}
-
 // Whether text holds part; either way the message shows text's start.
 testing::AssertionResult has(const std::string &text, const std::string &part)
 {
@@ -57,9 +50,8 @@ testing::AssertionResult has(const std::string &text, const std::string &part)
     return r << "\"" << part << "\" in: " << text.substr(0, 400);
 }
 
-// A rendered page: its header block names the type and keeps the session id,
-// which travels in the page's links, out of the Referer and out of caches;
-// only the switch's own frames may hold it.
+// A rendered page: its headers name the type and keep the session id in its
+// links out of the Referer, caches and other sites' frames.
 bool is_rendered_page(const std::string &out)
 {
     std::string head = out.substr(0, out.find("\r\n\r\n") + 2);
@@ -95,8 +87,7 @@ std::string mac_of(int n)
     return mac;
 }
 
-// n configuration lines: entry i has MAC i * step mod n, and the port and
-// VLAN of its turn in each list.
+// n entries: entry i has MAC i * step mod n, and the port and VLAN of its turn.
 std::string entries(int n, int step, const lines &ports, const lines &vlans)
 {
     std::string cmds;
@@ -120,8 +111,11 @@ protected:
         for (const char *f : {"web_mac_static_add.cs", "web_mac_static.cs", "web_mac_static_batch.cs", "page_layout.cs",
                  "lang_en.cs", "lang_cn.cs"})
             write_file(std::string("/var/www/") + f, read_file(std::string(WWW_SRC_DIR "/") + f));
-        admin = login("admin", "admin");
-        guest = login("guest", "guest");
+        for (auto [user, sid] : {std::pair{"admin", &admin}, std::pair{"guest", &guest}}) {
+            char session[32] = {}, err[500] = {};
+            EXPECT_EQ(imi_login(user, user, kClient.c_str(), session, err), 0) << err;
+            *sid = session;
+        }
     }
     void TearDown() override
     {
@@ -177,8 +171,7 @@ protected:
         return error_redirect(admin, "en", errid, form_encode("web_mac_static.cgi?" + qs(admin) + "&order=asc&per_page=50&page=1"));
     }
 
-    // Runs configuration commands on the simulated switch, its table emptied
-    // first if asked.
+    // Configures the simulated switch, its table emptied first if asked.
     void configure(const std::string &cmds, bool empty_first = false)
     {
         if (empty_first)
@@ -214,9 +207,8 @@ protected:
     std::string content_type = kForm;
 };
 
-// No session, one IMI refuses, one from another address or one that could
-// leave the run directory: the login page. A bad language is refused before
-// IMI is asked (it would answer session 77 with a line of its own).
+// No session, one IMI refuses, one from elsewhere or one that could leave the run
+// directory: the login page. A bad language is refused before IMI is asked.
 TEST_F(PageTest, RequestsWithoutAGoodSessionOrLanguage)
 {
     const std::string login_en = login_timeout_page("en"),
@@ -284,8 +276,8 @@ TEST_F(PageTest, TheAddForm)
     }
 }
 
-// An add: its answer, its one record (who asked, from where, what, and what
-// became of it; no value forges a field), and its entry in the table or none.
+// An add: its answer, its one record (who, from where, what, what became of it;
+// no value forges a field), and its entry in the table or none.
 TEST_F(PageTest, AnAddsAnswerRecordAndEntry)
 {
     // setup: what the add meets; record: a part of it; min_s: the time the add takes at least.
@@ -358,9 +350,8 @@ TEST_F(PageTest, AnAddsAnswerRecordAndEntry)
     EXPECT_TRUE(path_exists("/tmp/child_termed"));
 }
 
-// A syslog daemon that takes nothing (its queue full) or is not there holds
-// no change: the records are dropped whole, and the first one that goes
-// through afterwards, in a later request, counts them.
+// A syslog daemon that takes nothing (its queue full) or is not there holds no
+// change: records are dropped whole, and the next one that goes through counts them.
 TEST_F(PageTest, StuckOrAbsentSyslogHoldsNoChangeAndTheTrailCountsItsGaps)
 {
     const std::string remove_body = "operate=delete&sel=00e0.fc0a.b1c2+eth-0-1+10";
@@ -452,9 +443,8 @@ TEST_F(PageTest, RefusedAddsRunNoCommand)
     }
 }
 
-// A removal: every value in the switch's grammar before anything runs, then
-// one run; back to the view it came from, saying how many entries went; a
-// record per entry that went, one for a removal refused whole.
+// A removal: every value checked before one run; back to its view, saying how
+// many entries went; a record per entry gone, one for a removal refused whole.
 TEST_F(PageTest, ListingRemovesTheSelectedEntries)
 {
     const std::string a = "00e0.fc0a.0001", b = "00e0.fc0a.0002", bad = "invalid_parameter", del = "operate=delete";
@@ -574,9 +564,8 @@ std::string element_text(const std::string &html, const std::string &id)
     return html.substr(at, html.find('<', at) - at);
 }
 
-// The order the listing's sorts promise, written out apart from the page's
-// own: port order is eth-S-P by slot and port, then aggN, then the rest by
-// text; ties by VLAN, then MAC. By MAC, ties by VLAN.
+// The order the sorts promise, apart from the page's own: ports eth-S-P by slot
+// and port, then aggN, then the rest by text; ties by VLAN, then MAC (by MAC, VLAN).
 std::tuple<int, int, int, std::string, long long, long long> view_key(const shown_row &r, const std::string &sort)
 {
     long long mac = std::stoll(r.mac.substr(0, 4) + r.mac.substr(5, 4) + r.mac.substr(10), nullptr, 16);
@@ -592,9 +581,8 @@ std::tuple<int, int, int, std::string, long long, long long> view_key(const show
     return {2, 0, 0, r.intf, vlan, mac};
 }
 
-// The listing's view: the query's sort, order, page size and page, with odd
-// values falling back to the defaults; row numbers through the whole view;
-// the count; filters with paging; the pager and the page-size choice.
+// The listing's view: sort, order, page size and page (odd values: defaults),
+// row numbers through the view, the count, filters with paging, the pager.
 TEST_F(PageTest, ListingViewSortsPagesAndCounts)
 {
     std::string cmds = entries(120, 37, {"eth-0-2", "eth-0-10", "agg2", "eth-0-1", "agg8"}, {"10", "1", "20", "30"});
@@ -667,16 +655,17 @@ TEST_F(PageTest, ListingViewSortsPagesAndCounts)
     EXPECT_FALSE(has(r.out, "id=\"page_next\" href"));
 }
 
-// A request runs the CLI once, and the listing and the export read its one
-// answer only by what the switch guarantees: six header lines, whatever
-// they hold, then rows of four words in the switch's grammar. Any other
-// answer is not the table: a warning and no rows, no export.
-TEST_F(PageTest, OneCliRunPerRequestAndTheTableReadByItsGuarantees)
+// A request runs the CLI once; its answer is read only by what the switch
+// guarantees: six header lines, then rows of four words in its grammar. Any
+// other answer is not the table: a warning, no rows, no export. Filters are
+// checked before anything runs, and match a MAC group in either case, one to
+// four digits, the groups left empty matching any.
+TEST_F(PageTest, OneCliRunPerRequestTheTableReadByItsGuaranteesAndFiltered)
 {
-    configure("mac-address-table 00e0.fc0a.0001 forward eth-0-1 vlan 10\nmac-address-table 00e0.fc0a.0002 forward agg2 vlan 1\n"
-              "mac-address-table 00e0.fc0a.0003 forward eth-0-10 vlan 20\n");
+    configure("mac-address-table 00e0.fc0a.0001 forward eth-0-1 vlan 10\nmac-address-table 00e0.fc0b.0002 forward agg2 vlan 10\n"
+              "mac-address-table 0a1b.fc0a.0003 forward eth-0-10 vlan 20\n");
     stub_imish(kCountRuns);
-    const std::string q = qs(admin);
+    const std::string q = qs(admin), first_two = "00e0.fc0a.0001 00e0.fc0b.0002 ";
     const std::function<proc_result()> requests[] = {[&] { return listing("GET", q); },
         [&] { return listing("GET", q + "&format=csv"); }, [&] { return request("GET", q); },
         [&] { return add("addr0=00e0&addr1=fc0a&addr2=0004&intf_name=eth-0-1&vlan=10"); },
@@ -686,49 +675,8 @@ TEST_F(PageTest, OneCliRunPerRequestAndTheTableReadByItsGuarantees)
         EXPECT_EQ(runs(), 1) << r.out.substr(0, 300);
     }
 
-    const std::string sim = kSim + " \"$@\"";
-    struct { const char *name; std::string stub; bool whole = false; } answers[] = {
-        {"a centred title", sim + " | sed 's/^Static MAC address table/          Mac Address Table/'\n", true},
-        {"a blank line between the rows", sim + " | sed '8s/^/\\n/'\n", true},
-        {"a header one line longer", sim + " | sed '1s/^/Switch 1\\n/'\n"},
-        {"the table cut in its header", sim + " | head -n 4\n"}, {"the show refused", "echo '% Switch busy, try again'\n"},
-        {"a % line after the first row", sim + " | sed '7a % Table changed while listed'\n"},
-        {"a failing status after the whole table", sim + "\nexit 1\n"},
-        {"a row with a fifth word", sim + " | sed '8s/$/ x/'\n"},
-        {"a row with a VLAN out of range", sim + " | sed '7s/^1 /4095 /'\n"},
-        {"a row whose interface would start a formula", sim + " | sed '7s/agg2/=cmd|calc!A0/'\n"},
-        {"a line longer than the reader's buffer",
-         sim + " | sed '7s/$/" + std::string(250, ' ') + "10 00e0.fc0a.0099 static eth-0-9/'\n"},
-    };
-    for (const auto &a : answers) {
-        SCOPED_TRACE(a.name);
-        stub_imish(a.stub);
-        proc_result r = listing("GET", q + "&per_page=200");
-        EXPECT_EQ(!has(r.out, "id=\"cli_failed\""), a.whole);
-        EXPECT_EQ(shown(r.out), a.whole ? "00e0.fc0a.0002 1 agg2,00e0.fc0a.0001 10 eth-0-1,00e0.fc0a.0003 20 eth-0-10," : "");
-        EXPECT_EQ(bool(has(r.out, "id=\"count\"")), a.whole);
-        // The interface choices are the table's own, in port order.
-        EXPECT_EQ(bool(has(r.out, "<option value=\"eth-0-1\">eth-0-1</option>\n   <option value=\"eth-0-10\">eth-0-10"
-                                  "</option>\n   <option value=\"agg2\">agg2</option>")), a.whole);
-        r = listing("GET", q + "&format=csv");
-        EXPECT_EQ(r.out, a.whole ? "Content-Type: text/csv; charset=utf-8\r\nContent-Disposition: attachment; filename="
-                                   "\"static-mac-table.csv\"\r\nCache-Control: no-store\r\n\r\nmac,vlan,interface\r\n"
-                                   "00e0.fc0a.0002,1,agg2\r\n00e0.fc0a.0001,10,eth-0-1\r\n00e0.fc0a.0003,20,eth-0-10\r\n"
-                                 : list_error("error_export_incomplete"));
-    }
-}
-
-// The listing's filters are in the switch's grammar before anything is
-// asked, and match as an operator means them: a MAC group in either letter
-// case, one to four digits, the groups left empty matching any.
-TEST_F(PageTest, ListingFiltersInTheSwitchsGrammar)
-{
-    configure("mac-address-table 00e0.fc0a.0001 forward eth-0-1 vlan 10\nmac-address-table 00e0.fc0b.0002 forward agg2 vlan 10\n"
-              "mac-address-table 0a1b.fc0a.0003 forward eth-0-2 vlan 20\n");
-    stub_imish(kCountRuns);
-    const std::string q = qs(admin), first_two = "00e0.fc0a.0001 00e0.fc0b.0002 ";
     // marked: the field refused, for a filter out of the grammar; nothing runs.
-    struct { std::string filter, shown, marked; } cases[] = {
+    struct { std::string filter, shown, marked; } filters[] = {
         {"&addr0=00E0", first_two, ""}, {"&addr0=e0", first_two, ""},
         {"&addr1=FC0A", "00e0.fc0a.0001 0a1b.fc0a.0003 ", ""}, {"&addr0=00e0&addr1=fc0b", "00e0.fc0b.0002 ", ""},
         {"&addr2=3", "0a1b.fc0a.0003 ", ""}, {"&vlan=10&intf_name=agg2", "00e0.fc0b.0002 ", ""}, {"&vlan=30", "", ""},
@@ -737,7 +685,7 @@ TEST_F(PageTest, ListingFiltersInTheSwitchsGrammar)
         {"&vlan=010", "", "vlan"}, {"&addr0=00e0f", "", "addr0"}, {"&addr1=fc0g", "", "addr1"},
         {"&intf_name=eth-0-1%3Bx", "", "intf_name"},
     };
-    for (const auto &c : cases) {
+    for (const auto &c : filters) {
         SCOPED_TRACE(c.filter);
         proc_result r = listing("GET", q + c.filter);
         EXPECT_EQ(shown(r.out, true), c.shown);
@@ -753,11 +701,41 @@ TEST_F(PageTest, ListingFiltersInTheSwitchsGrammar)
                   ("Location: web_error.cgi?" + q + "&").size());
         runs();
     }
+
+    const std::string sim = kSim + " \"$@\"";
+    struct { const char *name; std::string stub; bool whole = false; } answers[] = {
+        {"a centred title", sim + " | sed 's/^Static MAC address table/          Mac Address Table/'\n", true},
+        {"a blank line between the rows", sim + " | sed '8s/^/\\n/'\n", true},
+        {"a header one line longer", sim + " | sed '1s/^/Switch 1\\n/'\n"},
+        {"the table cut in its header", sim + " | head -n 4\n"}, {"the show refused", "echo '% Switch busy, try again'\n"},
+        {"a % line after the first row", sim + " | sed '7a % Table changed while listed'\n"},
+        {"a failing status after the whole table", sim + "\nexit 1\n"},
+        {"a row with a fifth word", sim + " | sed '8s/$/ x/'\n"},
+        {"a row with a VLAN out of range", sim + " | sed '7s/^10 /4095/'\n"},
+        {"a row whose interface would start a formula", sim + " | sed '8s/agg2/=cmd|calc!A0/'\n"},
+        {"a line longer than the reader's buffer",
+         sim + " | sed '7s/$/" + std::string(250, ' ') + "10 00e0.fc0a.0099 static eth-0-9/'\n"},
+    };
+    for (const auto &a : answers) {
+        SCOPED_TRACE(a.name);
+        stub_imish(a.stub);
+        proc_result r = listing("GET", q + "&per_page=200");
+        EXPECT_EQ(!has(r.out, "id=\"cli_failed\""), a.whole);
+        EXPECT_EQ(shown(r.out), a.whole ? "00e0.fc0a.0001 10 eth-0-1,00e0.fc0b.0002 10 agg2,0a1b.fc0a.0003 20 eth-0-10," : "");
+        EXPECT_EQ(bool(has(r.out, "id=\"count\"")), a.whole);
+        // The interface choices are the table's own, in port order.
+        EXPECT_EQ(bool(has(r.out, "<option value=\"eth-0-1\">eth-0-1</option>\n   <option value=\"eth-0-10\">eth-0-10"
+                                  "</option>\n   <option value=\"agg2\">agg2</option>")), a.whole);
+        r = listing("GET", q + "&format=csv");
+        EXPECT_EQ(r.out, a.whole ? "Content-Type: text/csv; charset=utf-8\r\nContent-Disposition: attachment; filename="
+                                   "\"static-mac-table.csv\"\r\nCache-Control: no-store\r\n\r\nmac,vlan,interface\r\n"
+                                   "00e0.fc0a.0001,10,eth-0-1\r\n00e0.fc0b.0002,10,agg2\r\n0a1b.fc0a.0003,20,eth-0-10\r\n"
+                                 : list_error("error_export_incomplete"));
+    }
 }
 
-// The rows of a batch's answer: "<line> <class> <mac> <vlan> <intf>" for a
-// line that ran, " =<line>" after it for a repeat of that line, and
-// "<line> invalid <why>" for one not taken.
+// A batch's rows: "<line> <class> <mac> <vlan> <intf>" for a line that ran (and
+// " =<line>" for a repeat), "<line> invalid <why>" for one not taken.
 lines batch_rows(const std::string &html)
 {
     static const std::regex row("<tr class=\"(\\w+)\"><td class=\"line\">(\\d+)</td>(?:<td class=\"text\" colspan=\"3\">"
@@ -770,8 +748,7 @@ lines batch_rows(const std::string &html)
     return rows;
 }
 
-// Many entries at once: every line checked before anything runs, one run
-// for the whole batch, an outcome and a record for each entry.
+// Many entries: every line checked first, one run, an outcome and a record each.
 TEST_F(PageTest, BatchAddChecksTheWholeListAndRunsItOnce)
 {
     const std::string kept = "mac-address-table 00e0.fc0a.0009 forward eth-0-9 vlan 30\n";
@@ -827,9 +804,8 @@ TEST_F(PageTest, BatchAddChecksTheWholeListAndRunsItOnce)
         EXPECT_EQ(runs(), c.runs);
         // Read back from the table only when the answer was in doubt.
         EXPECT_EQ(bool(has(r.out, "id=\"batch_read_back\"")), c.runs == 2);
-        // The entries added are in the table; one record for each entry
-        // that ran, in the order of its first line and with its outcome;
-        // one for a batch refused whole.
+        // Entries added are in the table; a record per entry run, in the order
+        // of its first line, with its outcome; one for a batch refused whole.
         const std::string table = show_static();
         lines want, got;
         for (const std::string &row : c.rows) {
@@ -848,8 +824,7 @@ TEST_F(PageTest, BatchAddChecksTheWholeListAndRunsItOnce)
         EXPECT_EQ(got, c.runs ? want : lines{"result=refused"});
     }
 
-    // The limit itself is a list the page takes whole (no syslog daemon to
-    // hold its 1,024 records).
+    // The limit itself is taken whole (no syslog daemon to hold 1,024 records).
     std::string limit;
     for (int i = 0; i < 1024; ++i)
         limit += mac_of(i) + ",1,eth-0-1\n";
@@ -874,9 +849,8 @@ TEST_F(PageTest, BatchAddChecksTheWholeListAndRunsItOnce)
         EXPECT_TRUE(has(rec, "result=unknown reason=\"cli_no_answer\""));
 }
 
-// The table exported as the add page takes it back: every entry that passes
-// the filters, in the view's order, across all pages, in one run; and the
-// export sent back re-makes the table.
+// The export: every entry the filters pass, in the view's order, across pages, in
+// one run, as the add page takes it back to re-make the table.
 TEST_F(PageTest, ExportIsWhatTheBatchTakesBack)
 {
     configure(entries(60, 7, {"agg3", "eth-0-2", "eth-0-2"}, {"1", "10"}));
@@ -902,8 +876,7 @@ TEST_F(PageTest, ExportIsWhatTheBatchTakesBack)
     EXPECT_EQ(show_static(), before);
 }
 
-// One instance a session at a time: another holding the session's locked
-// pid file sends the browser back to the page it asked for.
+// Another instance holding the session's locked pid file sends the browser back.
 TEST_F(PageTest, OneInstanceASessionAtATime)
 {
     planted_pid_file = kPidPrefix + admin + ".pid";
@@ -920,8 +893,7 @@ TEST_F(PageTest, OneInstanceASessionAtATime)
     std::vector<std::string> env = cgi_env("GET", qs(admin), "");
     env[4] = "REQUEST_URI=/mac/add";
     EXPECT_EQ(run_process({PAGE_BIN}, env).out, error_redirect(admin, "en", "error_prog_busy", "web_mac_static_add.cgi"));
-    // A holder that is gone took its lock with it: its pid file, even one
-    // naming a live process, does not block the session.
+    // A holder gone took its lock: its pid file, naming a live process, blocks nothing.
     close(held);
     planted_pid_file.clear();
     EXPECT_TRUE(is_rendered_page(request("GET", qs(admin)).out));
@@ -946,11 +918,10 @@ TEST_F(PageTest, OneInstanceASessionAtATime)
     EXPECT_FALSE(path_exists("/tmp/imish_overlap")) << "two imish runs of one session at once";
 }
 
-// Runs that ran but whose answer is not whole, or that failed without a
-// word: the page asks the switch's table once more, and each entry's
-// outcome is what the table shows. Where that second question fails too
-// (an add here: the same stub answers it), the outcome is unknown, never a
-// success nor a refusal; a listing warns, never shows a shorter list.
+// A run whose answer is not whole, or that failed without a word: the table,
+// asked once more, tells each entry's outcome. Where that fails too (an add's:
+// the same stub answers), the outcome is unknown, never a success nor a
+// refusal; a listing warns, never shows a shorter list.
 TEST_F(PageTest, RunsWithoutAWholeAnswerAreToldSo)
 {
     // A small /tmp, so that a run can fill it.
@@ -1000,9 +971,8 @@ TEST_F(PageTest, RunsWithoutAWholeAnswerAreToldSo)
         }
 }
 
-// A request ended from outside: the client gone before the answer (its
-// write fails), or a signal in the middle of its run. Either way the page
-// exits, ends its imish and leaves nothing behind (TearDown).
+// The client gone before the answer, or a signal mid-run: the page exits, ends
+// its imish and leaves nothing behind (TearDown).
 TEST_F(PageTest, EndedRequestsLeaveNothing)
 {
     configure("mac-address-table 00e0.fc0a.0001 forward eth-0-1 vlan 10\n");
@@ -1037,11 +1007,9 @@ TEST_F(PageTest, EndedRequestsLeaveNothing)
     }
 }
 
-// An IMI that cannot be trusted to answer: it accepts and never answers, or
-// its queue is full and it never accepts. Each connect attempt, with the
-// send and the reply after it, has 5 s: the session counts as refused. And
-// a session id longer than IMI compares is not sent at all, so an IMI that
-// would take its first 31 characters never vouches for all of it.
+// An IMI silent after accepting, or never accepting: each attempt has 5 s, then
+// the session counts as refused. A session id longer than IMI compares is never
+// sent, so one that takes its first 31 characters cannot vouch for all of it.
 TEST(PageFault, UntrustworthyImiGivesTheLoginPageInTime)
 {
     struct { const char *name; bool queue_full, vouches; int sid_length, min_s, max_s; } cases[] = {
@@ -1090,9 +1058,8 @@ TEST(PageFault, UntrustworthyImiGivesTheLoginPageInTime)
     }
 }
 
-// Each request maps what the binary needs: the C library and nothing else
-// (no libstdc++, libgcc_s, zlib or libcrypto), and carries no C++ exception
-// runtime, which a range-checked call such as string_view::substr() links in.
+// Each request maps only the C library, and no C++ exception runtime (which a
+// range-checked call such as string_view::substr() links in whole).
 TEST(PageBinary, NeedsOnlyTheCLibrary)
 {
     // The programs themselves, not the launchers an emulator needs.
