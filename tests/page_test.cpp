@@ -280,7 +280,7 @@ TEST_F(PageTest, TheAddForm)
 // no value forges a field), and its entry in the table or none.
 TEST_F(PageTest, AnAddsAnswerRecordAndEntry)
 {
-    // setup: what the add meets; record: a part of it; min_s: the time the add takes at least.
+    // setup: what the add meets; record: whole, or its start and '*'; min_s: the least time it takes.
     struct { const char *name; std::function<void()> setup; std::string body, answer, record, added = "", lang = "en";
              int min_s = 0; } cases[] = {
         {"added", {}, kEntry + "&add_bn=add", listed(), rec(5, "add", kB1c2 + "ok known=cli"), "00e0.fc0a.b1c2"},
@@ -292,9 +292,10 @@ TEST_F(PageTest, AnAddsAnswerRecordAndEntry)
          rec(4, "add", "result=refused reason=\"invalid_parameter\"")},
         {"the CLI's refusal, with its text", {}, "addr0=00e0&addr1=fc0a&addr2=b1cz&intf_name=eth-0-1&vlan=10",
          add_error("+Invalid+MAC+address+00e0.fc0a.b1cz%0A"), rec(4, "add", "mac=\"00e0.fc0a.b1cz\" intf=\"eth-0-1\" "
-                                                               "vlan=\"10\" result=refused reason=\"Invalid MAC address")},
+                                                "vlan=\"10\" result=refused reason=\"Invalid MAC address 00e0.fc0a.b1cz\" known=cli")},
         {"a value that would forge a field", {}, "addr0=00e0%22%20user%3D%22root&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10",
-         add_error("+Unexpected+word%3A+10%0A"), rec(4, "add", "mac=\"00e0\\\" user=\\\"root.fc0a.b1c2\" intf=\"eth-0-1\"")},
+         add_error("+Unexpected+word%3A+10%0A"), rec(4, "add", "mac=\"00e0\\\" user=\\\"root.fc0a.b1c2\" intf=\"eth-0-1\" "
+                                                                 "vlan=\"10\" result=refused reason=\"Unexpected word: 10\" known=cli")},
         // A refusal that says nothing still tells the operator: nothing changed.
         {"a bare refusal", [&] { stub_imish("echo '%'\n"); }, kEntry, add_error("%25cli_refused"),
          rec(4, "add", kB1c2 + "refused reason=\"cli_refused\" known=cli")},
@@ -302,7 +303,7 @@ TEST_F(PageTest, AnAddsAnswerRecordAndEntry)
         {"no CLI", [&] { path = "/usr/bin:/bin"; }, kEntry, add_error("%25cli_unavailable"),
          rec(3, "add", kB1c2 + "failed reason=\"cli_unavailable\" known=cli")},
         {"configuration mode held", [] { write_file("/tmp/config_mode", ""); }, kEntry,
-         add_error("%25configure_mode_inuse"), rec(4, "add", kB1c2 + "refused reason=")},
+         add_error("%25configure_mode_inuse"), rec(4, "add", kB1c2 + "refused reason=*")},
         // 32 KiB short of full: below the room a CLI answer needs, yet enough
         // for the page's own small files. The form says so too.
         {"/tmp nearly full", [&] {
@@ -313,7 +314,8 @@ TEST_F(PageTest, AnAddsAnswerRecordAndEntry)
              }
              ASSERT_EQ(ftruncate(filler, lseek(filler, 0, SEEK_END) - 32 * 1024), 0);
              close(filler);
-             EXPECT_TRUE(has(request("GET", qs(admin)).out, "id=\"cli_failed\""));
+             proc_result form = request("GET", qs(admin));
+             EXPECT_TRUE(is_rendered_page(form.out) && has(form.out, "id=\"cli_failed\"")) << form.out.substr(0, 300);
          }, kEntry, add_error("%25cli_unavailable"), rec(3, "add", kB1c2 + "failed reason=\"cli_unavailable\" known=cli")},
         // It ignores SIGTERM, and its child takes SIGTERM as a cue to clean up.
         {"imish hung", [&] {
@@ -335,7 +337,7 @@ TEST_F(PageTest, AnAddsAnswerRecordAndEntry)
         EXPECT_LT(r.elapsed_ms, (c.min_s + 10) * 1000);
         lines records = log.take();
         ASSERT_EQ(records.size(), 1u);
-        EXPECT_TRUE(has(records[0], c.record));
+        EXPECT_EQ(c.record.ends_with('*') ? records[0].substr(0, c.record.size() - 1) + "*" : records[0], c.record);
         EXPECT_EQ(records[0].find(" user=\"", records[0].find(" user=\"") + 1), std::string::npos) << records[0];
         path = kPath;
         unlink("/tmp/config_mode");
@@ -456,7 +458,8 @@ TEST_F(PageTest, ListingRemovesTheSelectedEntries)
     for (int i = 0; i <= 200; ++i)
         many += sel(mac_of(0x1000 + i), "eth-0-1");
     // out: "OK" and the count removed, or the error; left: of a and b, the entries still there.
-    struct { const char *name; bool guest; std::string body, out, left; } cases[] = {
+    struct row { std::string name; bool guest; std::string body, out, left, type = kForm; };
+    std::vector<row> cases = {
         {"two entries", false, both, "OK2", ""},
         {"one of two absent: the other goes", false, del + sel(a, "eth-0-1") + sel("00e0.fc0a.0009", "eth-0-1"),
          "+No+static+entry+for+00e0.fc0a.0009+in+VLAN+10%0A", b},
@@ -473,19 +476,28 @@ TEST_F(PageTest, ListingRemovesTheSelectedEntries)
         // Which of the two the CLI refused could not be told: nothing runs.
         {"one entry named on two interfaces", false, del + sel(a, "eth-0-1") + sel(a, "eth-0-2"), bad, a + b},
     };
+    for (const char *type : {"application/x-www-form-urlencoded;charset=UTF-8", "APPLICATION/X-WWW-FORM-URLENCODED"})
+        cases.push_back({type, false, both, "OK2", "", type});
+    // Each bad value spoils the whole request, and forges no record.
+    for (const std::string &v : lines{a + "+eth-0-1", a + "+eth-0-1+10+x", "00e0.fc0a.001+eth-0-1+10",
+             "00e0-fc0a-0001+eth-0-1+10", "00e0.fc0a.000g+eth-0-1+10", a + "+eth-0-1+0", a + "+eth-0-1+4095",
+             a + "+eth-0-1+010", a + "+eth-0-1+10%0Ano+vlan+10", a + "++eth-0-1+10", a + "+eth-0-+10", a + "+eth0-1+10",
+             a + "+Eth-0-1+10", a + "+eth-00-1+10", a + "+agg+10", a + "+agg1x+10", a + "+eth-0-1%3Bx+10",
+             a + "%0Auser%3D%22root%22+agg1+10"})
+        cases.push_back({v, false, del + "&sel=" + v, bad, a + b});
     const std::string table = "mac-address-table " + a + " forward eth-0-1 vlan 10\nmac-address-table " + b +
                               " forward agg1 vlan 10\n";
     const std::string view = "&vlan=10&sort=intf&order=desc&per_page=25&page=2";
-    auto run = [&](const std::string &name, bool as_guest, const std::string &body, const std::string &out,
-                   const std::string &left) {
-        SCOPED_TRACE(name);
+    for (const row &c : cases) {
+        SCOPED_TRACE(c.name);
         configure(table, true);
-        const std::string &sid = as_guest ? guest : admin;
+        const std::string &sid = c.guest ? guest : admin;
+        content_type = c.type;
         syslog_catcher log;
-        proc_result r = listing("POST", qs(sid) + "&vlan=10&page=2&per_page=25&order=desc&sort=intf", body);
+        proc_result r = listing("POST", qs(sid) + "&vlan=10&page=2&per_page=25&order=desc&sort=intf", c.body);
         EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(r.out, out.starts_with("OK") ? redirect("web_mac_static.cgi?" + qs(sid) + view + "&removed=" + out.substr(2))
-                                               : error_redirect(sid, "en", out, form_encode("web_mac_static.cgi?" + qs(sid) + view)));
+        EXPECT_EQ(r.out, c.out.starts_with("OK") ? redirect("web_mac_static.cgi?" + qs(sid) + view + "&removed=" + c.out.substr(2))
+                                                 : error_redirect(sid, "en", c.out, form_encode("web_mac_static.cgi?" + qs(sid) + view)));
         std::string shown = show_static(), still;
         lines records = log.take(), want;
         for (const std::string &mac : {a, b}) {
@@ -494,28 +506,15 @@ TEST_F(PageTest, ListingRemovesTheSelectedEntries)
                 want.push_back(rec(5, "remove", "mac=\"" + mac + "\" intf=\"" + (mac == a ? "eth-0-1" : "agg1") +
                                                     "\" vlan=\"10\" result=ok known=cli"));
         }
-        EXPECT_EQ(still, left);
-        if (!out.starts_with("OK") && !out.starts_with("+"))
-            want = {"4 web_mac_static.cgi: user=\"" + std::string(as_guest ? "guest" : "admin") +
-                    "\" addr=\"127.0.0.1\" action=remove result=refused reason=\"" + out + "\""};
+        EXPECT_EQ(still, c.left);
+        if (!c.out.starts_with("OK") && !c.out.starts_with("+"))
+            want = {"4 web_mac_static.cgi: user=\"" + std::string(c.guest ? "guest" : "admin") +
+                    "\" addr=\"127.0.0.1\" action=remove result=refused reason=\"" + c.out + "\""};
         // The CLI's refusals of single entries aside.
         std::erase_if(records, [](const std::string &rec) { return has(rec, "result=refused") && has(rec, "known=cli"); });
         EXPECT_EQ(records, want);
-    };
-    for (const auto &c : cases)
-        run(c.name, c.guest, c.body, c.out, c.left);
-    for (const char *type : {"application/x-www-form-urlencoded;charset=UTF-8", "APPLICATION/X-WWW-FORM-URLENCODED"}) {
-        content_type = type;
-        run(type, false, both, "OK2", "");
     }
     content_type = kForm;
-    // Each bad value spoils the whole request, and forges no record.
-    for (const std::string &v : lines{a + "+eth-0-1", a + "+eth-0-1+10+x", "00e0.fc0a.001+eth-0-1+10",
-             "00e0-fc0a-0001+eth-0-1+10", "00e0.fc0a.000g+eth-0-1+10", a + "+eth-0-1+0", a + "+eth-0-1+4095",
-             a + "+eth-0-1+010", a + "+eth-0-1+10%0Ano+vlan+10", a + "++eth-0-1+10", a + "+eth-0-+10", a + "+eth0-1+10",
-             a + "+Eth-0-1+10", a + "+eth-00-1+10", a + "+agg+10", a + "+agg1x+10", a + "+eth-0-1%3Bx+10",
-             a + "%0Auser%3D%22root%22+agg1+10"})
-        run(v, false, del + "&sel=" + v, bad, a + b);
 
     // Only a full session is offered the removal.
     configure(table, true);
@@ -738,9 +737,9 @@ TEST_F(PageTest, OneCliRunPerRequestTheTableReadByItsGuaranteesAndFiltered)
 // " =<line>" for a repeat), "<line> invalid <why>" for one not taken.
 lines batch_rows(const std::string &html)
 {
-    static const std::regex row("<tr class=\"(\\w+)\"><td class=\"line\">(\\d+)</td>(?:<td class=\"text\" colspan=\"3\">"
-                                "[^<]*</td><td class=\"why\">([^<]*)|<td class=\"mac\">([^<]*)</td><td class=\"vlan\">([^<]*)"
-                                "</td><td class=\"intf\">([^<]*)</td><td class=\"outcome\">[^<(]*(?:\\(the same entry as line (\\d+)\\))?)");
+    static const std::regex row("<tr class=\"(\\w+)\"><td class=\"line\">(\\d+)</td>(?:<td class=\"text\" colspan=\"3\">[^<]*"
+                                "</td><td class=\"why\">([^<]*)|<td class=\"mac\">([^<]*)</td><td class=\"vlan\">([^<]*)</td>"
+                                "<td class=\"intf\">([^<]*)</td><td class=\"outcome\">[^<(]*(?:\\(the same entry as line (\\d+)\\))?)");
     lines rows;
     for (std::sregex_iterator m(html.begin(), html.end(), row), end; m != end; ++m)
         rows.push_back(m->str(2) + " " + m->str(1) + " " + ((*m)[3].matched ? m->str(3) : m->str(4) + " " + m->str(5) + " " +
