@@ -236,7 +236,8 @@ void row_key(char (&key)[KEY_BUF_SIZE], std::string_view group, int num, std::st
 
 const char *audit_reason(const char *err)
 {
-    return err[0] == '%' && std::strncmp(err, "%cli_", 5) == 0 ? err + 1 : err;
+    const bool page_id = std::strncmp(err, "%cli_", 5) == 0 || std::strcmp(err, "%configure_mode_inuse") == 0;
+    return page_id ? err + 1 : err;
 }
 
 void cli_failure_note(int rc, std::initializer_list<const char *> partial)

@@ -61,7 +61,8 @@ template <typename F> bool selections_each(F &take)
 void row_key(char (&key)[KEY_BUF_SIZE], std::string_view group, int num, std::string_view field);
 
 // The reason an audit record gives for err: an error id of the runner's
-// ("%cli_timeout") without its sign, any other text as it is.
+// ("%cli_timeout", "%configure_mode_inuse") without its sign, any other
+// text as it is.
 const char *audit_reason(const char *err);
 
 // A run whose answer is not whole (rc non-zero) is told to the operator

@@ -303,7 +303,7 @@ TEST_F(PageTest, AnAddsAnswerRecordAndEntry)
         {"no CLI", [&] { path = "/usr/bin:/bin"; }, kEntry, add_error("%25cli_unavailable"),
          rec(3, "add", kB1c2 + "failed reason=\"cli_unavailable\" known=cli")},
         {"configuration mode held", [] { write_file("/tmp/config_mode", ""); }, kEntry,
-         add_error("%25configure_mode_inuse"), rec(4, "add", kB1c2 + "refused reason=*")},
+         add_error("%25configure_mode_inuse"), rec(4, "add", kB1c2 + "refused reason=\"configure_mode_inuse\" known=cli")},
         // 32 KiB short of full: below the room a CLI answer needs, yet enough
         // for the page's own small files. The form says so too.
         {"/tmp nearly full", [&] {
@@ -469,7 +469,7 @@ TEST_F(PageTest, ListingRemovesTheSelectedEntries)
         {"an entry named twice goes once", false, del + sel(a, "eth-0-1") + sel(a, "eth-0-1"), "OK1", b},
         {"a valid value, then a bad one", false, del + sel(a, "eth-0-1") + sel(b, "agg1", "4095"), bad, a + b},
         {"over 200 entries", false, many, "error_too_many_entries", a + b},
-        {"body over 8 KiB", false, both + "&pad=" + std::string(8192, 'x'), bad, a + b},
+        {"body over 16 KiB", false, both + "&pad=" + std::string(16384, 'x'), bad, a + b},
         // Named as the switch names ports, yet not one of its own: the CLI says so.
         {"a port the switch lacks", false, del + sel(a, "eth-0-99") + sel(b, "agg1"),
          "+Cannot+remove+" + a + "+from+VLAN+10%3A+interface+eth-0-99+does+not+exist%0A", a},
