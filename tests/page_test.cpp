@@ -65,7 +65,7 @@ bool is_rendered_page(const std::string &out)
 // The admin's record of an action, as syslog_catcher gives it.
 std::string rec(int severity, const std::string &action, const std::string &rest)
 {
-    return std::to_string(severity) + (action == "add" ? " web_mac_static_add.cgi" : " web_mac_static.cgi") +
+    return std::to_string(severity) + (action == "add" || action == "move" ? " web_mac_static_add.cgi" : " web_mac_static.cgi") +
            ": user=\"admin\" addr=\"127.0.0.1\" action=" + action + " " + rest;
 }
 
@@ -527,6 +527,149 @@ TEST_F(PageTest, ListingRemovesTheSelectedEntries)
     EXPECT_TRUE(has(r.out, a));
     EXPECT_FALSE(has(r.out, "name=\"sel\""));
     EXPECT_FALSE(has(r.out, "delete_form"));
+}
+
+// The learned table: each row vouched for to the session shown it. A pin
+// makes the selected learned entries static in one run; a move sets a static
+// entry's interface in one run, asks the table only when the switch did
+// not take it, and puts the entry back only when the table lost it. A
+// request the listing did not vouch for runs nothing.
+TEST_F(PageTest, LearnedEntriesPinnedAndStaticOnesMoved)
+{
+    const std::string a = "00e0.fc0a.0001", bad = "invalid_parameter";
+    configure("mac-address-table " + a + " forward eth-0-1 vlan 10\n", true);
+    ASSERT_EQ(run_process({kSim, "--learn", "210", "5"}, {}).status, 0);
+    stub_imish(kCountRuns);
+    auto values = [](const std::string &html, const std::string &pattern) {
+        lines out;
+        std::regex re(pattern);
+        for (std::sregex_iterator m(html.begin(), html.end(), re), end; m != end; ++m)
+            out.push_back(std::regex_replace(m->str(1), std::regex(" "), "+"));
+        return out;
+    };
+    const std::string learned_sel = "<tr class=\"dynamic\"><td><input type=\"checkbox\" name=\"sel\" value=\"([^\"]+)\"";
+    proc_result r = listing("GET", qs(admin) + "&type=dynamic&per_page=200");
+    const lines sel = values(r.out, learned_sel);
+    ASSERT_EQ(sel.size(), 200u);
+    EXPECT_TRUE(has(r.out, "<title>Learned MAC address table</title>") && has(r.out, "1–200 of 210"));
+    EXPECT_FALSE(has(r.out, "value=\"delete\"") || has(r.out, "class=\"edit\""));
+    const std::string edit_link = "<a class=\"edit\" href=\"web_mac_static_add.cgi\\?sessionId=\\d+&amp;lang=en&amp;move=([^\"]+)\"";
+    r = listing("GET", qs(admin) + "&type=all&vlan=10");
+    const lines moves = values(r.out, edit_link);
+    ASSERT_EQ(moves.size(), 1u);
+    EXPECT_TRUE(moves[0].starts_with(a + "+eth-0-1+10+"));
+    EXPECT_TRUE(has(r.out, "<tr class=\"static\">") && has(r.out, "value=\"pin\"") && has(r.out, "value=\"delete\""));
+    EXPECT_EQ(values(listing("GET", qs(guest) + "&type=all").out, learned_sel), lines{});
+    EXPECT_TRUE(has(listing("GET", qs(admin) + "&type=learned").out, "id=\"filter_invalid\""));
+    EXPECT_EQ(runs(), 3);   // the bad type asked nothing
+
+    // A pin: every value checked, then one run; each entry on the interface
+    // it was learned on, with its record.
+    auto pin = [&](const lines &values, const std::string &sid) {
+        std::string body = "operate=pin";
+        for (const std::string &v : values)
+            body += "&sel=" + v;
+        return listing("POST", qs(sid) + "&type=dynamic", body);
+    };
+    auto entry = [](const std::string &v) {   // MAC+INTF+VLAN+VOUCHER as a record names it
+        std::smatch m;
+        std::regex_match(v, m, std::regex("([^+]+)\\+([^+]+)\\+([^+]+)\\+.*"));
+        return "mac=\"" + m.str(1) + "\" intf=\"" + m.str(2) + "\" vlan=\"" + m.str(3) + "\"";
+    };
+    std::string forged = sel[3];
+    forged.back() = forged.back() == '0' ? '1' : '0';
+    const std::string on_other = std::regex_replace(sel[3], std::regex("\\+(eth-0-\\d+|agg\\d)\\+"), "+agg9+");
+    const std::string other_vlan = std::regex_replace(sel[3], std::regex("\\+(1|10|20|30)\\+"), "+4000+");
+    lines too_many(sel);
+    too_many.push_back(values(listing("GET", qs(admin) + "&type=dynamic&per_page=200&page=2").out, learned_sel)[0]);
+    const std::pair<std::string, std::pair<lines, std::string>> refused[] = {
+        {"a voucher not the listing's", {{sel[0], forged}, bad}}, {"another interface", {{on_other}, bad}},
+        {"another VLAN", {{other_vlan}, bad}}, {"a static entry's value", {{moves[0]}, bad}},
+        {"one entry on two interfaces", {{sel[3], on_other}, bad}}, {"no voucher", {{sel[3].substr(0, sel[3].rfind('+'))}, bad}},
+        {"201 entries", {too_many, "error_too_many_entries"}}, {"a limited session", {{sel[0]}, "error_no_privilege"}},
+    };
+    for (const auto &[name, c] : refused) {
+        SCOPED_TRACE(name);
+        syslog_catcher log;
+        const std::string &sid = c.second == "error_no_privilege" ? guest : admin;
+        EXPECT_EQ(pin(c.first, sid).out,
+                  error_redirect(sid, "en", c.second, form_encode("web_mac_static.cgi?" + qs(sid) + "&type=dynamic&order=asc&per_page=50&page=1")));
+        EXPECT_EQ(log.take().size(), 1u);
+    }
+    EXPECT_EQ(runs(), 1);   // the 201st value's listing
+    syslog_catcher log;
+    r = pin({sel[0], sel[1], sel[2], sel[1]}, admin);
+    EXPECT_TRUE(is_rendered_page(r.out));
+    EXPECT_TRUE(has(r.out, "<title>3 made static, 0 refused</title>") && has(r.out, "Made static: 3 · refused: 0"));
+    EXPECT_EQ(runs(), 1);
+    lines want;
+    for (int i = 0; i < 3; ++i) {
+        want.push_back(rec(5, "pin", entry(sel[i]) + " result=ok known=cli"));
+        std::smatch m;
+        std::regex_match(sel[i], m, std::regex("([^+]+)\\+([^+]+)\\+([^+]+)\\+.*"));
+        EXPECT_TRUE(std::regex_search(show_static(), std::regex(m.str(3) + " +" + m.str(1) + " +static +" + m.str(2))));
+    }
+    EXPECT_EQ(log.take(), want);
+    EXPECT_TRUE(has(listing("GET", qs(admin) + "&type=dynamic").out, "1–50 of 207"));
+    runs();
+
+    // A move: the form for the vouched entry, then one run.
+    auto move = [&](const std::string &value, const std::string &to) {
+        return add("operate=move&move=" + value + "&intf_name=" + to);
+    };
+    r = request("GET", qs(admin) + "&move=" + moves[0]);
+    EXPECT_TRUE(has(r.out, "id=\"move_form\"") && has(r.out, "value=\"" + a + "\" readonly") &&
+                has(r.out, "<option value=\"eth-0-1\" selected>"));
+    EXPECT_EQ(request("GET", qs(admin) + "&move=" + std::regex_replace(moves[0], std::regex("\\+10\\+"), "+20+")).out,
+              error_redirect(admin, "en", bad, form_encode("web_mac_static.cgi?" + qs(admin))));
+    const std::string learned_value = sel[5];
+    using move_case = std::tuple<std::string, std::string, std::string>;
+    for (const auto &[value, to, errid] : {move_case{moves[0], "eth-0-1", "error_move_same_interface"},
+             move_case{std::regex_replace(moves[0], std::regex("^00e0"), "00e1"), "eth-0-9", bad},
+             move_case{learned_value, "eth-0-9", bad}, move_case{moves[0], "eth-0-9%0Ax", bad}}) {
+        SCOPED_TRACE(std::string(value) + " to " + to);
+        EXPECT_EQ(move(value, to).out, error_redirect(admin, "en", errid, form_encode("web_mac_static.cgi?" + qs(admin))));
+        EXPECT_EQ(log.take(), lines{rec(4, "move", std::string("result=refused reason=\"") + errid + "\"")});
+    }
+    EXPECT_EQ(runs(), 1);   // the form's ports; the refusals ran nothing
+    EXPECT_EQ(move(moves[0], "eth-0-9").out, listed());
+    EXPECT_EQ(runs(), 1);
+    EXPECT_TRUE(std::regex_search(show_static(), std::regex("10 +" + a + " +static +eth-0-9")));
+    EXPECT_EQ(log.take(), lines{rec(5, "move", "mac=\"" + a + "\" from=\"eth-0-1\" intf=\"eth-0-9\" vlan=\"10\" result=ok known=cli")});
+
+    // A switch that takes the old entry out before it refuses the new one
+    // (to eth-0-5), or moves it elsewhere (to eth-0-6): the table says where
+    // it is, and only a lost entry is put back; a second refusal (of
+    // eth-0-9, while /tmp/refuse_back is there) leaves it lost.
+    const std::string moved = values(listing("GET", qs(admin) + "&vlan=10").out, edit_link).at(0);
+    runs();
+    const std::string gone = "no mac-address-table " + a + " vlan 10";
+    stub_imish("echo run >>/tmp/imish_runs\nf=$(eval echo \\${$#})\n"
+               "if grep -q 'forward eth-0-5 ' \"$f\"; then echo '" + gone + "' >/tmp/x.cmd; " + kSim + " -f /tmp/x.cmd; "
+               "echo '% port eth-0-5 takes no static entry for " + a + " in VLAN 10'; exit 0; fi\n"
+               "if grep -q 'forward eth-0-6 ' \"$f\"; then echo 'mac-address-table " + a + " forward eth-0-7 vlan 10' >/tmp/x.cmd; " +
+               kSim + " -f /tmp/x.cmd; echo '% busy'; exit 0; fi\n"
+               "if [ -e /tmp/refuse_back ] && grep -q 'forward eth-0-9 ' \"$f\"; then echo '% no room'; exit 0; fi\n"
+               "exec " + kSim + " \"$@\"\n");
+    struct turn { std::string value, to; bool refuse_back; std::string result, now; int runs; std::string record; };
+    for (const turn &t : {turn{moved, "eth-0-5", false, "restored", "eth-0-9", 3,
+                               "refused reason=\"port eth-0-5 takes no static entry for " + a + " in VLAN 10\" known=table"},
+             turn{moved, "eth-0-5", true, "lost", "", 3, "refused reason=\"move_lost\" known=table"}}) {
+        SCOPED_TRACE(t.result);
+        if (t.refuse_back)
+            write_file("/tmp/refuse_back", "");
+        r = move(t.value, t.to);
+        EXPECT_TRUE(has(r.out, "id=\"move_result\" class=\"warn " + t.result + "\""));
+        EXPECT_EQ(runs(), t.runs);
+        EXPECT_EQ(log.take(), lines{rec(4, "move", "mac=\"" + a + "\" from=\"eth-0-9\" intf=\"" + t.to + "\" vlan=\"10\" result=" + t.record)});
+        EXPECT_EQ(has(show_static(), a), !t.refuse_back);
+    }
+    unlink("/tmp/refuse_back");
+    configure("mac-address-table " + a + " forward eth-0-9 vlan 10\n");
+    r = move(moved, "eth-0-6");
+    EXPECT_TRUE(has(r.out, "class=\"warn elsewhere\"") && has(r.out, "on eth-0-7,"));
+    EXPECT_EQ(runs(), 2);
+    log.take();
 }
 
 // One listed row as the page shows it.
