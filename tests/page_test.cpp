@@ -649,6 +649,7 @@ TEST_F(PageTest, LearnedEntriesPinnedAndStaticOnesMoved)
                "echo '% port eth-0-5 takes no static entry for " + a + " in VLAN 10'; exit 0; fi\n"
                "if grep -q 'forward eth-0-6 ' \"$f\"; then echo 'mac-address-table " + a + " forward eth-0-7 vlan 10' >/tmp/x.cmd; " +
                kSim + " -f /tmp/x.cmd; echo '% busy'; exit 0; fi\n"
+               "if grep -q 'forward eth-0-8 ' \"$f\"; then " + kSim + " \"$@\"; echo '% slow'; exit 0; fi\n"
                "if [ -e /tmp/refuse_back ] && grep -q 'forward eth-0-9 ' \"$f\"; then echo '% no room'; exit 0; fi\n"
                "exec " + kSim + " \"$@\"\n");
     struct turn { std::string value, to; bool refuse_back; std::string result, now; int runs; std::string record; };
@@ -670,6 +671,11 @@ TEST_F(PageTest, LearnedEntriesPinnedAndStaticOnesMoved)
     EXPECT_TRUE(has(r.out, "class=\"warn elsewhere\"") && has(r.out, "on eth-0-7,"));
     EXPECT_EQ(runs(), 2);
     log.take();
+    // Moved, whatever the switch said: the table holds it where it was to go.
+    configure("mac-address-table " + a + " forward eth-0-9 vlan 10\n");
+    EXPECT_EQ(move(moved, "eth-0-8").out, listed());
+    EXPECT_EQ(runs(), 2);
+    EXPECT_EQ(log.take(), lines{rec(5, "move", "mac=\"" + a + "\" from=\"eth-0-9\" intf=\"eth-0-8\" vlan=\"10\" result=ok known=table")});
 }
 
 // One listed row as the page shows it.
