@@ -114,6 +114,8 @@ const ACTIONS = {
       else await (['Tab', 'Space'].includes(k) ? page.keyboard.press(k) : page.keyboard.type(k));
     }
   },
+  // A script run in the page, as an operator's tampering would be.
+  script: (page, js) => page.evaluate(js),
   // Every page draws one panel: that is what an operator looks at (where a name is given).
   shot: (page, name) => name && page.locator('main').screenshot({ path: path.join(SHOTS, `${name}.png`) }),
 };
@@ -446,6 +448,12 @@ const STATES = [
   ['listing, sorted', [LIST, '&sort=mac&order=desc']], ['listing, last page', [LIST, '&page=99']],
   ['listing, filtered', [LIST, '&addr1=fc0e&vlan=1']], ['listing, a filter refused', [LIST, '&vlan=x']],
   ['error page', ['web_error.cgi', '&errid=invalid_parameter&rdrpage=web_mac_static.cgi']],
+  // The learned table and what is done from it: a pin's answer, a move's form, a move refused.
+  ['learned table', [LIST, '&type=dynamic'], {}, 'learned'], ['static and learned', [LIST, '&type=all&vlan=1']],
+  ['a pin\'s answer', [LIST, '&type=dynamic'], { click: 'tr.dynamic input[name=sel]', go: '#pin_bn' }],
+  ['move form', [LIST], { go: 'a.edit' }],
+  ['a move refused', null, { script: "document.getElementById('intf_name').add(new Option('eth-0-99', 'eth-0-99', true, true))",
+    go: '#move_bn', '#move_result': /eth-0-/ }],
 ];
 
 test('every page state, in both languages, passes the accessibility engine (WCAG 2.0/2.1 A and AA)', async () => {
@@ -479,6 +487,23 @@ test('every page state, in both languages, passes the accessibility engine (WCAG
   }
   assert.deepEqual(found, {});
 });
+
+test('a learned address is found and pinned, then moved: both in the static view', () => as('admin', async (page) => {
+  await step(page, { fill: { '#type': 'dynamic', '#vlan': '20' }, go: '#filter_bn', url: /&type=dynamic&vlan=20&/,
+    h1: 'Learned MAC address table', '#pin_bn@disabled': '', '#delete_bn': null });
+  const learned = (await READS.rows(page)).slice(0, 3).map((r) => r.split(' '));
+  assert.ok(learned.length === 3 && learned.every(([, vlan, type]) => vlan === '20' && type === 'learned'), `${learned}`);
+  const [mac, vlan, , intf] = learned[0], to = intf === 'eth-0-9' ? 'eth-0-10' : 'eth-0-9';
+  await step(page, { tick: learned.map(([m]) => m), '#pin_bn@disabled': (v) => v === null, shot: 'learned-listing' },
+    { go: '#pin_bn', asked: 'Make 3 learned entries static, each on the interface it was learned on?',
+      h1: '3 made static, 0 refused', answer: learned.map(([m, v, , i], n) => `added ${n + 1} ${m} ${v} ${i}`) },
+    { go: '#table_link', listed: learned.map(([m, v, , i]) => `${m} ${v} static ${i}`) },
+    { go: `tr:has(td.mac:text-is("${mac}")) a.edit`, h1: 'Move a static entry', '#move_mac@value': mac,
+      '#move_vlan@value': vlan, '#intf_name@value': intf, fill: { '#intf_name': to } },
+    { go: '#move_bn', '#added_note': /^Moved .*marked below\.$/,
+      listed: [`${mac} ${vlan} static ${to}`, ...learned.slice(1).map(([m, v, , i]) => `${m} ${v} static ${i}`)] },
+    { open: [LIST, '&type=dynamic&vlan=20'], rows: (rows) => !rows.some((r) => learned.some(([m]) => r.startsWith(m))) });
+}));
 
 test('an add goes once however often clicked, and is pointed out; page size waits for its button', () => as('admin', async (page) => {
   await step(page, { go: '#add_link', fill: { '#addr0': '00e0', '#addr1': 'fc0f', '#addr2': '0001', '#vlan': '1' },
