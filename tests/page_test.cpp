@@ -561,7 +561,11 @@ TEST_F(PageTest, LearnedEntriesPinnedAndStaticOnesMoved)
     EXPECT_TRUE(has(r.out, "<tr class=\"static\">") && has(r.out, "value=\"pin\"") && has(r.out, "value=\"delete\""));
     EXPECT_EQ(values(listing("GET", qs(guest) + "&type=all").out, learned_sel), lines{});
     EXPECT_TRUE(has(listing("GET", qs(admin) + "&type=learned").out, "id=\"filter_invalid\""));
-    EXPECT_EQ(runs(), 3);   // the bad type asked nothing
+    // The export keeps the kind it shows.
+    r = listing("GET", qs(admin) + "&type=dynamic&format=csv");
+    EXPECT_TRUE(has(r.out, "filename=\"dynamic-mac-table.csv\"") && has(r.out, "mac,vlan,interface\r\n"));
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 5 + 210);
+    EXPECT_EQ(runs(), 4);   // the bad type asked nothing
 
     // A pin: every value checked, then one run; each entry on the interface
     // it was learned on, with its record.
@@ -671,6 +675,12 @@ TEST_F(PageTest, LearnedEntriesPinnedAndStaticOnesMoved)
     EXPECT_TRUE(has(r.out, "class=\"warn elsewhere\"") && has(r.out, "on eth-0-7,"));
     EXPECT_EQ(runs(), 2);
     log.take();
+    // A learned table past what a view holds says so, and lists none.
+    ASSERT_EQ(run_process({kSim, "--learn", "16200", "6"}, {}).status, 0);
+    r = listing("GET", qs(admin) + "&type=all");
+    EXPECT_TRUE(has(r.out, "id=\"rows_over\"") && !has(r.out, "<tr class="));
+    EXPECT_TRUE(has(listing("GET", qs(admin)).out, "1–4 of 4"));
+    runs();
     // Moved, whatever the switch said: the table holds it where it was to go.
     configure("mac-address-table " + a + " forward eth-0-9 vlan 10\n");
     EXPECT_EQ(move(moved, "eth-0-8").out, listed());
