@@ -12,16 +12,13 @@
  * Only a process whose program ends in ".cgi" is faulted: the imish it
  * starts inherits the preload and must run clean (the sweep faults imish
  * itself through a stand-in of its own on the page's PATH). Calls libfiu
- * does not wrap fail here through points of our own: posix_spawn and
- * posix_spawnp ("posix/proc/spawn"), the stat family, mkstemp and mkostemp,
- * flock, openat and unlinkat, statvfs and fstatvfs.
+ * does not wrap fail through points of our own, at the end of this file.
  *
- * The audit records' own socket on /dev/log is the "syslog" family's alone:
- * its socket, connect and send calls fail at the "page/log/" points, and no
- * other family reaches them ("open", "connect" and "send" are for the IMI's
- * socket, where a failure drops no record). The pages make no other
- * datagram socket, so the log socket is told by its type when it is made,
- * by its address when it is connected, by its peer when it sends. */
+ * The audit records' own socket on /dev/log is the "syslog" family's alone
+ * ("open", "connect" and "send" are for the IMI's socket, where a failure
+ * drops no record). The pages make no other datagram socket, so the log
+ * socket is told by its type when it is made, by its address when it is
+ * connected, by its peer when it sends. */
 #undef _FORTIFY_SOURCE   /* its inline openat would clash with the wrapper */
 #define _GNU_SOURCE
 #define FIU_ENABLE 1   /* fiu.h makes its calls no-ops without it */
@@ -35,17 +32,16 @@
 #include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <sys/un.h>
-#include <stdlib.h>
-#include <string.h>
 #include <sys/syscall.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #define MAX_POINTS 16
-#define MAX_ERRNOS 4
 
 struct family {
     const char *name;
@@ -54,7 +50,7 @@ struct family {
      * failinfo as the errno to set; "reduce" points shorten the count
      * instead and ignore it. EINTR only where nothing can fail otherwise:
      * a loop that retries on it would spin for ever at probability 1. */
-    int errnos[MAX_ERRNOS];
+    int errnos[4];
 };
 
 static const struct family families[] = {
@@ -100,16 +96,8 @@ static const struct family families[] = {
 static const struct family *active;
 static double probability;
 static long long nth = -1;
-static uint64_t family_calls;
-static uint64_t seed;
+static uint64_t seed, family_calls, calls[MAX_POINTS], random_calls;
 static const char *log_path;
-static uint64_t calls[MAX_POINTS];
-static uint64_t random_calls;
-static long (*real_random)(void);
-static int (*real_spawn)(pid_t *, const char *, const posix_spawn_file_actions_t *,
-                         const posix_spawnattr_t *, char *const[], char *const[]);
-static int (*real_spawnp)(pid_t *, const char *, const posix_spawn_file_actions_t *,
-                          const posix_spawnattr_t *, char *const[], char *const[]);
 
 static uint64_t mix(uint64_t x)
 {
@@ -127,12 +115,12 @@ static uint64_t draw(unsigned point, uint64_t n, unsigned salt)
     return mix(seed ^ mix(((uint64_t)point << 48) ^ ((uint64_t)salt << 40) ^ n));
 }
 
-/* Raw system calls only: the libc ones would pass through the wrappers. */
+/* "a b" to the log, through raw system calls: the libc ones would pass
+ * through the wrappers. */
 static void log_line(const char *a, const char *b)
 {
-    if (!log_path)
-        return;
-    int fd = (int)syscall(SYS_openat, AT_FDCWD, log_path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    int fd = log_path ? (int)syscall(SYS_openat, AT_FDCWD, log_path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600)
+                      : -1;
     if (fd < 0)
         return;
     char line[160];
@@ -147,20 +135,18 @@ static void log_line(const char *a, const char *b)
     syscall(SYS_close, fd);
 }
 
+/* libfiu asks this for each call of an enabled point: the family's only. */
 static int decide(const char *name, int *failnum, void **failinfo, unsigned int *flags)
 {
     (void)failnum;
     (void)flags;
-    unsigned i = 0;
-    while (i < MAX_POINTS && active->points[i] && strcmp(active->points[i], name) != 0)
+    unsigned i = 0, k = 0;
+    while (strcmp(active->points[i], name) != 0)
         ++i;
-    if (i == MAX_POINTS || !active->points[i])
-        return 0;
     uint64_t n = calls[i]++, all = family_calls++;
     if (nth >= 0 ? all != (uint64_t)nth : (double)(draw(i, n, 0) >> 11) * 0x1.0p-53 >= probability)
         return 0;
-    unsigned k = 0;
-    while (k < MAX_ERRNOS && active->errnos[k])
+    while (k < sizeof active->errnos / sizeof *active->errnos && active->errnos[k])
         ++k;
     int err = active->errnos[draw(i, n, 1) % k];
     *failinfo = (void *)(intptr_t)err;
@@ -168,36 +154,26 @@ static int decide(const char *name, int *failnum, void **failinfo, unsigned int 
      * (send is only ever called with MSG_NOSIGNAL). */
     if (err == EPIPE && strcmp(active->name, "write") == 0)
         syscall(SYS_tgkill, syscall(SYS_getpid), syscall(SYS_gettid), SIGPIPE);
-    char digits[12];
-    int d = 11;
-    digits[d] = '\0';
+    char digits[12], *d = digits + sizeof digits;
+    *--d = '\0';
     do
-        digits[--d] = (char)('0' + err % 10);
+        *--d = (char)('0' + err % 10);
     while ((err /= 10) != 0);
-    log_line(name, digits + d);
+    log_line(name, d);
     return 1;
-}
-
-static int is_page_process(void)
-{
-    char exe[4096];
-    long n = syscall(SYS_readlink, "/proc/self/exe", exe, sizeof exe - 1);
-    return n > 4 && memcmp(exe + n - 4, ".cgi", 4) == 0;
 }
 
 __attribute__((constructor)) static void fault_setup(void)
 {
-    real_random = (long (*)(void))dlsym(RTLD_NEXT, "random");
-    real_spawn = dlsym(RTLD_NEXT, "posix_spawn");
-    real_spawnp = dlsym(RTLD_NEXT, "posix_spawnp");
-    const char *family = getenv("FAULT_FAMILY");
-    if (!family || !is_page_process())
+    const char *family = getenv("FAULT_FAMILY"), *p = getenv("FAULT_PROB"), *s = getenv("FAULT_SEED"),
+               *n = getenv("FAULT_NTH");
+    char exe[4096];
+    long len = syscall(SYS_readlink, "/proc/self/exe", exe, sizeof exe - 1);
+    if (!family || len <= 4 || memcmp(exe + len - 4, ".cgi", 4) != 0)
         return;
     log_path = getenv("FAULT_LOG");
-    const char *p = getenv("FAULT_PROB"), *s = getenv("FAULT_SEED");
     probability = p ? strtod(p, NULL) : 0;
-    if (getenv("FAULT_NTH"))
-        nth = strtoll(getenv("FAULT_NTH"), NULL, 10);
+    nth = n ? strtoll(n, NULL, 10) : -1;
     seed = s ? strtoull(s, NULL, 10) : 0;
     const struct family *f = families;
     while (strcmp(f->name, family) != 0 && strcmp(f->name, "none") != 0)
@@ -208,17 +184,23 @@ __attribute__((constructor)) static void fault_setup(void)
     }
     fiu_init(0);
     active = f;
-    for (unsigned i = 0; i < MAX_POINTS && f->points[i]; ++i)
-        fiu_enable_external(f->points[i], 1, NULL, 0, decide);
+    for (const char *const *point = f->points; *point; ++point)
+        fiu_enable_external(*point, 1, NULL, 0, decide);
 }
+
+/* The real function, looked up at its first call: another preload's
+ * constructor may call it before ours has run. */
+#define REAL(name)                                                   \
+    static __typeof__(&name) real_##name;                            \
+    if (!real_##name)                                                \
+        real_##name = (__typeof__(&name))dlsym(RTLD_NEXT, #name)
 
 /* libfiu picks a random errno (failinfo unset) and the length a "reduce"
  * point cuts to with random(): in the page, a stream of the seed. */
 long random(void)
 {
-    if (!active)
-        return real_random ? real_random() : 0;
-    return (long)(draw(MAX_POINTS, random_calls++, 2) >> 33);
+    REAL(random);
+    return active ? (long)(draw(MAX_POINTS, random_calls++, 2) >> 33) : real_random();
 }
 
 /* The errno a failing call of point reports, or 0 when it goes through. */
@@ -230,154 +212,69 @@ static int injected(const char *point, int fallback)
     return err ? (int)err : fallback;
 }
 
-static int spawn_failure(void)
-{
-    return injected("posix/proc/spawn", EAGAIN);
-}
-
-int posix_spawn(pid_t *pid, const char *path, const posix_spawn_file_actions_t *actions,
-                const posix_spawnattr_t *attr, char *const argv[], char *const envp[])
-{
-    int err = active ? spawn_failure() : 0;
-    return err ? err : real_spawn(pid, path, actions, attr, argv, envp);
-}
-
-int posix_spawnp(pid_t *pid, const char *file, const posix_spawn_file_actions_t *actions,
-                 const posix_spawnattr_t *attr, char *const argv[], char *const envp[])
-{
-    int err = active ? spawn_failure() : 0;
-    return err ? err : real_spawnp(pid, file, actions, attr, argv, envp);
-}
-
-/* The real function, looked up at its first call: another preload's
- * constructor may call it before ours has run. */
-#define REAL(name)                                               \
-    static __typeof__(&name) real_##name;                        \
-    if (!real_##name)                                            \
-        real_##name = (__typeof__(&name))dlsym(RTLD_NEXT, #name)
-
-/* The call fails as the point decides: errno set, -1 returned. */
-#define FAIL_AS(point, fallback)                                 \
-    do {                                                         \
-        int err_ = injected(point, fallback);                    \
-        if (err_) {                                              \
-            errno = err_;                                        \
-            return -1;                                           \
-        }                                                        \
-    } while (0)
-
-#define STAT_WRAPPER(name, point, path_type, stat_type)                                   \
-    int name(path_type where, struct stat_type *st)                                       \
-    {                                                                                     \
-        REAL(name);                                                                       \
-        FAIL_AS(point, EIO);                                                              \
-        return real_##name(where, st);                                                    \
+/* name: when "when" holds, fails as point decides (errno set, -1 returned)
+ * or makes the call "then"; otherwise it is the real function's call. */
+#define WRAP_IF(type, name, params, args, when, point, fallback, then) \
+    type name params                                                   \
+    {                                                                  \
+        REAL(name);                                                    \
+        if (!(when))                                                   \
+            return real_##name args;                                   \
+        int err_ = injected(point, fallback);                          \
+        if (err_)                                                      \
+            errno = err_;                                              \
+        return err_ ? -1 : then;                                       \
     }
-STAT_WRAPPER(stat, "posix/fs/stat", const char *, stat)
-STAT_WRAPPER(stat64, "posix/fs/stat", const char *, stat64)
-STAT_WRAPPER(lstat, "posix/fs/lstat", const char *, stat)
-STAT_WRAPPER(lstat64, "posix/fs/lstat", const char *, stat64)
-STAT_WRAPPER(fstat, "posix/fs/fstat", int, stat)
-STAT_WRAPPER(fstat64, "posix/fs/fstat", int, stat64)
+#define WRAP(name, params, args, point, fallback) WRAP_IF(int, name, params, args, 1, point, fallback, real_##name args)
 
-int fstatat(int dir, const char *path, struct stat *st, int flags)
-{
-    REAL(fstatat);
-    FAIL_AS("posix/fs/fstatat", EIO);
-    return real_fstatat(dir, path, st, flags);
-}
+WRAP(stat, (const char *p, struct stat *st), (p, st), "posix/fs/stat", EIO)
+WRAP(stat64, (const char *p, struct stat64 *st), (p, st), "posix/fs/stat", EIO)
+WRAP(lstat, (const char *p, struct stat *st), (p, st), "posix/fs/lstat", EIO)
+WRAP(lstat64, (const char *p, struct stat64 *st), (p, st), "posix/fs/lstat", EIO)
+WRAP(fstat, (int fd, struct stat *st), (fd, st), "posix/fs/fstat", EIO)
+WRAP(fstat64, (int fd, struct stat64 *st), (fd, st), "posix/fs/fstat", EIO)
+WRAP(fstatat, (int d, const char *p, struct stat *st, int f), (d, p, st, f), "posix/fs/fstatat", EIO)
+WRAP(fstatat64, (int d, const char *p, struct stat64 *st, int f), (d, p, st, f), "posix/fs/fstatat", EIO)
+WRAP(statvfs, (const char *p, struct statvfs *st), (p, st), "posix/fs/statvfs", EIO)
+WRAP(statvfs64, (const char *p, struct statvfs64 *st), (p, st), "posix/fs/statvfs", EIO)
+WRAP(fstatvfs, (int fd, struct statvfs *st), (fd, st), "posix/fs/statvfs", EIO)
+WRAP(fstatvfs64, (int fd, struct statvfs64 *st), (fd, st), "posix/fs/statvfs", EIO)
+WRAP(mkstemp, (char *t), (t), "libc/fs/mkstemp", EEXIST)
+WRAP(mkstemp64, (char *t), (t), "libc/fs/mkstemp", EEXIST)
+WRAP(mkostemp, (char *t, int f), (t, f), "libc/fs/mkstemp", EEXIST)
+WRAP(mkostemp64, (char *t, int f), (t, f), "libc/fs/mkstemp", EEXIST)
+WRAP(flock, (int fd, int op), (fd, op), "posix/fs/flock", ENOLCK)
+WRAP(unlinkat, (int d, const char *p, int f), (d, p, f), "posix/fs/unlinkat", EACCES)
 
-int fstatat64(int dir, const char *path, struct stat64 *st, int flags)
-{
-    REAL(fstatat64);
-    FAIL_AS("posix/fs/fstatat", EIO);
-    return real_fstatat64(dir, path, st, flags);
-}
-
-int mkstemp(char *templ)
-{
-    REAL(mkstemp);
-    FAIL_AS("libc/fs/mkstemp", EEXIST);
-    return real_mkstemp(templ);
-}
-
-int mkstemp64(char *templ)
-{
-    REAL(mkstemp64);
-    FAIL_AS("libc/fs/mkstemp", EEXIST);
-    return real_mkstemp64(templ);
-}
-
-int mkostemp(char *templ, int flags)
-{
-    REAL(mkostemp);
-    FAIL_AS("libc/fs/mkstemp", EEXIST);
-    return real_mkostemp(templ, flags);
-}
-
-int mkostemp64(char *templ, int flags)
-{
-    REAL(mkostemp64);
-    FAIL_AS("libc/fs/mkstemp", EEXIST);
-    return real_mkostemp64(templ, flags);
-}
-
-int flock(int fd, int op)
-{
-    REAL(flock);
-    FAIL_AS("posix/fs/flock", ENOLCK);
-    return real_flock(fd, op);
-}
-
-static mode_t open_mode(int flags, va_list ap)
-{
-    return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? (mode_t)va_arg(ap, int) : 0;
-}
-
-int openat(int dir, const char *path, int flags, ...)
-{
-    REAL(openat);
-    va_list ap;
-    va_start(ap, flags);
-    mode_t mode = open_mode(flags, ap);
-    va_end(ap);
-    FAIL_AS("posix/fs/openat", EACCES);
-    return real_openat(dir, path, flags, mode);
-}
-
-int openat64(int dir, const char *path, int flags, ...)
-{
-    REAL(openat64);
-    va_list ap;
-    va_start(ap, flags);
-    mode_t mode = open_mode(flags, ap);
-    va_end(ap);
-    FAIL_AS("posix/fs/openat", EACCES);
-    return real_openat64(dir, path, flags, mode);
-}
-
-int unlinkat(int dir, const char *path, int flags)
-{
-    REAL(unlinkat);
-    FAIL_AS("posix/fs/unlinkat", EACCES);
-    return real_unlinkat(dir, path, flags);
-}
-
-#define STATVFS_WRAPPER(name, path_type, vfs_type)                                        \
-    int name(path_type where, struct vfs_type *vfs)                                       \
-    {                                                                                     \
-        REAL(name);                                                                       \
-        FAIL_AS("posix/fs/statvfs", EIO);                                                 \
-        return real_##name(where, vfs);                                                   \
+/* The mode is there only for a file the call may make. */
+#define OPENAT(name)                                                                                      \
+    int name(int dir, const char *path, int flags, ...)                                                   \
+    {                                                                                                     \
+        va_list ap;                                                                                       \
+        va_start(ap, flags);                                                                              \
+        mode_t mode = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? (mode_t)va_arg(ap, int) : 0; \
+        va_end(ap);                                                                                       \
+        REAL(name);                                                                                       \
+        int err = injected("posix/fs/openat", EACCES);                                                    \
+        if (err)                                                                                          \
+            errno = err;                                                                                  \
+        return err ? -1 : real_##name(dir, path, flags, mode);                                            \
     }
-STATVFS_WRAPPER(statvfs, const char *, statvfs)
-STATVFS_WRAPPER(statvfs64, const char *, statvfs64)
-STATVFS_WRAPPER(fstatvfs, int, statvfs)
-STATVFS_WRAPPER(fstatvfs64, int, statvfs64)
+OPENAT(openat)
+OPENAT(openat64)
 
-/* The log socket's calls go to the kernel directly once the "syslog"
- * family has let them through: libfiu's wrappers would fail them for the
- * other families. */
+/* posix_spawn reports its failure as its value. */
+#define SPAWN(name)                                                                                \
+    int name(pid_t *pid, const char *path, const posix_spawn_file_actions_t *actions,              \
+             const posix_spawnattr_t *attr, char *const argv[], char *const envp[])               \
+    {                                                                                              \
+        REAL(name);                                                                                \
+        int err = injected("posix/proc/spawn", EAGAIN);                                            \
+        return err ? err : real_##name(pid, path, actions, attr, argv, envp);                      \
+    }
+SPAWN(posix_spawn)
+SPAWN(posix_spawnp)
+
 static int is_log_address(const struct sockaddr *addr, socklen_t len)
 {
     static const char path[] = "/dev/log";
@@ -394,38 +291,14 @@ static int is_log_peer(int fd)
     return getpeername(fd, (struct sockaddr *)&peer, &len) == 0 && is_log_address((struct sockaddr *)&peer, len);
 }
 
-int socket(int domain, int type, int protocol)
-{
-    REAL(socket);
-    if (domain != AF_UNIX || (type & 0xf) != SOCK_DGRAM)   /* the type less its flags */
-        return real_socket(domain, type, protocol);
-    FAIL_AS("page/log/socket", ENOBUFS);
-    return (int)syscall(SYS_socket, domain, type, protocol);
-}
-
-int connect(int fd, const struct sockaddr *addr, socklen_t len)
-{
-    REAL(connect);
-    if (!is_log_address(addr, len))
-        return real_connect(fd, addr, len);
-    FAIL_AS("page/log/connect", ENOENT);
-    return (int)syscall(SYS_connect, fd, addr, len);
-}
-
-ssize_t sendto(int fd, const void *buf, size_t n, int flags, const struct sockaddr *addr, socklen_t len)
-{
-    REAL(sendto);
-    if (!(addr ? is_log_address(addr, len) : is_log_peer(fd)))
-        return real_sendto(fd, buf, n, flags, addr, len);
-    FAIL_AS("page/log/send", EAGAIN);
-    return syscall(SYS_sendto, fd, buf, n, flags, addr, len);
-}
-
-ssize_t send(int fd, const void *buf, size_t n, int flags)
-{
-    REAL(send);
-    if (!is_log_peer(fd))
-        return real_send(fd, buf, n, flags);
-    FAIL_AS("page/log/send", EAGAIN);
-    return syscall(SYS_sendto, fd, buf, n, flags, NULL, 0);
-}
+/* The log socket's calls go to the kernel directly once the "syslog" family
+ * has let them through: libfiu's wrappers would fail them for the others. */
+WRAP_IF(int, socket, (int d, int t, int p), (d, t, p), d == AF_UNIX && (t & 0xf) == SOCK_DGRAM, /* type less flags */
+        "page/log/socket", ENOBUFS, (int)syscall(SYS_socket, d, t, p))
+WRAP_IF(int, connect, (int fd, const struct sockaddr *a, socklen_t n), (fd, a, n), is_log_address(a, n),
+        "page/log/connect", ENOENT, (int)syscall(SYS_connect, fd, a, n))
+WRAP_IF(ssize_t, sendto, (int fd, const void *b, size_t n, int f, const struct sockaddr *a, socklen_t l),
+        (fd, b, n, f, a, l), a ? is_log_address(a, l) : is_log_peer(fd), "page/log/send", EAGAIN,
+        syscall(SYS_sendto, fd, b, n, f, a, l))
+WRAP_IF(ssize_t, send, (int fd, const void *b, size_t n, int f), (fd, b, n, f), is_log_peer(fd), "page/log/send",
+        EAGAIN, syscall(SYS_sendto, fd, b, n, f, NULL, 0))
