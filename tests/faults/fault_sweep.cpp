@@ -1,13 +1,13 @@
 // Fault sweep: the six requests of the static MAC pages run on the simulated
 // switch while one family of C library calls fails at random (seeded) in the
 // page, or the imish it starts fails (exits non-zero without an answer, loses
-// its answer to failing writes, stops at its first refusal, is killed
-// before or after its work), and
-// each answer is held against the switch's table afterwards. A page may
-// fail, but never claim a change it did not make or deny one it made. Each
-// audit record must agree with the table too, one per entry of a POST that
-// got as far as the CLI (unless the fault dropped records: malloc, syslog),
-// and a record tells of records dropped before it only once some could be.
+// its answer to failing writes, stops at its first refusal, is killed before
+// or after its work), and each answer is held against the switch's table
+// afterwards. A page may fail, but never claim a change it did not make or
+// deny one it made. Each audit record must agree with the table too, one per
+// entry of a POST that got as far as the CLI (unless the fault dropped
+// records: malloc, syslog), and a record tells of records dropped before it
+// only once some could be.
 //
 //   FAULT_SWEEP_SEED   base seed (default fixed, so CI runs the same runs)
 //   FAULT_SWEEP_SCALE  runs per case times this (probability 1 runs once)
@@ -43,6 +43,7 @@
 namespace {
 
 using table = std::vector<std::string>;   // sorted "mac port vlan" rows
+constexpr auto npos = std::string::npos;
 
 // The page finds the sweep's imish first: the stand-in, faulted on request.
 const std::string kStubDir = "/tmp/sweep/bin";
@@ -50,12 +51,8 @@ const std::string kPath = kStubDir + ":" SIM_BIN_DIR ":/usr/bin:/bin";
 const std::string kLog = "/tmp/sweep/fault.log";
 const std::string kCalls = "/tmp/sweep/imish.calls";   // "show" or "config" per imish run
 const char *kListBin = SIM_BIN_DIR "/../page/web_mac_static.cgi";
+const std::string kView = "&order=asc&per_page=50&page=1";   // the listing's, which a removal returns to
 constexpr long kLimitMs = 30000;
-
-// The switch before every run: the removal takes A and B (B asked for in
-// upper case) and is refused the absent X, the add puts N.
-const table kBase = {"00e0.fc0a.0001 eth-0-1 10", "00e0.fc0a.0002 agg1 10", "00e0.fc0a.0003 eth-0-2 1"};
-const std::string kNew = "00e0.fc0a.b1c2 eth-0-1 10", kAbsent = "00e0.fc0a.0009 eth-0-1 10";
 
 // The imish the page starts: the stand-in, or, on the runs (0, 1, ...) whose
 // letter in IMISH_FAULTS is not ".", one of these faults. Each fault is
@@ -71,18 +68,12 @@ const std::string kNew = "00e0.fc0a.b1c2 eth-0-1 10", kAbsent = "00e0.fc0a.0009 
 // IMISH_PLANT set: after its run it leaves a directory tree where the page's
 // pid file was, the only way the sweep has to make the page's clean-up
 // remove a tree (openat, unlinkat).
-const std::string kStub = R"sh(#!/bin/sh
-calls=)sh" + kCalls + R"sh(
-real=)sh" SIM_BIN_DIR R"sh(/imish
-out=/tmp/sweep/imish.out
-n=0
-if [ -f $calls ]; then while read -r _; do n=$((n + 1)); done <$calls; fi
-mode=config
+const std::string kStub = "#!/bin/sh\ncalls=" + kCalls + "\nreal=" SIM_BIN_DIR "/imish" + R"sh(
+out=/tmp/sweep/imish.out n=0 i=0 mode=config f=${IMISH_FAULTS:-}
+[ -f $calls ] && while read -r _; do n=$((n + 1)); done <$calls
 for a; do [ "$a" = -w ] && mode=show; done
 echo $mode >>$calls
-f=${IMISH_FAULTS:-}
-i=0
-while [ $i -lt $n ] && [ -n "$f" ]; do f=${f#?}; i=$((i + 1)); done
+while [ $i -lt $n ]; do f=${f#?}; i=$((i + 1)); done
 v=${f%"${f#?}"}
 case "$v" in ""|.) ;; *) echo "imish/$v $n" >>"$FAULT_LOG" ;; esac
 half() { "$real" "$@" >$out; s=$(wc -c <$out); head -c $((s / 2)) $out; rm -f $out; }
@@ -105,11 +96,44 @@ done
 exit $rc
 )sh";
 
+enum kind { SUCCESS, FAILURE, UNKNOWN, LOGIN, ERROR_500, EMPTY, KINDS };
+const char *const kKindNames[KINDS] = {"success", "failure", "unknown", "login", "500", "empty"};
+
+table plus(table t, const table &rows)
+{
+    t.insert(t.end(), rows.begin(), rows.end());
+    std::sort(t.begin(), t.end());
+    return t;
+}
+
 struct request {
-    const char *name, *bin, *method, *body;
-    table entries;   // what a POST asks for, "mac port vlan", the MAC in lower case
-    table after;     // the table once the request has done all it can
-    const char *query = "";   // after the session's own
+    const char *name, *bin, *body;   // no body: a GET
+    table entries;                   // what a POST asks for, "mac port vlan", the MAC in lower case
+    table after;                     // the table once the request has done all it can
+    kind clean;                      // its answer without faults
+    const char *query = "";          // after the session's own
+    bool post() const { return *body != '\0'; }
+    bool is(const char *n) const { return std::strcmp(name, n) == 0; }
+};
+
+// The switch before every run: the removal takes A and B (B asked for in
+// upper case) and is refused the absent X, the add puts N, the batch all but
+// its middle line (no VLAN 40).
+const table kBase = {"00e0.fc0a.0001 eth-0-1 10", "00e0.fc0a.0002 agg1 10", "00e0.fc0a.0003 eth-0-2 1"};
+const std::string kNew = "00e0.fc0a.b1c2 eth-0-1 10", kAbsent = "00e0.fc0a.0009 eth-0-1 10";
+const table kBatch = {"00e0.fc0a.0011 eth-0-1 10", "00e0.fc0a.0012 eth-0-1 40", "00e0.fc0a.0013 agg1 1"};
+const request kRequests[] = {
+    {"add", PAGE_BIN, "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10", {kNew}, plus(kBase, {kNew}),
+     SUCCESS},
+    {"remove", kListBin,
+     "operate=delete&sel=00e0.fc0a.0001+eth-0-1+10&sel=00E0.FC0A.0002+agg1+10&sel=00e0.fc0a.0009+eth-0-1+10",
+     {kBase[0], kBase[1], kAbsent}, {kBase[2]}, FAILURE},
+    {"batch", PAGE_BIN,
+     "operate=add_many&entries=00e0.fc0a.0011%2C10%2Ceth-0-1%0A00e0.fc0a.0012%2C40%2Ceth-0-1%0A00E0.FC0A.0013%2C1%2Cagg1",
+     kBatch, plus(kBase, {kBatch[0], kBatch[2]}), SUCCESS},
+    {"form", PAGE_BIN, "", {}, kBase, SUCCESS},
+    {"list", kListBin, "", {}, kBase, SUCCESS},
+    {"export", kListBin, "", {}, kBase, SUCCESS, "&format=csv"},
 };
 
 // Each family fails at random, and then call by call: the first call alone,
@@ -132,22 +156,19 @@ constexpr std::size_t kImishRunsMax = 4;   // a request starts imish twice; room
 const std::vector<std::pair<const char *, int>> kStandard = {{"0.05", 5}, {"0.2", 5}, {"0.5", 3}, {"1", 1}};
 // ClearSilver allocates some hundred times per request, a listing a thousand.
 const std::vector<std::pair<const char *, int>> kMalloc = {{"0.001", 5}, {"0.005", 5}, {"0.02", 3}, {"1", 1}};
+const std::vector<std::pair<const char *, int>> kFew = {{"0.2", 3}, {"0.5", 2}, {"1", 1}};
+const std::vector<std::pair<const char *, int>> kImish = {{"0.2", 3}, {"0.5", 5}, {"1", 1}};
 // A failed connect costs the page a second's sleep, up to five times.
 const plan kPlans[] = {
     {"open", kStandard}, {"close", kStandard}, {"read", kStandard}, {"write", kStandard},
     {"unlink", kStandard}, {"connect", {{"0.2", 2}, {"0.5", 1}, {"1", 1}}}, {"send", kStandard},
     {"recv", kStandard}, {"poll", kStandard}, {"malloc", kMalloc, 25}, {"spawn", kStandard},
     {"wait", {{"0.2", 2}, {"0.5", 2}}, 0}, {"kill", {{"0.5", 1}, {"1", 1}}}, {"ftruncate", kStandard},
-    {"mkstemp", {{"0.2", 3}, {"0.5", 2}, {"1", 1}}}, {"stat", kStandard}, {"flock", {{"0.5", 2}, {"1", 1}}},
-    {"dirat", {{"0.2", 3}, {"0.5", 2}, {"1", 1}}}, {"statvfs", {{"0.2", 3}, {"0.5", 2}, {"1", 1}}},
-    {"syslog", {{"0.2", 3}, {"0.5", 2}, {"1", 1}, {"gone", 1}, {"deaf", 1}, {"full", 1}}},
-    {"imish-exit", {{"0.2", 3}, {"0.5", 5}, {"1", 1}}, 1, "eEs"},
-    {"imish-write", {{"0.2", 3}, {"0.5", 5}, {"1", 1}}, 1, "fp"},
-    {"imish-kill", {{"0.2", 3}, {"0.5", 5}, {"1", 1}}, 1, "kKh"},
+    {"mkstemp", kFew}, {"stat", kStandard}, {"flock", {{"0.5", 2}, {"1", 1}}}, {"dirat", kFew},
+    {"statvfs", kFew}, {"syslog", {{"0.2", 3}, {"0.5", 2}, {"1", 1}, {"gone", 1}, {"deaf", 1}, {"full", 1}}},
+    {"imish-exit", kImish, 1, "eEs"}, {"imish-write", kImish, 1, "fp"}, {"imish-kill", kImish, 1, "kKh"},
 };
-
-enum kind { SUCCESS, FAILURE, UNKNOWN, LOGIN, ERROR_500, EMPTY, KINDS };
-const char *const kKindNames[KINDS] = {"success", "failure", "unknown", "login", "500", "empty"};
+const plan kClean = {"none", {}};
 
 struct tally {
     int runs = 0, injected = 0, records = 0, lost = 0, findings = 0, kinds[KINDS] = {};
@@ -162,15 +183,23 @@ struct verdict {
 };
 
 // The page's own error ids; any other is the CLI's own error line
-// ("%cli_refused" one that says nothing more).
-const std::set<std::string> kPageErrids = {
-    "invalid_parameter", "error_no_privilege", "error_prog_busy", "error_too_many_entries",
-    "%25configure_mode_inuse", "%25cli_unavailable", "%25cli_timeout", "%25cli_no_answer", "%25cli_not_applied",
-    "error_batch_unshown"};
+// ("%cli_refused" one that says nothing more). The first four refuse a
+// request before it gets to the CLI.
+const std::set<std::string> kBeforeCli = {"invalid_parameter", "error_no_privilege", "error_prog_busy",
+                                          "error_too_many_entries"};
+const std::set<std::string> kPageErrids = {"%25configure_mode_inuse", "%25cli_unavailable", "%25cli_timeout",
+                                           "%25cli_no_answer", "%25cli_not_applied", "error_batch_unshown"};
 
 bool is_cli_text(const std::string &errid)
 {
-    return !errid.empty() && kPageErrids.count(errid) == 0;
+    return !errid.empty() && kBeforeCli.count(errid) == 0 && kPageErrids.count(errid) == 0;
+}
+
+// A removal the CLI refused in part: the answer names one entry, the
+// records tell of each, and the others are gone.
+bool partial_removal(const request &q, const verdict &v)
+{
+    return q.is("remove") && v.k == FAILURE && (is_cli_text(v.errid) || v.errid == "%25cli_not_applied");
 }
 
 bool has(const table &t, const std::string &row)
@@ -214,21 +243,24 @@ table attr_values(const std::string &html, const std::string &attr, const std::s
                   const std::string &to)
 {
     table v;
-    std::size_t at = html.find(from), end = html.find(to, at == std::string::npos ? 0 : at);
-    for (; at != std::string::npos && (at = html.find(attr, at)) < end; at += attr.size())
+    std::size_t at = html.find(from), end = html.find(to, at == npos ? 0 : at);
+    for (; at != npos && (at = html.find(attr, at)) < end; at += attr.size())
         v.push_back(html.substr(at + attr.size(), html.find('"', at + attr.size()) - at - attr.size()));
     std::sort(v.begin(), v.end());
     return v;
 }
 
-// The value of ` name="..."` in a record, "" when it has none.
-std::string quoted(const std::string &r, const std::string &name)
+// The text in r from after `open` to before `close` at or past from; ""
+// when there is no open.
+std::string between(const std::string &r, const std::string &open, char close, std::size_t from = 0)
 {
-    std::size_t at = r.find(" " + name + "=\"");
-    if (at == std::string::npos)
-        return "";
-    at += name.size() + 3;
-    return r.substr(at, r.find('"', at) - at);
+    std::size_t at = r.find(open, from);
+    return at == npos ? "" : r.substr(at + open.size(), r.find(close, at + open.size()) - at - open.size());
+}
+
+std::string quoted(const std::string &record, const char *name)
+{
+    return between(record, std::string(" ") + name + "=\"", '"');
 }
 
 // What the audit records of a run say against the table after it and its
@@ -240,58 +272,46 @@ std::string quoted(const std::string &r, const std::string &name)
 std::string records_disagree(const request &q, const std::vector<std::string> &records, const verdict &v,
                              const table &now, bool records_due)
 {
-    bool post = *q.body != '\0', removal = std::string(q.name) == "remove", batch = std::string(q.name) == "batch";
-    // A removal the CLI refused in part: the answer names one entry, the
-    // records tell of each.
-    bool partial = removal && v.k == FAILURE && (is_cli_text(v.errid) || v.errid == "%25cli_not_applied");
+    const bool removal = q.is("remove"), batch = q.is("batch");
     std::map<std::string, int> seen;
     int requests = 0;
     for (const std::string &r : records) {
-        if (!post)
-            return "a GET was recorded: " + r;
-        if (r.find(" user=\"admin\" ") == std::string::npos)
-            return "record without the session's user: " + r;
-        if (r.find(std::string(" action=") + (removal ? "remove " : "add ")) == std::string::npos)
-            return "record of another action: " + r;
-        std::size_t at = r.find(" result=");
-        std::string result = at == std::string::npos ? "" : r.substr(at + 8, r.find(' ', at + 8) - at - 8);
-        std::string mac = quoted(r, "mac");
-        if (mac.empty()) {
-            ++requests;
-            if (result != "refused" && result != "failed")
-                return "record of the whole request says result=" + result + ": " + r;
-            if (now != kBase)
-                return "record of the whole request, table changed: " + r;
-            continue;
-        }
+        const std::string result = between(r, " result=", ' '), mac = quoted(r, "mac");
         // A removal's MAC is recorded in lower case, however it was asked for.
-        std::string row = mac + " " + quoted(r, "intf") + " " + quoted(r, "vlan");
-        if (!has(q.entries, row))
-            return "record of an entry not asked for: " + r;
-        if (++seen[row] > 1)
-            return "second record of an entry: " + r;
-        bool changed = removal ? has(kBase, row) && !has(now, row) : has(now, row);
-        // Read back from the table, a removal is done when the table no
-        // longer holds the entry, whether or not it ever did.
-        bool read_back = r.find(" known=table") != std::string::npos;
-        const std::string known = read_back ? " known=table" : " known=cli";
-        if (!r.ends_with(known))
-            return "record does not end by saying how its outcome was known: " + r;
-        bool done = changed || (removal && read_back && !has(now, row));
-        if (result == "ok" ? !done : result == "refused" || result == "failed" ? changed : result != "unknown")
-            return "record disagrees with the table: " + r;
+        const std::string row = mac + " " + quoted(r, "intf") + " " + quoted(r, "vlan");
+        const bool whole = mac.empty(), refused = result == "refused" || result == "failed",
+                   changed = removal ? has(kBase, row) && !has(now, row) : has(now, row),
+                   // Read back from the table, a removal is done when the
+                   // table no longer holds the entry, whether or not it ever did.
+                   read_back = r.find(" known=table") != npos, done = changed || (removal && read_back && !has(now, row));
+        requests += whole;
+        const int copies = whole ? 0 : ++seen[row];
         // A batch's answer shows each entry's outcome; its record says the same.
-        if (batch) {
-            auto at = v.shown.find(row);
-            std::string cls = at == v.shown.end() ? "" : at->second;
-            if (!cls.empty() && cls != (result == "ok" ? "added" : result == "unknown" ? "unknown" : "refused"))
-                return "record disagrees with the row shown (" + cls + "): " + r;
-            continue;
-        }
-        if (!partial && (v.k == SUCCESS   ? result != "ok"
-                         : v.k == UNKNOWN ? result != "unknown"
-                                          : v.k == FAILURE && (result == "ok" || result == "unknown")))
-            return "record disagrees with the answer: " + r;
+        const auto shown = v.shown.find(row);
+        const std::string cls = shown == v.shown.end() ? "" : shown->second;
+        const std::pair<bool, std::string> wrong[] = {
+            {!q.post(), "a GET was recorded"},
+            {r.find(" user=\"admin\" ") == npos, "record without the session's user"},
+            {r.find(std::string(" action=") + (removal ? "remove " : "add ")) == npos, "record of another action"},
+            {whole && !refused, "record of the whole request says result=" + result},
+            {whole && now != kBase, "record of the whole request, table changed"},
+            {!whole && !has(q.entries, row), "record of an entry not asked for"},
+            {copies > 1, "second record of an entry"},
+            {!whole && !r.ends_with(read_back ? " known=table" : " known=cli"),
+             "record does not end by saying how its outcome was known"},
+            {!whole && (result == "ok" ? !done : refused ? changed : result != "unknown"),
+             "record disagrees with the table"},
+            {!whole && batch && !cls.empty() && cls != (result == "ok" ? "added" : result == "unknown" ? "unknown" : "refused"),
+             "record disagrees with the row shown (" + cls + ")"},
+            {!whole && !batch && !partial_removal(q, v) &&
+                 (v.k == SUCCESS   ? result != "ok"
+                  : v.k == UNKNOWN ? result != "unknown"
+                                   : v.k == FAILURE && (result == "ok" || result == "unknown")),
+             "record disagrees with the answer"},
+        };
+        for (const auto &[bad, what] : wrong)
+            if (bad)
+                return what + ": " + r;
     }
     if (requests > 1 || (requests > 0 && !seen.empty()))
         return "records of the whole request beside or after others";
@@ -301,12 +321,15 @@ std::string records_disagree(const request &q, const std::vector<std::string> &r
     return "";
 }
 
-// The header line of head that starts with prefix, without its line end;
-// "" when there is none.
-std::string header_line(const std::string &head, const std::string &prefix)
+// Whether a POST got to the CLI: it ran imish for its commands, or its
+// answer comes from that step (success, the CLI's text, a run that failed
+// and left no record of the whole request).
+bool reached_cli(const request &q, const verdict &v, const std::vector<std::string> &records, bool config_ran)
 {
-    std::size_t at = ("\r\n" + head).find("\r\n" + prefix);
-    return at == std::string::npos ? "" : head.substr(at, head.find("\r\n", at) - at);
+    auto whole = [](const std::string &r) { return quoted(r, "mac").empty(); };
+    return q.post() && (config_ran || v.k == SUCCESS ||
+                        ((v.k == FAILURE || v.k == UNKNOWN) && kBeforeCli.count(v.errid) == 0 &&
+                         std::none_of(records.begin(), records.end(), whole)));
 }
 
 // The imish faults of a run (IMISH_FAULTS): one letter per imish run.
@@ -323,16 +346,27 @@ std::string imish_faults(const char *letters, const std::string &prob, int index
     return faults;
 }
 
+// One run: its answer, what the answer says, the faults injected, the
+// records sent (less their counts of lost ones) and what is wrong.
+struct run_result {
+    proc_result r;
+    verdict v;
+    std::vector<std::string> injected, records;
+    int lost = 0;
+    std::string problem;
+};
+
 class sweep {
 public:
-    explicit sweep(const std::string &sid) : sid_(sid) {}
+    sweep(const std::string &sid, pid_t imi) : sid_(sid), imi_(imi) { audit_.emplace(); }
+
+    bool ok() const { return audit_->ok(); }
+    bool imi_gone() const { return waitpid(imi_, nullptr, WNOHANG) != 0; }
 
     // The switch's table, read with imish run directly, clean.
     table read_table()
     {
-        write_file("/tmp/sweep/show.cmd", "show mac address-table static\n");
-        proc_result r = run_process({SIM_BIN_DIR "/imish", "-g", "-y", "-w", "-f", "/tmp/sweep/show.cmd"},
-                                    {"PATH=" + kPath});
+        proc_result r = imish("show mac address-table static\n", true);
         EXPECT_EQ(r.status, 0) << "the imish stand-in cannot show its table: " << r.out << r.err;
         table t;
         std::vector<std::string> lines = split_lines(r.out);
@@ -356,95 +390,180 @@ public:
             std::sscanf(row.c_str(), "%63s %63s %15s", mac, port, vlan);
             cmds += std::string("mac-address-table ") + mac + " forward " + port + " vlan " + vlan + "\n";
         }
-        write_file("/tmp/sweep/config.cmd", cmds);
-        run_process({SIM_BIN_DIR "/imish", "-g", "-y", "-f", "/tmp/sweep/config.cmd"}, {"PATH=" + kPath});
+        imish(cmds, false);
         known_ = read_table();
     }
 
-    proc_result run_page(const request &q, const char *family, const char *prob, std::uint64_t seed,
-                          long nth, const std::vector<std::string> &extra)
+    // Runs q with family p failing at prob (the index-th run of its case).
+    void run(const plan &p, const std::string &prob, const request &q, int index, std::uint64_t seed,
+             run_result &o)
     {
+        const std::string family = p.family;
+        // /dev/log missing, deaf or full, imish faulted: the page's calls run clean.
+        const bool devlog = prob == "gone" || prob == "deaf" || prob == "full", clean_page = devlog || p.imish;
+        restore_base();
+        unlink(kLog.c_str());
+        unlink(kCalls.c_str());
         std::string query = "sessionId=" + sid_ + "&lang=en" + q.query, page = std::strrchr(q.bin, '/') + 1;
         std::vector<std::string> env = {
-            "PATH=" + kPath, "GATEWAY_INTERFACE=CGI/1.1", std::string("REQUEST_METHOD=") + q.method,
+            "PATH=" + kPath, "GATEWAY_INTERFACE=CGI/1.1", std::string("REQUEST_METHOD=") + (q.post() ? "POST" : "GET"),
             "QUERY_STRING=" + query, "REQUEST_URI=/" + page + "?" + query, "SCRIPT_NAME=/" + page,
             "REMOTE_ADDR=127.0.0.1", "LD_PRELOAD=" FAULT_PRELOAD ":" FIU_POSIX_PRELOAD,
-            std::string("FAULT_FAMILY=") + family, std::string("FAULT_PROB=") + prob,
+            "FAULT_FAMILY=" + (clean_page ? "none" : family), "FAULT_PROB=" + (clean_page ? "0" : prob),
             "FAULT_SEED=" + std::to_string(seed), "FAULT_LOG=" + kLog};
-        env.insert(env.end(), extra.begin(), extra.end());
-        if (nth >= 0)
-            env.push_back("FAULT_NTH=" + std::to_string(nth));
-        if (*q.body) {
+        if (p.imish)
+            env.push_back("IMISH_FAULTS=" + imish_faults(p.imish, prob, index, seed));
+        if (family == "dirat")
+            env.push_back("IMISH_PLANT=1");
+        if (prob == "nth" && !p.imish)
+            env.push_back("FAULT_NTH=" + std::to_string(static_cast<long>(index) * p.stride));
+        if (q.post()) {
             env.push_back("CONTENT_TYPE=application/x-www-form-urlencoded");
             env.push_back("CONTENT_LENGTH=" + std::to_string(std::strlen(q.body)));
         }
-        return run_process({q.bin}, env, q.body, kLimitMs);
+        audit_->take();
+        drops_possible_ = drops_possible_ || family == "syslog";
+        if (prob == "full") {
+            ASSERT_TRUE(audit_->fill()) << "/dev/log cannot be filled";
+        } else if (devlog) {
+            audit_.reset();
+            if (prob == "deaf") {   // a socket file nobody reads: connect is refused
+                sockaddr_un addr = {AF_UNIX, "/dev/log"};
+                int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+                EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+                close(fd);
+            }
+        }
+        if (devlog)
+            write_file(kLog, "dev/log " + prob + "\n");
+        o.r = run_process({q.bin}, env, q.body, kLimitMs);
+        if (devlog && prob != "full") {
+            unlink("/dev/log");
+            audit_.emplace();
+            ASSERT_TRUE(audit_->ok()) << "/dev/log cannot be made again";
+        }
+        o.injected = split_lines(read_file(kLog));
+        const bool hit = !o.injected.empty();
+        o.v = judge(q, o.r, family == "write" && hit, family == "malloc" && hit);
+        o.records = audit_->take();
+        o.problem = o.v.problem;
+        auto note = [&](const std::string &what) {
+            if (!what.empty())
+                o.problem += (o.problem.empty() ? "" : "; ") + what;
+        };
+        // The count of records dropped before, at a record's end (past its
+        // last quoted value), set aside for the checks.
+        for (std::string &rec : o.records) {
+            std::size_t at = rec.rfind(" lost=");
+            if (at == npos || at < rec.rfind('"'))
+                continue;
+            std::string n = rec.substr(at + 6);
+            if (n.empty() || n[0] == '0' || n.find_first_not_of("0123456789") != npos)
+                note("malformed count of lost records: " + rec);
+            else if (!drops_possible_)
+                note("record tells of losses where none could be: " + rec);
+            o.lost += std::atoi(n.c_str());
+            rec.erase(at);
+        }
+        // Records lost with the process (malloc) or in their sending.
+        const bool may_drop = family == "malloc" || family == "syslog";
+        const bool config_ran = read_file(kCalls).find("config") != npos;
+        note(records_disagree(q, o.records, o.v, known_, !may_drop && reached_cli(q, o.v, o.records, config_ran)));
+        // A POST answered from the CLI step, or refused, says so in the trail.
+        if (!may_drop && q.post() && o.records.empty() &&
+            (o.v.k == SUCCESS || ((o.v.k == FAILURE || o.v.k == UNKNOWN) && o.v.errid != "error_prog_busy")))
+            note("answered without a record");
+        // Left on purpose: what the fault kept the page from removing
+        // (unlink, dirat), a scratch file it could not tell for its own
+        // (stat), a pid file it could not lock (another instance's, for all
+        // it knows).
+        const bool may_leave = hit && (family == "unlink" || family == "dirat" || family == "stat"),
+                   may_leave_pid = may_leave || (hit && family == "flock");
+        std::string left;
+        for (std::string dir : {"/tmp", "/var/run"})
+            for (const char *prefix : {"webcmd_", "webres_", "web_mac_static"})
+                for (const std::string &name : dir_entries(dir, prefix)) {
+                    std::filesystem::remove_all(dir + "/" + name);
+                    if (left.empty() && !may_leave && !(may_leave_pid && dir == "/var/run"))
+                        left = dir + "/" + name;
+                }
+        note(left.empty() ? "" : "left behind: " + left);
+        if (imi_gone())
+            o.problem += " (the IMI stand-in is gone)";
     }
 
-    // One run: what its answer says, and what is wrong with it.
-    // write_fault: the answer's writes were failed, so it may be cut
-    // anywhere; out_of_memory: the page may have ended without an answer,
-    // as it does when memory runs out, after its change too.
-    verdict judge(const request &q, const proc_result &r, bool write_fault, bool out_of_memory = false)
+    table known_, ports_;
+
+private:
+    // imish run directly, clean, on cmds; show: in its read-only mode.
+    static proc_result imish(const std::string &cmds, bool show)
     {
-        table now = known_ = read_table();
-        bool post = *q.body != '\0', changed = now != kBase, removal = std::string(q.name) == "remove";
+        write_file("/tmp/sweep/cmds", cmds);
+        std::vector<std::string> argv = {SIM_BIN_DIR "/imish", "-g", "-y", "-f", "/tmp/sweep/cmds"};
+        if (show)
+            argv.insert(argv.begin() + 3, "-w");
+        return run_process(argv, {"PATH=" + kPath});
+    }
+
+    // What q's answer r says, and what is wrong with it. write_fault: the
+    // answer's writes were failed, so it may be cut anywhere; out_of_memory:
+    // the page may have ended without an answer, as it does when memory
+    // runs out, after its change too.
+    verdict judge(const request &q, const proc_result &r, bool write_fault, bool out_of_memory)
+    {
+        const table now = known_ = read_table();
+        const bool changed = now != kBase, removal = q.is("remove");
         // States the run may leave: before, after, or part-way (a removal
         // or a batch the CLI stopped in): never an entry not asked for.
-        table lower = removal ? q.after : kBase, upper = removal ? kBase : q.after;
-        bool allowed = std::includes(upper.begin(), upper.end(), now.begin(), now.end()) &&
-                       std::includes(now.begin(), now.end(), lower.begin(), lower.end());
-        verdict v;
+        const table &lower = removal ? q.after : kBase, &upper = removal ? kBase : q.after;
         if (r.timed_out)
             return {EMPTY, "", "no end within 30 s", {}};
         if (r.term_signal)
             return {EMPTY, "", "ended by signal " + std::to_string(r.term_signal), {}};
-        if (!allowed)
+        if (!std::includes(upper.begin(), upper.end(), now.begin(), now.end()) ||
+            !std::includes(now.begin(), now.end(), lower.begin(), lower.end()))
             return {EMPTY, "", "table is neither as before nor as after the request", {}};
 
-        const std::string &out = r.out, rdr_prefix = "Location: web_error.cgi?sessionId=" + sid_ + "&lang=en&errid=";
-        std::string login = out.rfind("Not okay: ", 0) == 0 ? out.substr(out.find("\r\n") + 2) : out;
-        std::size_t blank = out.find("\r\n\r\n");
-        std::string head = blank == std::string::npos ? "" : out.substr(0, blank + 2),
-                    body = blank == std::string::npos ? "" : out.substr(blank + 4);
-        // Other header lines may come with a redirect; a body may not.
-        std::string success = "Location: web_mac_static.cgi?sessionId=" + sid_ + "&lang=en",
-                    rdr = header_line(head, rdr_prefix);
-        // A removal returns to the listing's view.
-        if (removal)
-            success += "&order=asc&per_page=50&page=1&removed=" + std::to_string(q.entries.size());
-        if (post && blank != std::string::npos && body.empty() && header_line(head, success) == success) {
+        verdict v;
+        const std::string &out = r.out, listing = "web_mac_static.cgi?sessionId=" + sid_ + "&lang=en",
+                          rdr_prefix = "web_error.cgi?sessionId=" + sid_ + "&lang=en&errid=";
+        const std::string login = out.rfind("Not okay: ", 0) == 0 ? out.substr(out.find("\r\n") + 2) : out;
+        const std::size_t blank = out.find("\r\n\r\n");
+        const std::string head = blank == npos ? "" : "\r\n" + out.substr(0, blank + 2),
+                          body = blank == npos ? "" : out.substr(blank + 4);
+        // Other header lines may come with a redirect; a body may not. A
+        // removal returns to the listing's view.
+        const std::string success =
+            listing + (removal ? kView + "&removed=" + std::to_string(q.entries.size()) : "");
+        const std::string rdr = between(head, "\r\nLocation: " + rdr_prefix, '\r');
+        const bool html = head.find("\r\nContent-Type: text/html; charset=utf-8\r\n") != npos;
+        if (q.post() && blank != npos && body.empty() && between(head, "\r\nLocation: ", '\r') == success) {
             v.k = SUCCESS;
             // An absent entry reads as removed only from the table, which
             // its record must say (records_disagree).
             if (now != q.after)
                 v.problem = "success answered, table not as the request leaves it";
-        } else if (std::size_t at = rdr.find("&rdrpage="); at != std::string::npos) {
-            v.errid = rdr.substr(rdr_prefix.size(), at - rdr_prefix.size());
+        } else if (std::size_t at = rdr.find("&rdrpage="); at != npos) {
+            v.errid = rdr.substr(0, at);
             // A POST's error page leads back to where the request came from
             // (busy: to the request itself).
-            std::string back = !post || v.errid == "error_prog_busy" ? rdr.substr(at + 9)
-                               : std::string(q.name) != "remove" ? "web_mac_static_add.cgi%3F"
-                                                              : "web_mac_static.cgi%3FsessionId%3D" + sid_ +
-                                                                "%26lang%3Den%26order%3Dasc%26per_page%3D50%26page%3D1";
+            const std::string back = !q.post() || v.errid == "error_prog_busy" ? rdr.substr(at + 9)
+                                     : !removal ? "web_mac_static_add.cgi%3F"
+                                                : "web_mac_static.cgi%3FsessionId%3D" + sid_ +
+                                                      "%26lang%3Den%26order%3Dasc%26per_page%3D50%26page%3D1";
             // A batch whose page could not be shown sends the operator to the table.
             v.k = v.errid == "%25cli_timeout" || v.errid == "%25cli_no_answer" || v.errid == "error_batch_unshown"
-                      ? UNKNOWN : FAILURE;
+                      ? UNKNOWN
+                      : FAILURE;
             if (out != error_redirect(sid_, "en", v.errid, back))
                 v.problem = "malformed error redirect";
-            // The CLI refusing one entry of a removal leaves the others
-            // removed: the records tell which.
-            else if (v.k == FAILURE && changed && !(removal && (is_cli_text(v.errid) || v.errid == "%25cli_not_applied")))
+            else if (v.k == FAILURE && changed && !partial_removal(q, v))
                 v.problem = "failure answered (" + v.errid + "), table changed";
-        } else if (login == login_timeout_page("en")) {
-            v.k = LOGIN;
+        } else if (login == login_timeout_page("en") || out.rfind("Status: 500", 0) == 0) {
+            v.k = login == login_timeout_page("en") ? LOGIN : ERROR_500;
             if (changed)
-                v.problem = "login page answered, table changed";
-        } else if (out.rfind("Status: 500", 0) == 0) {
-            v.k = ERROR_500;
-            if (changed)
-                v.problem = "500 answered, table changed";
-        } else if (std::string(q.name) == "export" && head.rfind("Content-Type: text/csv; charset=utf-8\r\n", 0) == 0) {
+                v.problem = std::string(kKindNames[v.k]) + " answered, table changed";
+        } else if (q.is("export") && head.rfind("\r\nContent-Type: text/csv; charset=utf-8\r\n", 0) == 0) {
             // An export is the whole table, or none at all.
             v.k = SUCCESS;
             table rows;
@@ -458,44 +577,37 @@ public:
             if (!write_fault &&
                 (lines.empty() || lines[0] != "mac,vlan,interface\r" || rows != now || lines.size() != now.size() + 1))
                 v.problem = "export differs from the table";
-        } else if (std::string(q.name) == "batch" && head.find("Content-Type: text/html; charset=utf-8\r\n") != std::string::npos &&
-                   body.find("</html>") != std::string::npos) {
+        } else if (q.is("batch") && html && body.find("</html>") != npos) {
             // Each row's outcome against the table; a page that could not
             // hold its rows warns instead.
-            v.k = out.find("id=\"cli_failed\"") != std::string::npos ? FAILURE : SUCCESS;
-            for (std::size_t at = body.find("<tbody>"); (at = body.find("<tr class=\"", at)) != std::string::npos;) {
-                at += 11;
-                std::string cls = body.substr(at, body.find('"', at) - at), cell[3];
-                const char *names[] = {"mac", "vlan", "intf"};
-                for (int i = 0; i < 3; ++i) {
-                    std::string open = "<td class=\"" + std::string(names[i]) + "\">";
-                    std::size_t c = body.find(open, at) + open.size();
-                    cell[i] = body.substr(c, body.find("</td>", c) - c);
-                }
-                std::string row = cell[0] + " " + cell[2] + " " + cell[1];
+            v.k = out.find("id=\"cli_failed\"") != npos ? FAILURE : SUCCESS;
+            for (std::size_t at = body.find("<tbody>"); (at = body.find("<tr class=\"", at)) != npos;) {
+                const std::string cls = between(body, "<tr class=\"", '"', at++),
+                                  row = between(body, "<td class=\"mac\">", '<', at) + " " +
+                                        between(body, "<td class=\"intf\">", '<', at) + " " +
+                                        between(body, "<td class=\"vlan\">", '<', at);
                 v.shown[row] = cls;
-                bool made = has(now, row) && !has(kBase, row);
-                if ((cls == "added" && !has(now, row)) || (cls == "refused" && made) ||
+                if ((cls == "added" && !has(now, row)) || (cls == "refused" && has(now, row) && !has(kBase, row)) ||
                     (cls != "added" && cls != "refused" && cls != "unknown"))
                     v.problem = "batch row " + cls + " disagrees with the table: " + row;
             }
             if (v.k == SUCCESS && v.shown.size() != q.entries.size() && !write_fault)
                 v.problem = "batch answer without a row for each line";
-        } else if (!post && head.find("Content-Type: text/html; charset=utf-8\r\n") != std::string::npos &&
-                   body.find("<!DOCTYPE html>") == body.find_first_not_of(" \r\n") &&
-                   body.find_first_not_of(" \r\n", body.find("</html>") + 7) == std::string::npos) {
-            // A page that warns of a failed CLI run may show less.
-            v.k = out.find("id=\"cli_failed\"") != std::string::npos ? FAILURE : SUCCESS;
-            if (v.k == SUCCESS && std::string(q.name) == "list" &&
-                attr_values(out, "name=\"sel\" value=\"", "<tbody>", "</tbody>") != now)
+        } else if (!q.post() && html && body.find("<!DOCTYPE html>") == body.find_first_not_of(" \r\n") &&
+                   body.find_first_not_of(" \r\n", body.find("</html>") + 7) == npos) {
+            // A page that warns of a failed CLI run may show less. The first
+            // form, the clean run's, offers the ports every other must.
+            v.k = out.find("id=\"cli_failed\"") != npos ? FAILURE : SUCCESS;
+            const table offered = attr_values(out, "<option value=\"", "id=\"intf_name\"", "</select>");
+            if (q.is("form") && ports_.empty())
+                ports_ = offered;
+            if (v.k == SUCCESS && q.is("list") && attr_values(out, "name=\"sel\" value=\"", "<tbody>", "</tbody>") != now)
                 v.problem = "listing without warning differs from the table";
-            if (v.k == SUCCESS && std::string(q.name) == "form" &&
-                attr_values(out, "<option value=\"", "id=\"intf_name\"", "</select>") != ports_)
+            if (v.k == SUCCESS && q.is("form") && offered != ports_)
                 v.problem = "form without warning offers other ports than a clean run";
         } else {
             // An answer cut short by a failed write (a header block, then
             // ClearSilver's error page) is no answer at all.
-            v.k = EMPTY;
             if (!out.empty() && !write_fault)
                 v.problem = "unexpected answer";
             else if (changed && !write_fault && !out_of_memory)
@@ -505,24 +617,10 @@ public:
     }
 
     std::string sid_;
-    table known_, ports_;
+    pid_t imi_;
+    std::optional<syslog_catcher> audit_;
+    bool drops_possible_ = false;   // whether a record could have been dropped yet
 };
-
-// Whether a POST got to the CLI: it ran imish for its commands, or its
-// answer comes from that step (success, the CLI's text, a run that failed
-// and left no record of the whole request).
-bool reached_cli(const request &q, const verdict &v, const std::vector<std::string> &records, bool config_ran)
-{
-    if (!*q.body)
-        return false;
-    if (config_ran || v.k == SUCCESS)
-        return true;
-    for (const std::string &r : records)
-        if (quoted(r, "mac").empty())
-            return false;
-    return (v.k == FAILURE || v.k == UNKNOWN) && v.errid != "invalid_parameter" && v.errid != "error_no_privilege" &&
-           v.errid != "error_prog_busy" && v.errid != "error_too_many_entries";
-}
 
 } // namespace
 
@@ -539,67 +637,31 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
     mkdir("/tmp/sweep", 0755);
     mkdir(kStubDir.c_str(), 0755);
     write_file(kStubDir + "/imish", kStub, 0755);
-    for (const char *f : {"web_mac_static_add.cs", "web_mac_static.cs", "web_mac_static_batch.cs", "page_layout.cs", "lang_en.cs", "lang_cn.cs"})
+    for (const char *f : {"web_mac_static_add.cs", "web_mac_static.cs", "web_mac_static_batch.cs", "page_layout.cs",
+                          "lang_en.cs", "lang_cn.cs"})
         write_file(std::string("/var/www/") + f, read_file(std::string(WWW_SRC_DIR "/") + f));
     char sid[32] = {}, err[500] = {};
     ASSERT_EQ(imi_login("admin", "admin", "127.0.0.1", sid, err), 0) << err;
 
-    table added = kBase, removed = {kBase[2]}, batched = kBase;
-    added.push_back(kNew);
-    std::sort(added.begin(), added.end());
-    // A batch whose middle line the switch refuses (no VLAN 40).
-    const table batch_lines = {"00e0.fc0a.0011 eth-0-1 10", "00e0.fc0a.0012 eth-0-1 40", "00e0.fc0a.0013 agg1 1"};
-    batched.push_back(batch_lines[0]);
-    batched.push_back(batch_lines[2]);
-    std::sort(batched.begin(), batched.end());
-    struct {
-        request q;
-        kind clean;   // its answer without faults
-    } const requests[] = {
-        {{"add", PAGE_BIN, "POST", "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10", {kNew}, added},
-         SUCCESS},
-        {{"remove", kListBin, "POST",
-          "operate=delete&sel=00e0.fc0a.0001+eth-0-1+10&sel=00E0.FC0A.0002+agg1+10&sel=00e0.fc0a.0009+eth-0-1+10",
-          {kBase[0], kBase[1], kAbsent}, removed},
-         FAILURE},
-        {{"batch", PAGE_BIN, "POST",
-          "operate=add_many&entries=00e0.fc0a.0011%2C10%2Ceth-0-1%0A00e0.fc0a.0012%2C40%2Ceth-0-1%0A00E0.FC0A.0013%2C1%2Cagg1",
-          batch_lines, batched},
-         SUCCESS},
-        {{"form", PAGE_BIN, "GET", "", {}, kBase}, SUCCESS},
-        {{"list", kListBin, "GET", "", {}, kBase}, SUCCESS},
-        {{"export", kListBin, "GET", "", {}, kBase, "&format=csv"}, SUCCESS},
-    };
-
-    sweep s(sid);
-    std::optional<syslog_catcher> audit;
-    audit.emplace();
-    ASSERT_TRUE(audit->ok()) << "no /dev/log of the sandbox's own";
+    sweep s(sid, imi.pid());
+    ASSERT_TRUE(s.ok()) << "no /dev/log of the sandbox's own";
     // Clean runs through the same preloads and imish: every request does its
     // work (the removal all it can), and the form's ports are what a faulted
     // form must offer in full.
-    for (const auto &[q, clean] : requests) {
+    for (const request &q : kRequests) {
         s.restore_base();
         ASSERT_EQ(s.known_, kBase) << "the simulated switch does not take the base table";
-        audit->take();
-        unlink(kCalls.c_str());
-        proc_result r = s.run_page(q, "none", "0", 0, -1, {});
-        if (std::string(q.name) == "form")
-            s.ports_ = attr_values(r.out, "<option value=\"", "id=\"intf_name\"", "</select>");
-        verdict v = s.judge(q, r, false);
-        std::vector<std::string> records = audit->take();
-        std::string said = records_disagree(q, records, v, s.known_, *q.body != '\0');
-        ASSERT_TRUE(v.k == clean && v.problem.empty() && said.empty() && s.known_ == q.after &&
-                    (clean != FAILURE || is_cli_text(v.errid)))
-            << q.name << " fails without faults: " << v.problem << said << "\n" << r.out.substr(0, 400);
+        run_result o;
+        ASSERT_NO_FATAL_FAILURE(s.run(kClean, "0", q, 0, 0, o));
+        ASSERT_TRUE(o.v.k == q.clean && o.problem.empty() && s.known_ == q.after &&
+                    (q.clean != FAILURE || is_cli_text(o.v.errid)))
+            << q.name << " fails without faults: " << o.problem << "\n" << o.r.out.substr(0, 400);
     }
     ASSERT_GE(s.ports_.size(), 2u);
 
     char self[4096] = {};
     ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
     std::map<std::string, tally> tallies;
-    // Whether a record could have been dropped yet.
-    bool drops_possible = false;
     for (const plan &p : kPlans) {
         tally &t = tallies[p.family];
         std::vector<std::pair<const char *, int>> columns = p.runs;
@@ -607,127 +669,40 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
             columns.push_back({"nth", kNthMax});
         for (const auto &[prob_text, runs] : columns) {
             const std::string prob = prob_text;
-            // /dev/log missing, deaf or full, imish faulted: the page's calls run clean.
-            const bool devlog = prob == "gone" || prob == "deaf" || prob == "full", clean_page = devlog || p.imish;
-            const int count = prob == "nth" ? runs : prob == "1" || devlog ? 1 : runs * scale;
-            for (const auto &[q, clean] : requests)
+            const bool once = prob == "1" || prob == "gone" || prob == "deaf" || prob == "full";
+            const int count = prob == "nth" ? runs : once ? 1 : runs * scale;
+            for (const request &q : kRequests)
                 for (int i = 0; i < count; ++i) {
                     std::string id = std::string(p.family) + "/" + prob + "/" + q.name + "/" + std::to_string(i);
                     if (!only.empty() && id != only && !(only.back() == '/' && id.rfind(only, 0) == 0))
                         continue;
-                    std::uint64_t seed = run_seed(base_seed, id);
-                    s.restore_base();
-                    unlink(kLog.c_str());
-                    unlink(kCalls.c_str());
-                    long nth = prob == "nth" && !p.imish ? static_cast<long>(i) * p.stride : -1;
-                    std::vector<std::string> extra;
-                    if (p.imish)
-                        extra.push_back("IMISH_FAULTS=" + imish_faults(p.imish, prob, i, seed));
-                    if (std::string(p.family) == "dirat")
-                        extra.push_back("IMISH_PLANT=1");
-                    audit->take();
-                    if (std::string(p.family) == "syslog")
-                        drops_possible = true;
-                    if (prob == "full") {
-                        ASSERT_TRUE(audit->fill()) << "/dev/log cannot be filled";
-                    } else if (devlog) {
-                        audit.reset();
-                        if (prob == "deaf") {
-                            // A socket file nobody reads: connect is refused.
-                            int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-                            sockaddr_un addr{};
-                            addr.sun_family = AF_UNIX;
-                            std::strcpy(addr.sun_path, "/dev/log");
-                            EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
-                            close(fd);
-                        }
-                    }
-                    if (devlog)
-                        write_file(kLog, "dev/log " + prob + "\n");
-                    proc_result r = s.run_page(q, clean_page ? "none" : p.family, clean_page ? "0" : prob.c_str(),
-                                               seed, nth, extra);
-                    if (devlog && prob != "full") {
-                        unlink("/dev/log");
-                        audit.emplace();
-                        ASSERT_TRUE(audit->ok()) << "/dev/log cannot be made again";
-                    }
-                    std::vector<std::string> injected = split_lines(read_file(kLog));
-                    if (prob == "nth" && injected.empty() && i > 0) {
-                        s.known_ = s.read_table();
+                    run_result o;
+                    ASSERT_NO_FATAL_FAILURE(s.run(p, prob, q, i, run_seed(base_seed, id), o));
+                    if (prob == "nth" && o.injected.empty() && i > 0)
                         break;   // past the request's last call
-                    }
-                    std::string family = p.family;
-                    verdict v = s.judge(q, r, family == "write" && !injected.empty(),
-                                        family == "malloc" && !injected.empty());
-                    std::vector<std::string> records = audit->take();
-                    t.records += static_cast<int>(records.size());
-                    std::string problem = v.problem;
-                    // The count of records dropped before, at a record's end
-                    // (past its last quoted value), set aside for the checks.
-                    for (std::string &rec : records) {
-                        std::size_t at = rec.rfind(" lost=");
-                        if (at == std::string::npos || at < rec.rfind('"'))
-                            continue;
-                        std::string n = rec.substr(at + 6), wrong;
-                        if (n.empty() || n[0] == '0' || n.find_first_not_of("0123456789") != std::string::npos)
-                            wrong = "malformed count of lost records: ";
-                        else if (!drops_possible)
-                            wrong = "record tells of losses where none could be: ";
-                        if (!wrong.empty())
-                            problem += (problem.empty() ? "" : "; ") + wrong + rec;
-                        t.lost += std::atoi(n.c_str());
-                        rec.erase(at);
-                    }
-                    // Records lost with the process (malloc) or in their sending.
-                    bool may_drop = family == "malloc" || family == "syslog";
-                    bool config_ran = read_file(kCalls).find("config") != std::string::npos;
-                    if (std::string said = records_disagree(q, records, v, s.known_,
-                                                            !may_drop && reached_cli(q, v, records, config_ran));
-                        !said.empty())
-                        problem += (problem.empty() ? "" : "; ") + said;
-                    // A POST answered from the CLI step, or refused, says so in the trail.
-                    if (!may_drop && *q.body && records.empty() &&
-                        (v.k == SUCCESS || ((v.k == FAILURE || v.k == UNKNOWN) && v.errid != "error_prog_busy")))
-                        problem += (problem.empty() ? "" : "; ") + std::string("answered without a record");
-                    // Left on purpose: what the fault kept the page from
-                    // removing (unlink, dirat), a scratch file it could not
-                    // tell for its own (stat), a pid file it could not lock
-                    // (another instance's, for all it knows).
-                    bool may_leave = !injected.empty() && (family == "unlink" || family == "dirat" || family == "stat");
-                    bool may_leave_pid = may_leave || (family == "flock" && !injected.empty());
-                    std::vector<std::string> left;
-                    for (std::string dir : {"/tmp", "/var/run"})
-                        for (const char *prefix : {"webcmd_", "webres_", "web_mac_static"})
-                            for (const std::string &name : dir_entries(dir, prefix)) {
-                                std::filesystem::remove_all(dir + "/" + name);
-                                if (!may_leave && !(may_leave_pid && dir == "/var/run"))
-                                    left.push_back(dir + "/" + name);
-                            }
-                    if (!left.empty())
-                        problem += (problem.empty() ? "" : "; ") + std::string("left behind: ") + left[0];
-                    if (waitpid(imi.pid(), nullptr, WNOHANG) != 0)
-                        problem += " (the IMI stand-in is gone)";
                     ++t.runs;
-                    t.injected += static_cast<int>(injected.size());
-                    ++t.kinds[v.k];
+                    t.injected += static_cast<int>(o.injected.size());
+                    t.records += static_cast<int>(o.records.size());
+                    t.lost += o.lost;
+                    ++t.kinds[o.v.k];
                     if (verbose)
-                        std::printf("%-28s %-8s %5ld ms, %zu faults: %.80s\n", id.c_str(), kKindNames[v.k],
-                                    r.elapsed_ms, injected.size(), r.out.c_str());
-                    if (problem.empty())
+                        std::printf("%-28s %-8s %5ld ms, %zu faults: %.80s\n", id.c_str(), kKindNames[o.v.k],
+                                    o.r.elapsed_ms, o.injected.size(), o.r.out.c_str());
+                    if (o.problem.empty())
                         continue;
                     ++t.findings;
                     std::string faults, said;
-                    for (std::size_t j = 0; j < injected.size() && j < 6; ++j)
-                        faults += "\n    " + injected[j];
-                    for (const std::string &rec : records)
+                    for (std::size_t j = 0; j < o.injected.size() && j < 6; ++j)
+                        faults += "\n    " + o.injected[j];
+                    for (const std::string &rec : o.records)
                         said += "\n    " + rec;
-                    ADD_FAILURE() << id << ": " << problem << "\n  injected (" << injected.size() << "):" << faults
-                                  << "\n  records (" << records.size() << "):" << said
-                                  << "\n  answer: " << r.out.substr(0, verbose ? std::string::npos : 300) << "\n  reproduce: FAULT_SWEEP_SEED="
+                    ADD_FAILURE() << id << ": " << o.problem << "\n  injected (" << o.injected.size() << "):" << faults
+                                  << "\n  records (" << o.records.size() << "):" << said << "\n  answer: "
+                                  << o.r.out.substr(0, verbose ? npos : 300) << "\n  reproduce: FAULT_SWEEP_SEED="
                                   << base_seed << (scale > 1 ? " FAULT_SWEEP_SCALE=" + std::to_string(scale) : "")
                                   << " FAULT_SWEEP_ONLY=" << id << " FAULT_SWEEP_VERBOSE=1 " SOURCE_DIR
                                      "/scripts/sandbox.sh --keep " BINARY_DIR " --keep " SOURCE_DIR " " << self;
-                    if (waitpid(imi.pid(), nullptr, WNOHANG) != 0)
+                    if (s.imi_gone())
                         FAIL() << "sweep stopped: no IMI to ask";
                 }
         }
