@@ -1,13 +1,9 @@
 // Fault sweep: the six requests of the static MAC pages run on the simulated
 // switch while one family of C library calls fails at random (seeded) in the
-// page, or the imish it starts fails (exits non-zero without an answer, loses
-// its answer to failing writes, stops at its first refusal, is killed before
-// or after its work), and each answer is held against the switch's table
-// afterwards. A page may fail, but never claim a change it did not make or
-// deny one it made. Each audit record must agree with the table too, one per
-// entry of a POST that got as far as the CLI (unless the fault dropped
-// records: malloc, syslog), and a record tells of records dropped before it
-// only once some could be.
+// page, or the imish it starts fails (kStub), and each answer is held against
+// the switch's table afterwards. A page may fail, but never claim a change it
+// did not make or deny one it made; each audit record must agree with the
+// table too (records_disagree).
 //
 //   FAULT_SWEEP_SEED   base seed (default fixed, so CI runs the same runs)
 //   FAULT_SWEEP_SCALE  runs per case times this (probability 1 runs once)
@@ -43,6 +39,7 @@
 namespace {
 
 using table = std::vector<std::string>;   // sorted "mac port vlan" rows
+using lines = std::vector<std::string>;
 constexpr auto npos = std::string::npos;
 
 // The page finds the sweep's imish first: the stand-in, faulted on request.
@@ -51,7 +48,6 @@ const std::string kPath = kStubDir + ":" SIM_BIN_DIR ":/usr/bin:/bin";
 const std::string kLog = "/tmp/sweep/fault.log";
 const std::string kCalls = "/tmp/sweep/imish.calls";   // "show" or "config" per imish run
 const char *kListBin = SIM_BIN_DIR "/../page/web_mac_static.cgi";
-const std::string kView = "&order=asc&per_page=50&page=1";   // the listing's, which a removal returns to
 constexpr long kLimitMs = 30000;
 
 // The imish the page starts: the stand-in, or, on the runs (0, 1, ...) whose
@@ -75,7 +71,7 @@ for a; do [ "$a" = -w ] && mode=show; done
 echo $mode >>$calls
 while [ $i -lt $n ]; do f=${f#?}; i=$((i + 1)); done
 v=${f%"${f#?}"}
-case "$v" in ""|.) ;; *) echo "imish/$v $n" >>"$FAULT_LOG" ;; esac
+[ "${v:-.}" = . ] || echo "imish/$v $n" >>"$FAULT_LOG"
 half() { "$real" "$@" >$out; s=$(wc -c <$out); head -c $((s / 2)) $out; rm -f $out; }
 case "$v" in
 e) echo "imish: no connection to the switch" >&2; exit 1 ;;
@@ -88,23 +84,13 @@ K) "$real" "$@"; kill -KILL $$ ;;
 h) half "$@"; kill -KILL $$ ;;
 esac
 [ -n "${IMISH_PLANT:-}" ] || exec "$real" "$@"
-"$real" "$@"
-rc=$?
-for p in /var/run/web_mac_static*.pid; do
-    [ -f "$p" ] && rm -f "$p" && mkdir -p "$p/sub" && : >"$p/file" && : >"$p/sub/file"
-done
+"$real" "$@"; rc=$?
+for p in /var/run/web_mac_static*.pid; do [ -f "$p" ] && rm -f "$p" && mkdir -p "$p/sub" && : >"$p/file" && : >"$p/sub/file"; done
 exit $rc
 )sh";
 
 enum kind { SUCCESS, FAILURE, UNKNOWN, LOGIN, ERROR_500, EMPTY, KINDS };
 const char *const kKindNames[KINDS] = {"success", "failure", "unknown", "login", "500", "empty"};
-
-table plus(table t, const table &rows)
-{
-    t.insert(t.end(), rows.begin(), rows.end());
-    std::sort(t.begin(), t.end());
-    return t;
-}
 
 struct request {
     const char *name, *bin, *body;   // no body: a GET
@@ -123,14 +109,14 @@ const table kBase = {"00e0.fc0a.0001 eth-0-1 10", "00e0.fc0a.0002 agg1 10", "00e
 const std::string kNew = "00e0.fc0a.b1c2 eth-0-1 10", kAbsent = "00e0.fc0a.0009 eth-0-1 10";
 const table kBatch = {"00e0.fc0a.0011 eth-0-1 10", "00e0.fc0a.0012 eth-0-1 40", "00e0.fc0a.0013 agg1 1"};
 const request kRequests[] = {
-    {"add", PAGE_BIN, "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10", {kNew}, plus(kBase, {kNew}),
-     SUCCESS},
+    {"add", PAGE_BIN, "addr0=00e0&addr1=fc0a&addr2=b1c2&intf_name=eth-0-1&vlan=10", {kNew},
+     {kBase[0], kBase[1], kBase[2], kNew}, SUCCESS},
     {"remove", kListBin,
      "operate=delete&sel=00e0.fc0a.0001+eth-0-1+10&sel=00E0.FC0A.0002+agg1+10&sel=00e0.fc0a.0009+eth-0-1+10",
      {kBase[0], kBase[1], kAbsent}, {kBase[2]}, FAILURE},
     {"batch", PAGE_BIN,
      "operate=add_many&entries=00e0.fc0a.0011%2C10%2Ceth-0-1%0A00e0.fc0a.0012%2C40%2Ceth-0-1%0A00E0.FC0A.0013%2C1%2Cagg1",
-     kBatch, plus(kBase, {kBatch[0], kBatch[2]}), SUCCESS},
+     kBatch, {kBase[0], kBase[1], kBase[2], kBatch[0], kBatch[2]}, SUCCESS},
     {"form", PAGE_BIN, "", {}, kBase, SUCCESS},
     {"list", kListBin, "", {}, kBase, SUCCESS},
     {"export", kListBin, "", {}, kBase, SUCCESS, "&format=csv"},
@@ -144,34 +130,27 @@ const request kRequests[] = {
 // nobody is bound to ("deaf"), and once with a daemon that has stopped
 // reading, its queue full ("full"): a record that waited for it would hold
 // the page past its limit.
+using columns = std::vector<std::pair<const char *, int>>;   // probability, runs per request
 struct plan {
     const char *family;
-    std::vector<std::pair<const char *, int>> runs;   // probability, runs per request
-    int stride = 1;                                   // 0: no call by call
-    const char *imish = nullptr;                      // the stub's letters for an imish family
+    columns runs;
+    int stride = 1;                // 0: no call by call
+    const char *imish = nullptr;   // the stub's letters for an imish family
 };
 constexpr int kNthMax = 48;
 constexpr std::size_t kImishRunsMax = 4;   // a request starts imish twice; room to spare
-
-const std::vector<std::pair<const char *, int>> kStandard = {{"0.05", 5}, {"0.2", 5}, {"0.5", 3}, {"1", 1}};
-// ClearSilver allocates some hundred times per request, a listing a thousand.
-const std::vector<std::pair<const char *, int>> kMalloc = {{"0.001", 5}, {"0.005", 5}, {"0.02", 3}, {"1", 1}};
-const std::vector<std::pair<const char *, int>> kFew = {{"0.2", 3}, {"0.5", 2}, {"1", 1}};
-const std::vector<std::pair<const char *, int>> kImish = {{"0.2", 3}, {"0.5", 5}, {"1", 1}};
-// A failed connect costs the page a second's sleep, up to five times.
+const columns kStandard = {{"0.05", 5}, {"0.2", 5}, {"0.5", 3}, {"1", 1}}, kFew = {{"0.2", 3}, {"0.5", 2}, {"1", 1}},
+              kImish = {{"0.2", 3}, {"0.5", 5}, {"1", 1}};
+// ClearSilver allocates some hundred times per request, a listing a
+// thousand. A failed connect costs the page a second's sleep, up to five times.
 const plan kPlans[] = {
     {"open", kStandard}, {"close", kStandard}, {"read", kStandard}, {"write", kStandard},
     {"unlink", kStandard}, {"connect", {{"0.2", 2}, {"0.5", 1}, {"1", 1}}}, {"send", kStandard},
-    {"recv", kStandard}, {"poll", kStandard}, {"malloc", kMalloc, 25}, {"spawn", kStandard},
-    {"wait", {{"0.2", 2}, {"0.5", 2}}, 0}, {"kill", {{"0.5", 1}, {"1", 1}}}, {"ftruncate", kStandard},
-    {"mkstemp", kFew}, {"stat", kStandard}, {"flock", {{"0.5", 2}, {"1", 1}}}, {"dirat", kFew},
-    {"statvfs", kFew}, {"syslog", {{"0.2", 3}, {"0.5", 2}, {"1", 1}, {"gone", 1}, {"deaf", 1}, {"full", 1}}},
+    {"recv", kStandard}, {"poll", kStandard}, {"malloc", {{"0.001", 5}, {"0.005", 5}, {"0.02", 3}, {"1", 1}}, 25},
+    {"spawn", kStandard}, {"wait", {{"0.2", 2}, {"0.5", 2}}, 0}, {"kill", {{"0.5", 1}, {"1", 1}}},
+    {"ftruncate", kStandard}, {"mkstemp", kFew}, {"stat", kStandard}, {"flock", {{"0.5", 2}, {"1", 1}}},
+    {"dirat", kFew}, {"statvfs", kFew}, {"syslog", {{"0.2", 3}, {"0.5", 2}, {"1", 1}, {"gone", 1}, {"deaf", 1}, {"full", 1}}},
     {"imish-exit", kImish, 1, "eEs"}, {"imish-write", kImish, 1, "fp"}, {"imish-kill", kImish, 1, "kKh"},
-};
-const plan kClean = {"none", {}};
-
-struct tally {
-    int runs = 0, injected = 0, records = 0, lost = 0, findings = 0, kinds[KINDS] = {};
 };
 
 // What a run's answer says, and what is wrong with it (empty: nothing).
@@ -215,47 +194,38 @@ std::uint64_t mix(std::uint64_t x)
     return x ^ (x >> 31);
 }
 
-std::uint64_t run_seed(std::uint64_t base, const std::string &id)
-{
-    std::uint64_t h = 1469598103934665603ULL;
-    for (unsigned char c : id)
-        h = (h ^ c) * 1099511628211ULL;
-    return mix(base ^ h);
-}
-
 const char *env_or(const char *name, const char *def)
 {
     const char *v = std::getenv(name);
     return v && *v ? v : def;
 }
 
-std::vector<std::string> split_lines(const std::string &text)
+lines split_lines(const std::string &text)
 {
-    std::vector<std::string> lines;
+    lines v;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-// The values of every `attr="` after from and before to, sorted.
-table attr_values(const std::string &html, const std::string &attr, const std::string &from,
-                  const std::string &to)
-{
-    table v;
-    std::size_t at = html.find(from), end = html.find(to, at == npos ? 0 : at);
-    for (; at != npos && (at = html.find(attr, at)) < end; at += attr.size())
-        v.push_back(html.substr(at + attr.size(), html.find('"', at + attr.size()) - at - attr.size()));
-    std::sort(v.begin(), v.end());
+        v.push_back(line);
     return v;
 }
 
-// The text in r from after `open` to before `close` at or past from; ""
-// when there is no open.
-std::string between(const std::string &r, const std::string &open, char close, std::size_t from = 0)
+// The text in s from after `open` to before `close`, the first open at or
+// past from; "" when there is none.
+std::string between(const std::string &s, const std::string &open, char close, std::size_t from = 0)
 {
-    std::size_t at = r.find(open, from);
-    return at == npos ? "" : r.substr(at + open.size(), r.find(close, at + open.size()) - at - open.size());
+    std::size_t at = s.find(open, from);
+    return at == npos ? "" : s.substr(at + open.size(), s.find(close, at + open.size()) - at - open.size());
+}
+
+// The values of every `attr="` after from and before to, sorted.
+table attr_values(const std::string &html, const std::string &attr, const std::string &from, const std::string &to)
+{
+    table v;
+    std::size_t at = html.find(from), end = html.find(to, at == npos ? 0 : at);
+    for (; at != npos && (at = html.find(attr, at)) < end; ++at)
+        v.push_back(between(html, attr, '"', at));
+    std::sort(v.begin(), v.end());
+    return v;
 }
 
 std::string quoted(const std::string &record, const char *name)
@@ -269,8 +239,8 @@ std::string quoted(const std::string &record, const char *name)
 // that did not. A request the page refused or failed before any entry went
 // to the CLI has one record without an entry. With records_due (the POST
 // got to the CLI, and no fault could drop a record), every entry has one.
-std::string records_disagree(const request &q, const std::vector<std::string> &records, const verdict &v,
-                             const table &now, bool records_due)
+std::string records_disagree(const request &q, const lines &records, const verdict &v, const table &now,
+                             bool records_due)
 {
     const bool removal = q.is("remove"), batch = q.is("batch");
     std::map<std::string, int> seen;
@@ -279,16 +249,18 @@ std::string records_disagree(const request &q, const std::vector<std::string> &r
         const std::string result = between(r, " result=", ' '), mac = quoted(r, "mac");
         // A removal's MAC is recorded in lower case, however it was asked for.
         const std::string row = mac + " " + quoted(r, "intf") + " " + quoted(r, "vlan");
+        // Read back from the table, a removal is done when the table no
+        // longer holds the entry, whether or not it ever did.
         const bool whole = mac.empty(), refused = result == "refused" || result == "failed",
                    changed = removal ? has(kBase, row) && !has(now, row) : has(now, row),
-                   // Read back from the table, a removal is done when the
-                   // table no longer holds the entry, whether or not it ever did.
-                   read_back = r.find(" known=table") != npos, done = changed || (removal && read_back && !has(now, row));
+                   read_back = r.find(" known=table") != npos,
+                   done = changed || (removal && read_back && !has(now, row));
         requests += whole;
         const int copies = whole ? 0 : ++seen[row];
         // A batch's answer shows each entry's outcome; its record says the same.
         const auto shown = v.shown.find(row);
-        const std::string cls = shown == v.shown.end() ? "" : shown->second;
+        const std::string cls = shown == v.shown.end() ? "" : shown->second,
+                          says = result == "ok" ? "added" : result == "unknown" ? "unknown" : "refused";
         const std::pair<bool, std::string> wrong[] = {
             {!q.post(), "a GET was recorded"},
             {r.find(" user=\"admin\" ") == npos, "record without the session's user"},
@@ -301,8 +273,7 @@ std::string records_disagree(const request &q, const std::vector<std::string> &r
              "record does not end by saying how its outcome was known"},
             {!whole && (result == "ok" ? !done : refused ? changed : result != "unknown"),
              "record disagrees with the table"},
-            {!whole && batch && !cls.empty() && cls != (result == "ok" ? "added" : result == "unknown" ? "unknown" : "refused"),
-             "record disagrees with the row shown (" + cls + ")"},
+            {!whole && batch && !cls.empty() && cls != says, "record disagrees with the row shown (" + cls + ")"},
             {!whole && !batch && !partial_removal(q, v) &&
                  (v.k == SUCCESS   ? result != "ok"
                   : v.k == UNKNOWN ? result != "unknown"
@@ -324,7 +295,7 @@ std::string records_disagree(const request &q, const std::vector<std::string> &r
 // Whether a POST got to the CLI: it ran imish for its commands, or its
 // answer comes from that step (success, the CLI's text, a run that failed
 // and left no record of the whole request).
-bool reached_cli(const request &q, const verdict &v, const std::vector<std::string> &records, bool config_ran)
+bool reached_cli(const request &q, const verdict &v, const lines &records, bool config_ran)
 {
     auto whole = [](const std::string &r) { return quoted(r, "mac").empty(); };
     return q.post() && (config_ran || v.k == SUCCESS ||
@@ -351,7 +322,7 @@ std::string imish_faults(const char *letters, const std::string &prob, int index
 struct run_result {
     proc_result r;
     verdict v;
-    std::vector<std::string> injected, records;
+    lines injected, records;
     int lost = 0;
     std::string problem;
 };
@@ -369,34 +340,30 @@ public:
         proc_result r = imish("show mac address-table static\n", true);
         EXPECT_EQ(r.status, 0) << "the imish stand-in cannot show its table: " << r.out << r.err;
         table t;
-        std::vector<std::string> lines = split_lines(r.out);
-        for (std::size_t i = 6; i < lines.size(); ++i) {
+        lines shown = split_lines(r.out);
+        for (std::size_t i = 6; i < shown.size(); ++i) {
             char vlan[64], mac[64], type[64], port[64];
-            if (std::sscanf(lines[i].c_str(), "%63s %63s %63s %63s", vlan, mac, type, port) == 4)
+            if (std::sscanf(shown[i].c_str(), "%63s %63s %63s %63s", vlan, mac, type, port) == 4)
                 t.push_back(std::string(mac) + " " + port + " " + vlan);
         }
         std::sort(t.begin(), t.end());
         return t;
     }
 
+    // The switch as kBase.
     void restore_base()
     {
         if (known_ == kBase)
             return;
         run_process({SIM_BIN_DIR "/imish", "--reset"}, {"PATH=" + kPath});
-        std::string cmds;
-        for (const std::string &row : kBase) {
-            char mac[64], port[64], vlan[16];
-            std::sscanf(row.c_str(), "%63s %63s %15s", mac, port, vlan);
-            cmds += std::string("mac-address-table ") + mac + " forward " + port + " vlan " + vlan + "\n";
-        }
-        imish(cmds, false);
+        imish("mac-address-table 00e0.fc0a.0001 forward eth-0-1 vlan 10\n"
+              "mac-address-table 00e0.fc0a.0002 forward agg1 vlan 10\n"
+              "mac-address-table 00e0.fc0a.0003 forward eth-0-2 vlan 1\n", false);
         known_ = read_table();
     }
 
     // Runs q with family p failing at prob (the index-th run of its case).
-    void run(const plan &p, const std::string &prob, const request &q, int index, std::uint64_t seed,
-             run_result &o)
+    void run(const plan &p, const std::string &prob, const request &q, int index, std::uint64_t seed, run_result &o)
     {
         const std::string family = p.family;
         // /dev/log missing, deaf or full, imish faulted: the page's calls run clean.
@@ -405,18 +372,15 @@ public:
         unlink(kLog.c_str());
         unlink(kCalls.c_str());
         std::string query = "sessionId=" + sid_ + "&lang=en" + q.query, page = std::strrchr(q.bin, '/') + 1;
-        std::vector<std::string> env = {
-            "PATH=" + kPath, "GATEWAY_INTERFACE=CGI/1.1", std::string("REQUEST_METHOD=") + (q.post() ? "POST" : "GET"),
-            "QUERY_STRING=" + query, "REQUEST_URI=/" + page + "?" + query, "SCRIPT_NAME=/" + page,
-            "REMOTE_ADDR=127.0.0.1", "LD_PRELOAD=" FAULT_PRELOAD ":" FIU_POSIX_PRELOAD,
-            "FAULT_FAMILY=" + (clean_page ? "none" : family), "FAULT_PROB=" + (clean_page ? "0" : prob),
-            "FAULT_SEED=" + std::to_string(seed), "FAULT_LOG=" + kLog};
-        if (p.imish)
-            env.push_back("IMISH_FAULTS=" + imish_faults(p.imish, prob, index, seed));
-        if (family == "dirat")
-            env.push_back("IMISH_PLANT=1");
-        if (prob == "nth" && !p.imish)
-            env.push_back("FAULT_NTH=" + std::to_string(static_cast<long>(index) * p.stride));
+        lines env = {"PATH=" + kPath, "GATEWAY_INTERFACE=CGI/1.1", "QUERY_STRING=" + query,
+                     std::string("REQUEST_METHOD=") + (q.post() ? "POST" : "GET"),
+                     "REQUEST_URI=/" + page + "?" + query, "SCRIPT_NAME=/" + page, "REMOTE_ADDR=127.0.0.1",
+                     "LD_PRELOAD=" FAULT_PRELOAD ":" FIU_POSIX_PRELOAD, "FAULT_LOG=" + kLog,
+                     "FAULT_FAMILY=" + (clean_page ? "none" : family), "FAULT_PROB=" + (clean_page ? "0" : prob),
+                     "FAULT_SEED=" + std::to_string(seed),
+                     "FAULT_NTH=" + std::to_string(prob == "nth" && !p.imish ? index * p.stride : -1),
+                     "IMISH_FAULTS=" + (p.imish ? imish_faults(p.imish, prob, index, seed) : ""),
+                     std::string("IMISH_PLANT=") + (family == "dirat" ? "1" : "")};
         if (q.post()) {
             env.push_back("CONTENT_TYPE=application/x-www-form-urlencoded");
             env.push_back("CONTENT_LENGTH=" + std::to_string(std::strlen(q.body)));
@@ -425,19 +389,19 @@ public:
         drops_possible_ = drops_possible_ || family == "syslog";
         if (prob == "full") {
             ASSERT_TRUE(audit_->fill()) << "/dev/log cannot be filled";
-        } else if (devlog) {
+        }
+        if (prob == "gone" || prob == "deaf")
             audit_.reset();
-            if (prob == "deaf") {   // a socket file nobody reads: connect is refused
-                sockaddr_un addr = {AF_UNIX, "/dev/log"};
-                int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-                EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
-                close(fd);
-            }
+        if (prob == "deaf") {   // a socket file nobody reads: connect is refused
+            sockaddr_un addr = {AF_UNIX, "/dev/log"};
+            int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+            EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+            close(fd);
         }
         if (devlog)
             write_file(kLog, "dev/log " + prob + "\n");
         o.r = run_process({q.bin}, env, q.body, kLimitMs);
-        if (devlog && prob != "full") {
+        if (!audit_) {
             unlink("/dev/log");
             audit_.emplace();
             ASSERT_TRUE(audit_->ok()) << "/dev/log cannot be made again";
@@ -499,7 +463,7 @@ private:
     static proc_result imish(const std::string &cmds, bool show)
     {
         write_file("/tmp/sweep/cmds", cmds);
-        std::vector<std::string> argv = {SIM_BIN_DIR "/imish", "-g", "-y", "-f", "/tmp/sweep/cmds"};
+        lines argv = {SIM_BIN_DIR "/imish", "-g", "-y", "-f", "/tmp/sweep/cmds"};
         if (show)
             argv.insert(argv.begin() + 3, "-w");
         return run_process(argv, {"PATH=" + kPath});
@@ -526,18 +490,15 @@ private:
 
         verdict v;
         const std::string &out = r.out, listing = "web_mac_static.cgi?sessionId=" + sid_ + "&lang=en",
-                          rdr_prefix = "web_error.cgi?sessionId=" + sid_ + "&lang=en&errid=";
+                          view = "&order=asc&per_page=50&page=1";   // the listing's, where a removal returns
         const std::string login = out.rfind("Not okay: ", 0) == 0 ? out.substr(out.find("\r\n") + 2) : out;
         const std::size_t blank = out.find("\r\n\r\n");
         const std::string head = blank == npos ? "" : "\r\n" + out.substr(0, blank + 2),
-                          body = blank == npos ? "" : out.substr(blank + 4);
-        // Other header lines may come with a redirect; a body may not. A
-        // removal returns to the listing's view.
-        const std::string success =
-            listing + (removal ? kView + "&removed=" + std::to_string(q.entries.size()) : "");
-        const std::string rdr = between(head, "\r\nLocation: " + rdr_prefix, '\r');
+                          body = blank == npos ? "" : out.substr(blank + 4),
+                          rdr = between(head, "\r\nLocation: web_error.cgi?sessionId=" + sid_ + "&lang=en&errid=", '\r');
         const bool html = head.find("\r\nContent-Type: text/html; charset=utf-8\r\n") != npos;
-        if (q.post() && blank != npos && body.empty() && between(head, "\r\nLocation: ", '\r') == success) {
+        bool may_change = false;   // besides success and unknown: what the answer leaves open
+        if (q.post() && out == redirect(listing + (removal ? view + "&removed=" + std::to_string(q.entries.size()) : ""))) {
             v.k = SUCCESS;
             // An absent entry reads as removed only from the table, which
             // its record must say (records_disagree).
@@ -546,41 +507,39 @@ private:
         } else if (std::size_t at = rdr.find("&rdrpage="); at != npos) {
             v.errid = rdr.substr(0, at);
             // A POST's error page leads back to where the request came from
-            // (busy: to the request itself).
+            // (busy: to the request itself); a batch whose page could not be
+            // shown sends the operator to the table.
             const std::string back = !q.post() || v.errid == "error_prog_busy" ? rdr.substr(at + 9)
                                      : !removal ? "web_mac_static_add.cgi%3F"
                                                 : "web_mac_static.cgi%3FsessionId%3D" + sid_ +
                                                       "%26lang%3Den%26order%3Dasc%26per_page%3D50%26page%3D1";
-            // A batch whose page could not be shown sends the operator to the table.
             v.k = v.errid == "%25cli_timeout" || v.errid == "%25cli_no_answer" || v.errid == "error_batch_unshown"
                       ? UNKNOWN
                       : FAILURE;
+            may_change = partial_removal(q, v);
             if (out != error_redirect(sid_, "en", v.errid, back))
                 v.problem = "malformed error redirect";
-            else if (v.k == FAILURE && changed && !partial_removal(q, v))
-                v.problem = "failure answered (" + v.errid + "), table changed";
         } else if (login == login_timeout_page("en") || out.rfind("Status: 500", 0) == 0) {
             v.k = login == login_timeout_page("en") ? LOGIN : ERROR_500;
-            if (changed)
-                v.problem = std::string(kKindNames[v.k]) + " answered, table changed";
         } else if (q.is("export") && head.rfind("\r\nContent-Type: text/csv; charset=utf-8\r\n", 0) == 0) {
             // An export is the whole table, or none at all.
             v.k = SUCCESS;
             table rows;
-            std::vector<std::string> lines = split_lines(body);
-            for (std::size_t i = 1; i < lines.size(); ++i) {
+            lines csv = split_lines(body);
+            for (std::size_t i = 1; i < csv.size(); ++i) {
                 char mac[64], vlan[16], port[64];
-                if (std::sscanf(lines[i].c_str(), "%63[^,],%15[^,],%63[^\r]", mac, vlan, port) == 3)
+                if (std::sscanf(csv[i].c_str(), "%63[^,],%15[^,],%63[^\r]", mac, vlan, port) == 3)
                     rows.push_back(std::string(mac) + " " + port + " " + vlan);
             }
             std::sort(rows.begin(), rows.end());
             if (!write_fault &&
-                (lines.empty() || lines[0] != "mac,vlan,interface\r" || rows != now || lines.size() != now.size() + 1))
+                (csv.empty() || csv[0] != "mac,vlan,interface\r" || rows != now || csv.size() != now.size() + 1))
                 v.problem = "export differs from the table";
         } else if (q.is("batch") && html && body.find("</html>") != npos) {
             // Each row's outcome against the table; a page that could not
             // hold its rows warns instead.
             v.k = out.find("id=\"cli_failed\"") != npos ? FAILURE : SUCCESS;
+            may_change = true;
             for (std::size_t at = body.find("<tbody>"); (at = body.find("<tr class=\"", at)) != npos;) {
                 const std::string cls = between(body, "<tr class=\"", '"', at++),
                                   row = between(body, "<td class=\"mac\">", '<', at) + " " +
@@ -605,14 +564,17 @@ private:
                 v.problem = "listing without warning differs from the table";
             if (v.k == SUCCESS && q.is("form") && offered != ports_)
                 v.problem = "form without warning offers other ports than a clean run";
+        } else if (!out.empty() && !write_fault) {
+            v.problem = "unexpected answer";
         } else {
             // An answer cut short by a failed write (a header block, then
-            // ClearSilver's error page) is no answer at all.
-            if (!out.empty() && !write_fault)
-                v.problem = "unexpected answer";
-            else if (changed && !write_fault && !out_of_memory)
-                v.problem = "empty answer, table changed";
+            // ClearSilver's error page) is no answer at all; nor is a page
+            // ended when memory ran out, after its change too.
+            may_change = write_fault || out_of_memory;
         }
+        if (changed && v.problem.empty() && v.k != SUCCESS && v.k != UNKNOWN && !may_change)
+            v.problem = kKindNames[v.k] + std::string(" answered") + (v.errid.empty() ? "" : " (" + v.errid + ")") +
+                        ", table changed";
         return v;
     }
 
@@ -637,9 +599,9 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
     mkdir("/tmp/sweep", 0755);
     mkdir(kStubDir.c_str(), 0755);
     write_file(kStubDir + "/imish", kStub, 0755);
-    for (const char *f : {"web_mac_static_add.cs", "web_mac_static.cs", "web_mac_static_batch.cs", "page_layout.cs",
-                          "lang_en.cs", "lang_cn.cs"})
-        write_file(std::string("/var/www/") + f, read_file(std::string(WWW_SRC_DIR "/") + f));
+    for (std::string f : {"web_mac_static_add", "web_mac_static", "web_mac_static_batch", "page_layout", "lang_en",
+                          "lang_cn"})
+        write_file("/var/www/" + f + ".cs", read_file(WWW_SRC_DIR "/" + f + ".cs"));
     char sid[32] = {}, err[500] = {};
     ASSERT_EQ(imi_login("admin", "admin", "127.0.0.1", sid, err), 0) << err;
 
@@ -652,7 +614,7 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
         s.restore_base();
         ASSERT_EQ(s.known_, kBase) << "the simulated switch does not take the base table";
         run_result o;
-        ASSERT_NO_FATAL_FAILURE(s.run(kClean, "0", q, 0, 0, o));
+        ASSERT_NO_FATAL_FAILURE(s.run({"none", {}}, "0", q, 0, 0, o));
         ASSERT_TRUE(o.v.k == q.clean && o.problem.empty() && s.known_ == q.after &&
                     (q.clean != FAILURE || is_cli_text(o.v.errid)))
             << q.name << " fails without faults: " << o.problem << "\n" << o.r.out.substr(0, 400);
@@ -661,36 +623,42 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
 
     char self[4096] = {};
     ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    struct tally {
+        int runs = 0, injected = 0, records = 0, lost = 0, findings = 0, kinds[KINDS] = {};
+    };
     std::map<std::string, tally> tallies;
     for (const plan &p : kPlans) {
         tally &t = tallies[p.family];
-        std::vector<std::pair<const char *, int>> columns = p.runs;
+        columns runs = p.runs;
         if (p.stride)
-            columns.push_back({"nth", kNthMax});
-        for (const auto &[prob_text, runs] : columns) {
+            runs.push_back({"nth", kNthMax});
+        for (const auto &[prob_text, count] : runs) {
             const std::string prob = prob_text;
             const bool once = prob == "1" || prob == "gone" || prob == "deaf" || prob == "full";
-            const int count = prob == "nth" ? runs : once ? 1 : runs * scale;
             for (const request &q : kRequests)
-                for (int i = 0; i < count; ++i) {
+                for (int i = 0; i < (prob == "nth" ? count : once ? 1 : count * scale); ++i) {
                     std::string id = std::string(p.family) + "/" + prob + "/" + q.name + "/" + std::to_string(i);
                     if (!only.empty() && id != only && !(only.back() == '/' && id.rfind(only, 0) == 0))
                         continue;
+                    // The run's own seed: the base mixed with an FNV-1a hash of its id.
+                    std::uint64_t seed = 1469598103934665603ULL;
+                    for (unsigned char c : id)
+                        seed = (seed ^ c) * 1099511628211ULL;
                     run_result o;
-                    ASSERT_NO_FATAL_FAILURE(s.run(p, prob, q, i, run_seed(base_seed, id), o));
+                    ASSERT_NO_FATAL_FAILURE(s.run(p, prob, q, i, mix(base_seed ^ seed), o));
                     if (prob == "nth" && o.injected.empty() && i > 0)
                         break;   // past the request's last call
                     ++t.runs;
+                    ++t.kinds[o.v.k];
                     t.injected += static_cast<int>(o.injected.size());
                     t.records += static_cast<int>(o.records.size());
                     t.lost += o.lost;
-                    ++t.kinds[o.v.k];
+                    t.findings += !o.problem.empty();
                     if (verbose)
                         std::printf("%-28s %-8s %5ld ms, %zu faults: %.80s\n", id.c_str(), kKindNames[o.v.k],
                                     o.r.elapsed_ms, o.injected.size(), o.r.out.c_str());
                     if (o.problem.empty())
                         continue;
-                    ++t.findings;
                     std::string faults, said;
                     for (std::size_t j = 0; j < o.injected.size() && j < 6; ++j)
                         faults += "\n    " + o.injected[j];
@@ -708,22 +676,16 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
         }
     }
     long secs = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
-
-    std::printf("\nfault sweep, seed %llu, scale %d, %ld s\n%-11s %5s %8s", static_cast<unsigned long long>(base_seed),
-                scale, secs, "family", "runs", "injected");
-    for (const char *name : kKindNames)
-        std::printf(" %8s", name);
-    std::printf(" %8s %8s %8s\n", "records", "lost", "findings");
+    std::printf("\nfault sweep, seed %llu, scale %d, %ld s\nfamily       runs injected  success  failure  unknown"
+                "    login      500    empty  records     lost findings\n",
+                static_cast<unsigned long long>(base_seed), scale, secs);
     for (const plan &p : kPlans) {
         const tally &t = tallies[p.family];
-        std::printf("%-11s %5d %8d", p.family, t.runs, t.injected);
-        for (int c : t.kinds)
-            std::printf(" %8d", c);
-        std::printf(" %8d %8d %8d\n", t.records, t.lost, t.findings);
+        const int *k = t.kinds;
+        std::printf("%-11s %5d %8d %8d %8d %8d %8d %8d %8d %8d %8d %8d\n", p.family, t.runs, t.injected, k[SUCCESS],
+                    k[FAILURE], k[UNKNOWN], k[LOGIN], k[ERROR_500], k[EMPTY], t.records, t.lost, t.findings);
         // The pages make calls of every family, and start imish: none
         // failing means the faults never reach them.
-        if (only.empty()) {
-            EXPECT_GT(t.injected, 0) << p.family << ": no fault reached the pages";
-        }
+        EXPECT_TRUE(!only.empty() || t.injected > 0) << p.family << ": no fault reached the pages";
     }
 }
