@@ -1,24 +1,16 @@
 /* Preloaded beside libfiu's POSIX wrappers: makes the failure points of one
  * family fail in a page process, each call decided by a PRNG seeded from the
  * environment, so that a run is reproduced exactly by its seed.
- *
  *   FAULT_FAMILY  family name (table below; "none" enables nothing)
  *   FAULT_PROB    probability that a call of the family fails, 0 to 1
  *   FAULT_NTH     instead: only the call with this number (from 0, counting
  *                 the calls of every point of the family) fails
  *   FAULT_SEED    decimal seed
  *   FAULT_LOG     file that gets "<point> <errno>" for each injected failure
- *
- * Only a process whose program ends in ".cgi" is faulted: the imish it
- * starts inherits the preload and must run clean (the sweep faults imish
- * itself through a stand-in of its own on the page's PATH). Calls libfiu
- * does not wrap fail through points of our own, at the end of this file.
- *
- * The audit records' own socket on /dev/log is the "syslog" family's alone
- * ("open", "connect" and "send" are for the IMI's socket, where a failure
- * drops no record). The pages make no other datagram socket, so the log
- * socket is told by its type when it is made, by its address when it is
- * connected, by its peer when it sends. */
+ * Only a program whose name ends in ".cgi" is faulted: the imish a page
+ * starts inherits the preload and must run clean (the sweep has a stand-in
+ * for a faulty one). Calls libfiu does not wrap fail at points of our own,
+ * at the end of this file. */
 #undef _FORTIFY_SOURCE   /* its inline openat would clash with the wrapper */
 #define _GNU_SOURCE
 #define FIU_ENABLE 1   /* fiu.h makes its calls no-ops without it */
@@ -115,24 +107,23 @@ static uint64_t draw(unsigned point, uint64_t n, unsigned salt)
     return mix(seed ^ mix(((uint64_t)point << 48) ^ ((uint64_t)salt << 40) ^ n));
 }
 
-/* "a b" to the log, through raw system calls: the libc ones would pass
- * through the wrappers. */
-static void log_line(const char *a, const char *b)
+/* "<point> <errno>" to the log, through raw system calls: the libc ones
+ * would pass through the wrappers. */
+static void log_failure(const char *point, int err)
 {
-    int fd = log_path ? (int)syscall(SYS_openat, AT_FDCWD, log_path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600)
-                      : -1;
-    if (fd < 0)
-        return;
-    char line[160];
-    size_t n = 0;
-    for (const char *s = a; *s && n < sizeof line - 40; ++s)
-        line[n++] = *s;
-    line[n++] = ' ';
-    for (const char *s = b; *s && n < sizeof line - 2; ++s)
-        line[n++] = *s;
-    line[n++] = '\n';
-    syscall(SYS_write, fd, line, n);
-    syscall(SYS_close, fd);
+    char line[160], *at = line + sizeof line;
+    *--at = '\n';
+    do
+        *--at = (char)('0' + err % 10);
+    while ((err /= 10) != 0);
+    *--at = ' ';
+    size_t n = strnlen(point, (size_t)(at - line));
+    memcpy(at -= n, point, n);
+    long fd = log_path ? syscall(SYS_openat, AT_FDCWD, log_path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600) : -1;
+    if (fd >= 0) {
+        syscall(SYS_write, fd, at, (size_t)(line + sizeof line - at));
+        syscall(SYS_close, fd);
+    }
 }
 
 /* libfiu asks this for each call of an enabled point: the family's only. */
@@ -154,12 +145,7 @@ static int decide(const char *name, int *failnum, void **failinfo, unsigned int 
      * (send is only ever called with MSG_NOSIGNAL). */
     if (err == EPIPE && strcmp(active->name, "write") == 0)
         syscall(SYS_tgkill, syscall(SYS_getpid), syscall(SYS_gettid), SIGPIPE);
-    char digits[12], *d = digits + sizeof digits;
-    *--d = '\0';
-    do
-        *--d = (char)('0' + err % 10);
-    while ((err /= 10) != 0);
-    log_line(name, d);
+    log_failure(name, err);
     return 1;
 }
 
@@ -178,10 +164,8 @@ __attribute__((constructor)) static void fault_setup(void)
     const struct family *f = families;
     while (strcmp(f->name, family) != 0 && strcmp(f->name, "none") != 0)
         ++f;
-    if (strcmp(f->name, family) != 0) {
-        log_line("unknown-family", family);
-        abort();
-    }
+    if (strcmp(f->name, family) != 0)
+        abort();   /* the sweep and this table disagree */
     fiu_init(0);
     active = f;
     for (const char *const *point = f->points; *point; ++point)
@@ -203,13 +187,13 @@ long random(void)
     return active ? (long)(draw(MAX_POINTS, random_calls++, 2) >> 33) : real_random();
 }
 
-/* The errno a failing call of point reports, or 0 when it goes through. */
+/* The errno a failing call of point reports, set, or 0 when it goes through. */
 static int injected(const char *point, int fallback)
 {
     if (!active || !fiu_fail(point))
         return 0;
     intptr_t err = (intptr_t)fiu_failinfo();
-    return err ? (int)err : fallback;
+    return errno = err ? (int)err : fallback;
 }
 
 /* name: when "when" holds, fails as point decides (errno set, -1 returned)
@@ -220,25 +204,21 @@ static int injected(const char *point, int fallback)
         REAL(name);                                                    \
         if (!(when))                                                   \
             return real_##name args;                                   \
-        int err_ = injected(point, fallback);                          \
-        if (err_)                                                      \
-            errno = err_;                                              \
-        return err_ ? -1 : then;                                       \
+        return injected(point, fallback) ? -1 : then;                  \
     }
 #define WRAP(name, params, args, point, fallback) WRAP_IF(int, name, params, args, 1, point, fallback, real_##name args)
+/* A call and its 64-bit twin, on a path or a descriptor and the struct it fills. */
+#define WRAP_TWINS(name, where, type, point)                                                  \
+    WRAP(name, (where w, struct type *st), (w, st), point, EIO)                             \
+    WRAP(name##64, (where w, struct type##64 *st), (w, st), point, EIO)
 
-WRAP(stat, (const char *p, struct stat *st), (p, st), "posix/fs/stat", EIO)
-WRAP(stat64, (const char *p, struct stat64 *st), (p, st), "posix/fs/stat", EIO)
-WRAP(lstat, (const char *p, struct stat *st), (p, st), "posix/fs/lstat", EIO)
-WRAP(lstat64, (const char *p, struct stat64 *st), (p, st), "posix/fs/lstat", EIO)
-WRAP(fstat, (int fd, struct stat *st), (fd, st), "posix/fs/fstat", EIO)
-WRAP(fstat64, (int fd, struct stat64 *st), (fd, st), "posix/fs/fstat", EIO)
+WRAP_TWINS(stat, const char *, stat, "posix/fs/stat")
+WRAP_TWINS(lstat, const char *, stat, "posix/fs/lstat")
+WRAP_TWINS(fstat, int, stat, "posix/fs/fstat")
+WRAP_TWINS(statvfs, const char *, statvfs, "posix/fs/statvfs")
+WRAP_TWINS(fstatvfs, int, statvfs, "posix/fs/statvfs")
 WRAP(fstatat, (int d, const char *p, struct stat *st, int f), (d, p, st, f), "posix/fs/fstatat", EIO)
 WRAP(fstatat64, (int d, const char *p, struct stat64 *st, int f), (d, p, st, f), "posix/fs/fstatat", EIO)
-WRAP(statvfs, (const char *p, struct statvfs *st), (p, st), "posix/fs/statvfs", EIO)
-WRAP(statvfs64, (const char *p, struct statvfs64 *st), (p, st), "posix/fs/statvfs", EIO)
-WRAP(fstatvfs, (int fd, struct statvfs *st), (fd, st), "posix/fs/statvfs", EIO)
-WRAP(fstatvfs64, (int fd, struct statvfs64 *st), (fd, st), "posix/fs/statvfs", EIO)
 WRAP(mkstemp, (char *t), (t), "libc/fs/mkstemp", EEXIST)
 WRAP(mkstemp64, (char *t), (t), "libc/fs/mkstemp", EEXIST)
 WRAP(mkostemp, (char *t, int f), (t, f), "libc/fs/mkstemp", EEXIST)
@@ -255,10 +235,7 @@ WRAP(unlinkat, (int d, const char *p, int f), (d, p, f), "posix/fs/unlinkat", EA
         mode_t mode = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? (mode_t)va_arg(ap, int) : 0; \
         va_end(ap);                                                                                       \
         REAL(name);                                                                                       \
-        int err = injected("posix/fs/openat", EACCES);                                                    \
-        if (err)                                                                                          \
-            errno = err;                                                                                  \
-        return err ? -1 : real_##name(dir, path, flags, mode);                                            \
+        return injected("posix/fs/openat", EACCES) ? -1 : real_##name(dir, path, flags, mode);            \
     }
 OPENAT(openat)
 OPENAT(openat64)
@@ -275,13 +252,12 @@ OPENAT(openat64)
 SPAWN(posix_spawn)
 SPAWN(posix_spawnp)
 
+/* Its family and path, the path ended by the length or a zero byte. */
 static int is_log_address(const struct sockaddr *addr, socklen_t len)
 {
-    static const char path[] = "/dev/log";
-    const size_t at = offsetof(struct sockaddr_un, sun_path), n = sizeof path - 1;
-    const struct sockaddr_un *un = (const struct sockaddr_un *)addr;
-    return addr && len >= at + n && un->sun_family == AF_UNIX && memcmp(un->sun_path, path, n) == 0 &&
-           (len == at + n || un->sun_path[n] == '\0');
+    static const struct sockaddr_un log = {AF_UNIX, "/dev/log"};
+    const size_t n = offsetof(struct sockaddr_un, sun_path) + sizeof "/dev/log" - 1;
+    return addr && len >= n && memcmp(addr, &log, n) == 0 && (len == n || ((const char *)addr)[n] == '\0');
 }
 
 static int is_log_peer(int fd)
@@ -291,8 +267,11 @@ static int is_log_peer(int fd)
     return getpeername(fd, (struct sockaddr *)&peer, &len) == 0 && is_log_address((struct sockaddr *)&peer, len);
 }
 
-/* The log socket's calls go to the kernel directly once the "syslog" family
- * has let them through: libfiu's wrappers would fail them for the others. */
+/* The audit records' socket on /dev/log is the "syslog" family's alone
+ * ("open", "connect" and "send" are the IMI socket's, whose failure drops no
+ * record): its calls go to the kernel directly once this family has let them
+ * through. It is the pages' only datagram socket: told by its type when it is
+ * made, by its address when it is connected, by its peer when it sends. */
 WRAP_IF(int, socket, (int d, int t, int p), (d, t, p), d == AF_UNIX && (t & 0xf) == SOCK_DGRAM, /* type less flags */
         "page/log/socket", ENOBUFS, (int)syscall(SYS_socket, d, t, p))
 WRAP_IF(int, connect, (int fd, const struct sockaddr *a, socklen_t n), (fd, a, n), is_log_address(a, n),

@@ -122,14 +122,12 @@ const request kRequests[] = {
     {"export", kListBin, "", {}, kBase, SUCCESS, "&format=csv"},
 };
 
-// Each family fails at random, and then call by call: the first call alone,
-// the second alone, and so on (every stride-th call) until none is left. An
-// imish family faults each imish run at the probability, with one of its
-// letters; call by call, it is run by run, each letter in turn. The syslog
-// family also runs once without a /dev/log ("gone"), once with a socket file
-// nobody is bound to ("deaf"), and once with a daemon that has stopped
-// reading, its queue full ("full"): a record that waited for it would hold
-// the page past its limit.
+// Each family fails at random, then call by call: the first call alone, the
+// second alone, and so on (every stride-th call) until none is left. An imish
+// family faults imish runs with its letters: at random, then run by run and
+// letter by letter. The syslog family also runs with no /dev/log ("gone"), a
+// socket file nobody is bound to ("deaf"), and a daemon that stopped reading,
+// its queue full ("full"): a record that waited would hold the page too long.
 using columns = std::vector<std::pair<const char *, int>>;   // probability, runs per request
 struct plan {
     const char *family;
@@ -149,7 +147,8 @@ const plan kPlans[] = {
     {"recv", kStandard}, {"poll", kStandard}, {"malloc", {{"0.001", 5}, {"0.005", 5}, {"0.02", 3}, {"1", 1}}, 25},
     {"spawn", kStandard}, {"wait", {{"0.2", 2}, {"0.5", 2}}, 0}, {"kill", {{"0.5", 1}, {"1", 1}}},
     {"ftruncate", kStandard}, {"mkstemp", kFew}, {"stat", kStandard}, {"flock", {{"0.5", 2}, {"1", 1}}},
-    {"dirat", kFew}, {"statvfs", kFew}, {"syslog", {{"0.2", 3}, {"0.5", 2}, {"1", 1}, {"gone", 1}, {"deaf", 1}, {"full", 1}}},
+    {"dirat", kFew}, {"statvfs", kFew},
+    {"syslog", {{"0.2", 3}, {"0.5", 2}, {"1", 1}, {"gone", 1}, {"deaf", 1}, {"full", 1}}},
     {"imish-exit", kImish, 1, "eEs"}, {"imish-write", kImish, 1, "fp"}, {"imish-kill", kImish, 1, "kKh"},
 };
 
@@ -317,8 +316,8 @@ std::string imish_faults(const char *letters, const std::string &prob, int index
     return faults;
 }
 
-// One run: its answer, what the answer says, the faults injected, the
-// records sent (less their counts of lost ones) and what is wrong.
+// One run: its answer and what it says, the faults, the records (less their
+// counts of lost ones) and what is wrong.
 struct run_result {
     proc_result r;
     verdict v;
@@ -417,18 +416,14 @@ public:
         };
         // The count of records dropped before, at a record's end (past its
         // last quoted value), set aside for the checks.
-        for (std::string &rec : o.records) {
-            std::size_t at = rec.rfind(" lost=");
-            if (at == npos || at < rec.rfind('"'))
-                continue;
-            std::string n = rec.substr(at + 6);
-            if (n.empty() || n[0] == '0' || n.find_first_not_of("0123456789") != npos)
-                note("malformed count of lost records: " + rec);
-            else if (!drops_possible_)
-                note("record tells of losses where none could be: " + rec);
-            o.lost += std::atoi(n.c_str());
-            rec.erase(at);
-        }
+        for (std::string &rec : o.records)
+            if (std::size_t at = rec.rfind(" lost="); at != npos && at > rec.rfind('"')) {
+                const std::string n = rec.substr(at + 6);
+                if (n.empty() || n[0] == '0' || n.find_first_not_of("0123456789") != npos || !drops_possible_)
+                    note("a count of lost records malformed, or where none could be lost: " + rec);
+                o.lost += std::atoi(n.c_str());
+                rec.erase(at);
+            }
         // Records lost with the process (malloc) or in their sending.
         const bool may_drop = family == "malloc" || family == "syslog";
         const bool config_ran = read_file(kCalls).find("config") != npos;
@@ -469,10 +464,9 @@ private:
         return run_process(argv, {"PATH=" + kPath});
     }
 
-    // What q's answer r says, and what is wrong with it. write_fault: the
-    // answer's writes were failed, so it may be cut anywhere; out_of_memory:
-    // the page may have ended without an answer, as it does when memory
-    // runs out, after its change too.
+    // What q's answer r says, and what is wrong with it. write_fault: it may
+    // be cut anywhere; out_of_memory: the page may have ended without one,
+    // after its change too.
     verdict judge(const request &q, const proc_result &r, bool write_fault, bool out_of_memory)
     {
         const table now = known_ = read_table();
@@ -498,7 +492,8 @@ private:
                           rdr = between(head, "\r\nLocation: web_error.cgi?sessionId=" + sid_ + "&lang=en&errid=", '\r');
         const bool html = head.find("\r\nContent-Type: text/html; charset=utf-8\r\n") != npos;
         bool may_change = false;   // besides success and unknown: what the answer leaves open
-        if (q.post() && out == redirect(listing + (removal ? view + "&removed=" + std::to_string(q.entries.size()) : ""))) {
+        const std::string removed = removal ? view + "&removed=" + std::to_string(q.entries.size()) : "";
+        if (q.post() && out == redirect(listing + removed)) {
             v.k = SUCCESS;
             // An absent entry reads as removed only from the table, which
             // its record must say (records_disagree).
@@ -560,16 +555,14 @@ private:
             const table offered = attr_values(out, "<option value=\"", "id=\"intf_name\"", "</select>");
             if (q.is("form") && ports_.empty())
                 ports_ = offered;
-            if (v.k == SUCCESS && q.is("list") && attr_values(out, "name=\"sel\" value=\"", "<tbody>", "</tbody>") != now)
+            if (v.k == SUCCESS && q.is("list") &&
+                attr_values(out, "name=\"sel\" value=\"", "<tbody>", "</tbody>") != now)
                 v.problem = "listing without warning differs from the table";
             if (v.k == SUCCESS && q.is("form") && offered != ports_)
                 v.problem = "form without warning offers other ports than a clean run";
         } else if (!out.empty() && !write_fault) {
             v.problem = "unexpected answer";
-        } else {
-            // An answer cut short by a failed write (a header block, then
-            // ClearSilver's error page) is no answer at all; nor is a page
-            // ended when memory ran out, after its change too.
+        } else {   // an answer cut short by a failed write is none at all
             may_change = write_fault || out_of_memory;
         }
         if (changed && v.problem.empty() && v.k != SUCCESS && v.k != UNKNOWN && !may_change)
@@ -596,11 +589,10 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
 
     imi_daemon imi;
     ASSERT_TRUE(imi.ok());
-    mkdir("/tmp/sweep", 0755);
-    mkdir(kStubDir.c_str(), 0755);
+    std::filesystem::create_directories(kStubDir);
     write_file(kStubDir + "/imish", kStub, 0755);
-    for (std::string f : {"web_mac_static_add", "web_mac_static", "web_mac_static_batch", "page_layout", "lang_en",
-                          "lang_cn"})
+    for (std::string f :
+         {"web_mac_static_add", "web_mac_static", "web_mac_static_batch", "page_layout", "lang_en", "lang_cn"})
         write_file("/var/www/" + f + ".cs", read_file(WWW_SRC_DIR "/" + f + ".cs"));
     char sid[32] = {}, err[500] = {};
     ASSERT_EQ(imi_login("admin", "admin", "127.0.0.1", sid, err), 0) << err;

@@ -41,21 +41,15 @@ std::string login()
     return "";
 }
 
-std::string header(const std::string &answer, const char *name)
-{
-    std::string head = answer.substr(0, answer.find("\r\n\r\n")), key = std::string("\r\n") + name + ": ";
-    std::size_t at = head.find(key);
-    return at == std::string::npos ? "" : head.substr(at + key.size(), head.find("\r\n", at + key.size()) - at - key.size());
-}
-
 outcome classify(const request &r, const std::string &answer)
 {
-    std::string location = header(answer, "Location");
-    if (location.starts_with("web_error.cgi?"))
-        return location.find("&errid=error_prog_busy&") != std::string::npos ? BUSY : FAILED;
+    const std::string head = answer.substr(0, answer.find("\r\n\r\n") + 2);
+    auto says = [&](const std::string &line) { return head.find("\r\n" + line) != std::string::npos; };
+    if (says("Location: web_error.cgi?"))
+        return head.find("&errid=error_prog_busy&") != std::string::npos ? BUSY : FAILED;
     if (r.add)
-        return location.starts_with("web_mac_static.cgi?sessionId=" + r.sid + "&lang=en") ? ADDED : FAILED;
-    return answer.starts_with("HTTP/1.0 200 ") && header(answer, "Content-Type") == "text/html; charset=utf-8" &&
+        return says("Location: web_mac_static.cgi?sessionId=" + r.sid + "&lang=en") ? ADDED : FAILED;
+    return head.starts_with("HTTP/1.0 200 ") && says("Content-Type: text/html; charset=utf-8\r\n") &&
                    answer.find("name=\"add_bn\"") != std::string::npos && answer.find("</html>") != std::string::npos
                ? PAGE
                : FAILED;

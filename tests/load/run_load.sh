@@ -4,8 +4,7 @@
 #   run_load.sh BUILD_DIR ADD_LOAD_CHECKER [REQUESTS] [CONCURRENCY]
 # Exit 77 (skipped) when lighttpd is not installed.
 set -euo pipefail
-build=$1
-checker=$2
+build=$1 checker=$2
 shift 2
 src=$(cd "$(dirname "$0")/../.." && pwd)
 . "$src"/scripts/lib.sh
