@@ -20,6 +20,7 @@ namespace {
 // With this one IMI allows at most 8.
 constexpr int OTHER_SESSIONS = 6;
 constexpr int PORTS = 24;
+constexpr auto npos = std::string::npos;
 
 enum outcome { NONE, PAGE, ADDED, BUSY, FAILED, OUTCOMES };
 
@@ -41,35 +42,29 @@ std::string login()
     return "";
 }
 
-outcome classify(const request &r, const std::string &answer)
-{
-    const std::string head = answer.substr(0, answer.find("\r\n\r\n") + 2);
-    auto says = [&](const std::string &line) { return head.find("\r\n" + line) != std::string::npos; };
-    if (says("Location: web_error.cgi?"))
-        return head.find("&errid=error_prog_busy&") != std::string::npos ? BUSY : FAILED;
-    if (r.add)
-        return says("Location: web_mac_static.cgi?sessionId=" + r.sid + "&lang=en") ? ADDED : FAILED;
-    return head.starts_with("HTTP/1.0 200 ") && says("Content-Type: text/html; charset=utf-8\r\n") &&
-                   answer.find("name=\"add_bn\"") != std::string::npos && answer.find("</html>") != std::string::npos
-               ? PAGE
-               : FAILED;
-}
-
 void serve(int port, std::vector<request> &reqs, std::atomic<std::size_t> &next)
 {
     for (std::size_t i; (i = next++) < reqs.size();) {
         request &r = reqs[i];
-        std::string body = !r.add ? "" : "addr0=" + r.mac.substr(0, 4) + "&addr1=" + r.mac.substr(5, 4) + "&addr2=" +
-                                             r.mac.substr(10, 4) + "&intf_name=" + r.port + "&vlan=1&add_bn=add";
-        std::string text = (r.add ? "POST" : "GET") + std::string(" /web_mac_static_add.cgi?sessionId=") + r.sid +
-                           "&lang=en HTTP/1.0\r\nHost: 127.0.0.1\r\n" +
-                           (r.add ? "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
-                                        std::to_string(body.size()) + "\r\n"
-                                  : "") +
-                           "\r\n" + body;
-        std::string answer = http_exchange(port, text, 20);
-        if ((r.got = classify(r, answer)) == FAILED)
-            r.answer = answer.substr(0, answer.find("\r\n\r\n"));
+        std::string body = "addr0=" + r.mac.substr(0, 4) + "&addr1=" + r.mac.substr(5, 4) + "&addr2=" +
+                           r.mac.substr(10, 4) + "&intf_name=" + r.port + "&vlan=1&add_bn=add";
+        std::string text = "/web_mac_static_add.cgi?sessionId=" + r.sid + "&lang=en HTTP/1.0\r\nHost: 127.0.0.1\r\n";
+        text = r.add ? "POST " + text + "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                           std::to_string(body.size()) + "\r\n\r\n" + body
+                     : "GET " + text + "\r\n";
+        const std::string answer = http_exchange(port, text, 20), head = answer.substr(0, answer.find("\r\n\r\n")) + "\r\n";
+        auto says = [&](const std::string &line) { return head.find("\r\n" + line) != npos; };
+        if (says("Location: web_error.cgi?"))
+            r.got = head.find("&errid=error_prog_busy&") != npos ? BUSY : FAILED;
+        else if (r.add)
+            r.got = says("Location: web_mac_static.cgi?sessionId=" + r.sid + "&lang=en") ? ADDED : FAILED;
+        else
+            r.got = head.starts_with("HTTP/1.0 200 ") && says("Content-Type: text/html; charset=utf-8\r\n") &&
+                            answer.find("name=\"add_bn\"") != npos && answer.find("</html>") != npos
+                        ? PAGE
+                        : FAILED;
+        if (r.got == FAILED)
+            r.answer = head;
     }
 }
 
@@ -97,13 +92,10 @@ int main(int argc, char **argv)
     int port = std::atoi(argv[1]);
     std::size_t total = argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 2000;
     int concurrency = argc > 4 ? std::atoi(argv[4]) : 16;
-
-    std::string hot = login();
-    std::vector<std::string> others;
-    for (int i = 0; i < OTHER_SESSIONS; ++i)
-        others.push_back(login());
-    if (hot.empty() || others.back().empty())
-        return 1;
+    std::vector<std::string> sids(OTHER_SESSIONS + 1);   // the one session first
+    for (std::string &sid : sids)
+        if ((sid = login()).empty())
+            return 1;
 
     // Requests come in fours: the first of each four on the one session;
     // fours of adds and fours of form loads alternate. Every add is a new
@@ -112,7 +104,7 @@ int main(int argc, char **argv)
     for (std::size_t i = 0; i < total; ++i) {
         char mac[16];
         std::snprintf(mac, sizeof mac, "00e0.%04zx.%04zx", (i >> 16) & 0xffff, i & 0xffff);
-        reqs[i] = {(i / 4) % 2 == 0, i % 4 == 0 ? hot : others[(i / 4 + i) % OTHER_SESSIONS], mac,
+        reqs[i] = {(i / 4) % 2 == 0, sids[i % 4 == 0 ? 0 : 1 + (i / 4 + i) % OTHER_SESSIONS], mac,
                    "eth-0-" + std::to_string(i % PORTS + 1)};
     }
 
@@ -131,18 +123,16 @@ int main(int argc, char **argv)
     int count[OUTCOMES] = {}, hot_busy = 0, faults = 0;
     for (const request &r : reqs) {
         ++count[r.got];
-        hot_busy += r.got == BUSY && r.sid == hot;
-        const char *fault = nullptr;
-        if (r.add && r.got == ADDED && table.find(r.mac + "  static   " + r.port + "\n") == std::string::npos)
-            fault = "reported added, not in the table";
-        else if (r.add && r.got != ADDED && table.find(r.mac) != std::string::npos)
-            fault = "not reported added, in the table";
-        else if (r.got == FAILED)
-            fault = r.add ? "add failed" : "form neither rendered nor busy";
+        hot_busy += r.got == BUSY && r.sid == sids[0];
+        const char *fault = r.add && r.got == ADDED && table.find(r.mac + "  static   " + r.port + "\n") == npos
+                                ? "reported added, not in the table"
+                            : r.add && r.got != ADDED && table.find(r.mac) != npos ? "not reported added, in the table"
+                            : r.got != FAILED                                      ? nullptr
+                            : r.add                                                ? "add failed"
+                                                                                   : "form neither rendered nor busy";
         if (fault && ++faults <= 10)
             std::fprintf(stderr, "%s %s (%s): %s\n%s", r.add ? "POST" : "GET", r.mac.c_str(),
-                         r.sid == hot ? "hot session" : "other session", fault,
-                         r.answer.empty() ? "" : (r.answer + "\n").c_str());
+                         r.sid == sids[0] ? "hot session" : "other session", fault, r.answer.c_str());
     }
 
     // The last page may still be on its way out after its answer arrived.
