@@ -1,4 +1,4 @@
-// Fault sweep: the six requests of the static MAC pages run on the simulated
+// Fault sweep: the eight requests of the static MAC pages run on the simulated
 // switch while one family of C library calls fails at random (seeded) in the
 // page, or the imish it starts fails (kStub), and each answer is held against
 // the switch's table afterwards. A page may fail, but never claim a change it
@@ -28,6 +28,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <sys/socket.h>
@@ -92,18 +93,25 @@ enum kind { SUCCESS, FAILURE, UNKNOWN, LOGIN, ERROR_500, EMPTY, KINDS };
 const char *const kKindNames[KINDS] = {"success", "failure", "unknown", "login", "500", "empty"};
 
 struct request {
-    const char *name, *bin, *body;   // no body: a GET
+    const char *name, *bin;
+    std::string body;                // none: a GET
     table entries;                   // what a POST asks for, "mac port vlan", the MAC in lower case
     table after;                     // the table once the request has done all it can
     kind clean;                      // its answer without faults
     const char *query = "";          // after the session's own
-    bool post() const { return *body != '\0'; }
+    bool post() const { return !body.empty(); }
     bool is(const char *n) const { return std::strcmp(name, n) == 0; }
+    // Its records' action: a batch's entries are adds.
+    std::string action() const { return is("remove") || is("pin") || is("move") ? name : "add"; }
+    // A POST of the listing's, whose error page leads back to the listing's view.
+    bool from_listing() const { return is("remove") || is("pin"); }
 };
 
 // The switch before every run: the removal takes A and B (B asked for in
 // upper case) and is refused the absent X, the add puts N, the batch all but
-// its middle line (no VLAN 40).
+// its middle line (no VLAN 40). Beside them it has learned kLearned entries:
+// a pin makes them static, and a move takes C to eth-0-5 (both built once
+// the listing has vouched for what they name, pin_and_move).
 const table kBase = {"00e0.fc0a.0001 eth-0-1 10", "00e0.fc0a.0002 agg1 10", "00e0.fc0a.0003 eth-0-2 1"};
 const std::string kNew = "00e0.fc0a.b1c2 eth-0-1 10", kAbsent = "00e0.fc0a.0009 eth-0-1 10";
 const table kBatch = {"00e0.fc0a.0011 eth-0-1 10", "00e0.fc0a.0012 eth-0-1 40", "00e0.fc0a.0013 agg1 1"};
@@ -120,6 +128,8 @@ const request kRequests[] = {
     {"list", kListBin, "", {}, kBase, SUCCESS},
     {"export", kListBin, "", {}, kBase, SUCCESS, "&format=csv"},
 };
+const char *const kLearned = "2";
+const std::string kMoved = "00e0.fc0a.0003 eth-0-5 1";
 
 // Each family fails at random, then call by call: the first call alone, the
 // second alone, and so on (every stride-th call) until none is left. An imish
@@ -240,7 +250,7 @@ std::string quoted(const std::string &record, const char *name)
 std::string records_disagree(const request &q, const lines &records, const verdict &v, const table &now,
                              bool records_due)
 {
-    const bool removal = q.is("remove"), batch = q.is("batch");
+    const bool removal = q.is("remove"), batch = q.is("batch") || q.is("pin");
     std::map<std::string, int> seen;
     int requests = 0;
     for (const std::string &r : records) {
@@ -262,7 +272,11 @@ std::string records_disagree(const request &q, const lines &records, const verdi
         const std::pair<bool, std::string> wrong[] = {
             {!q.post(), "a GET was recorded"},
             {r.find(" user=\"admin\" ") == npos, "record without the session's user"},
-            {r.find(std::string(" action=") + (removal ? "remove " : "add ")) == npos, "record of another action"},
+            // A request refused before its body was read is its page's own
+            // action: what it asked for is not known.
+            {r.find(" action=" + q.action() + " ") == npos &&
+                 !(whole && r.find(std::string(" action=") + (q.bin == kListBin ? "remove " : "add ")) != npos),
+             "record of another action"},
             {whole && !refused, "record of the whole request says result=" + result},
             {whole && now != kBase, "record of the whole request, table changed"},
             {!whole && !has(q.entries, row), "record of an entry not asked for"},
@@ -357,7 +371,34 @@ public:
         imish("mac-address-table 00e0.fc0a.0001 forward eth-0-1 vlan 10\n"
               "mac-address-table 00e0.fc0a.0002 forward agg1 vlan 10\n"
               "mac-address-table 00e0.fc0a.0003 forward eth-0-2 vlan 1\n", false);
+        run_process({SIM_BIN_DIR "/imish", "--learn", kLearned, "7"}, {"PATH=" + kPath});
         known_ = read_table();
+    }
+
+    // The pin of every learned entry and the move of C, as the listing's
+    // selections and edit link give them to this session, vouchers and all.
+    std::vector<request> pin_and_move()
+    {
+        restore_base();
+        const std::string query = "sessionId=" + sid_ + "&lang=en&type=all";
+        const std::string html = run_process({kListBin}, {"PATH=" + kPath, "GATEWAY_INTERFACE=CGI/1.1", "REQUEST_METHOD=GET",
+            "QUERY_STRING=" + query, "SCRIPT_NAME=/web_mac_static.cgi", "REMOTE_ADDR=127.0.0.1"}).out;
+        request pin = {"pin", kListBin, "operate=pin", {}, kBase, SUCCESS},
+                move = {"move", PAGE_BIN, "operate=move&move=", {kMoved}, {kBase[0], kBase[1], kMoved}, SUCCESS};
+        for (std::size_t at = 0; (at = html.find("<tr class=\"dynamic\"><td><input type=\"checkbox\" name=\"sel\" value=\"", at)) != npos;) {
+            std::string value = between(html, "value=\"", '"', at++);
+            std::istringstream words(value);
+            std::string mac, port, vlan;
+            words >> mac >> port >> vlan;
+            pin.entries.push_back(mac + " " + port + " " + vlan);
+            pin.after.push_back(mac + " " + port + " " + vlan);
+            pin.body += "&sel=" + std::regex_replace(value, std::regex(" "), "+");
+        }
+        move.body += between(html, "&amp;move=", '"', html.find("&amp;move=00e0.fc0a.0003+")) + "&intf_name=eth-0-5";
+        std::sort(pin.entries.begin(), pin.entries.end());
+        std::sort(pin.after.begin(), pin.after.end());
+        EXPECT_EQ(pin.entries.size(), std::size_t(std::atoi(kLearned))) << html.substr(0, 400);
+        return {pin, move};
     }
 
     // Runs q with family p failing at prob (the index-th run of its case).
@@ -381,7 +422,7 @@ public:
                      std::string("IMISH_PLANT=") + (family == "dirat" ? "1" : "")};
         if (q.post()) {
             env.push_back("CONTENT_TYPE=application/x-www-form-urlencoded");
-            env.push_back("CONTENT_LENGTH=" + std::to_string(std::strlen(q.body)));
+            env.push_back("CONTENT_LENGTH=" + std::to_string(q.body.size()));
         }
         audit_->take();
         drops_possible_ = drops_possible_ || family == "syslog";
@@ -477,8 +518,11 @@ private:
             return {EMPTY, "", "no end within 30 s", {}};
         if (r.term_signal)
             return {EMPTY, "", "ended by signal " + std::to_string(r.term_signal), {}};
-        if (!std::includes(upper.begin(), upper.end(), now.begin(), now.end()) ||
-            !std::includes(now.begin(), now.end(), lower.begin(), lower.end()))
+        // A move leaves the entry where it was or where it was to go, never
+        // both, never neither (the stand-in switch sets its interface anew).
+        if (q.is("move") ? now != kBase && now != q.after
+                         : !std::includes(upper.begin(), upper.end(), now.begin(), now.end()) ||
+                               !std::includes(now.begin(), now.end(), lower.begin(), lower.end()))
             return {EMPTY, "", "table is neither as before nor as after the request", {}};
 
         verdict v;
@@ -503,15 +547,18 @@ private:
             // A POST's error page leads back to where the request came from
             // (busy: to the request itself); a batch whose page could not be
             // shown sends the operator to the table.
+            const std::string listing_back = "web_mac_static.cgi%3FsessionId%3D" + sid_ + "%26lang%3Den";
             const std::string back = !q.post() || v.errid == "error_prog_busy" ? rdr.substr(at + 9)
-                                     : !removal ? "web_mac_static_add.cgi%3F"
-                                                : "web_mac_static.cgi%3FsessionId%3D" + sid_ +
-                                                      "%26lang%3Den%26order%3Dasc%26per_page%3D50%26page%3D1";
+                                     : q.from_listing() ? listing_back + "%26order%3Dasc%26per_page%3D50%26page%3D1"
+                                     : q.is("move")     ? listing_back
+                                                        : "web_mac_static_add.cgi%3F";
             v.k = v.errid == "%25cli_timeout" || v.errid == "%25cli_no_answer" || v.errid == "error_batch_unshown"
                       ? UNKNOWN
                       : FAILURE;
             may_change = partial_removal(q, v);
-            if (out != error_redirect(sid_, "en", v.errid, back))
+            // A move whose body could not be read leads back to the add page.
+            if (out != error_redirect(sid_, "en", v.errid, back) &&
+                !(q.is("move") && out == error_redirect(sid_, "en", v.errid, "web_mac_static_add.cgi%3F")))
                 v.problem = "malformed error redirect";
         } else if (login == login_timeout_page("en") || out.rfind("Status: 500", 0) == 0) {
             v.k = login == login_timeout_page("en") ? LOGIN : ERROR_500;
@@ -529,7 +576,15 @@ private:
             if (!write_fault &&
                 (csv.empty() || csv[0] != "mac,vlan,interface\r" || rows != now || csv.size() != now.size() + 1))
                 v.problem = "export differs from the table";
-        } else if (q.is("batch") && html && body.find("</html>") != npos) {
+        } else if (q.is("move") && html && body.find("id=\"move_result\"") != npos) {
+            // Not moved, or not known: the page says where the table holds it.
+            const std::string result = between(body, "id=\"move_result\" class=\"warn ", '"');
+            v.k = result == "unknown" ? UNKNOWN : FAILURE;
+            if (result != "unknown" && result != "refused" && result != "restored")
+                v.problem = "a move answered " + result + " on a switch that never loses an entry";
+            else if (result != "unknown" && now != kBase)
+                v.problem = "a move answered " + result + ", the entry not where it was";
+        } else if ((q.is("batch") || q.is("pin")) && html && body.find("</html>") != npos) {
             // Each row's outcome against the table; a page that could not
             // hold its rows warns instead.
             v.k = out.find("id=\"cli_failed\"") != npos ? FAILURE : SUCCESS;
@@ -598,10 +653,13 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
 
     sweep s(sid, imi.pid());
     ASSERT_TRUE(s.ok()) << "no /dev/log of the sandbox's own";
+    std::vector<request> requests(std::begin(kRequests), std::end(kRequests));
+    for (request &q : s.pin_and_move())
+        requests.push_back(q);
     // Clean runs through the same preloads and imish: every request does its
     // work (the removal all it can), and the form's ports are what a faulted
     // form must offer in full.
-    for (const request &q : kRequests) {
+    for (const request &q : requests) {
         s.restore_base();
         ASSERT_EQ(s.known_, kBase) << "the simulated switch does not take the base table";
         run_result o;
@@ -626,7 +684,7 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
         for (const auto &[prob_text, count] : runs) {
             const std::string prob = prob_text;
             const bool once = prob == "1" || prob == "gone" || prob == "deaf" || prob == "full";
-            for (const request &q : kRequests)
+            for (const request &q : requests)
                 for (int i = 0; i < (prob == "nth" ? count : once ? 1 : count * scale); ++i) {
                     std::string id = std::string(p.family) + "/" + prob + "/" + q.name + "/" + std::to_string(i);
                     if (!only.empty() && id != only && !(only.back() == '/' && id.rfind(only, 0) == 0))
