@@ -42,6 +42,16 @@ bool vlan_text_valid(std::string_view vlan);
 // "agg<number>", each number decimal, at most three digits, no leading zero.
 bool intf_name_valid(std::string_view name);
 
+// word into field, cut to fit; its letters in lower case when lower (a
+// MAC, as commands and records carry it).
+template <std::size_t N> void copy_word(char (&field)[N], std::string_view word, bool lower = false)
+{
+    std::size_t n = word.size() < N - 1 ? word.size() : N - 1;
+    for (std::size_t i = 0; i < n; ++i)
+        field[i] = lower && word[i] >= 'A' && word[i] <= 'Z' ? static_cast<char>(word[i] | 0x20) : word[i];
+    field[n] = '\0';
+}
+
 // The blank-separated words of text into words (room for n): their count,
 // or -1 when there are more than n or one is empty (a leading blank, or
 // two together).

@@ -140,13 +140,6 @@ void intf_key(std::string_view name, list_row *r)
     }
 }
 
-template <std::size_t N> void copy_word(char (&field)[N], std::string_view word)
-{
-    std::size_t n = std::min(word.size(), N - 1);
-    std::memcpy(field, word.data(), n);
-    field[n] = '\0';
-}
-
 std::uint64_t port_order_key(const list_row &r)
 {
     return std::uint64_t{r.intf_class} << 62 | std::uint64_t{r.intf_a} << 31 | r.intf_b;

@@ -23,14 +23,6 @@ struct move_request {
     const char *value = cgi_value(web_cgi, "Query.move", "");
 };
 
-template <std::size_t N> void copy_word(char (&field)[N], std::string_view word)
-{
-    std::size_t n = std::min(word.size(), N - 1);
-    for (std::size_t i = 0; i < n; ++i)
-        field[i] = word[i] >= 'A' && word[i] <= 'Z' ? static_cast<char>(word[i] | 0x20) : word[i];
-    field[n] = '\0';
-}
-
 // The query's entry, when it is a static one the listing vouched for.
 bool move_read(const char *session, move_request *m)
 {
@@ -38,7 +30,7 @@ bool move_read(const char *session, move_request *m)
     if (words_split(m->value, w, 4) != 4 || !mac_text_valid(w[0]) || !intf_name_valid(w[1]) ||
         !vlan_text_valid(w[2]) || w[1].size() >= sizeof m->from)
         return false;
-    copy_word(m->mac, w[0]);
+    copy_word(m->mac, w[0], true);
     copy_word(m->from, w[1]);
     copy_word(m->vlan, w[2]);
     vouch_key key;

@@ -14,14 +14,6 @@
 
 namespace {
 
-template <std::size_t N> void copy_word(char (&field)[N], std::string_view word, bool lower = false)
-{
-    std::size_t n = std::min(word.size(), N - 1);
-    for (std::size_t i = 0; i < n; ++i)
-        field[i] = lower && word[i] >= 'A' && word[i] <= 'Z' ? static_cast<char>(word[i] | 0x20) : word[i];
-    field[n] = '\0';
-}
-
 // A selection's entry, when its words are a learned row's as the listing
 // vouched for it to this session.
 bool pin_read(const vouch_key &key, const char *session, std::string_view sel, batch_line *l)

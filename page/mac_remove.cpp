@@ -37,13 +37,9 @@ bool removal_read(std::string_view sel, removal *r)
     if (words_split(sel, words, 3) != 3 || !mac_text_valid(words[0]) || !intf_name_valid(words[1]) ||
         !vlan_text_valid(words[2]) || words[1].size() >= sizeof r->intf)
         return false;
-    for (std::size_t i = 0; i < words[0].size(); ++i)
-        r->mac[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(words[0][i])));
-    r->mac[words[0].size()] = '\0';
-    std::memcpy(r->intf, words[1].data(), words[1].size());
-    r->intf[words[1].size()] = '\0';
-    std::memcpy(r->vlan, words[2].data(), words[2].size());
-    r->vlan[words[2].size()] = '\0';
+    copy_word(r->mac, words[0], true);
+    copy_word(r->intf, words[1]);
+    copy_word(r->vlan, words[2]);
     int len = std::snprintf(r->cmd, sizeof r->cmd, "no mac-address-table %s forward %s vlan %s",
                             r->mac, r->intf, r->vlan);
     return len > 0 && static_cast<std::size_t>(len) < sizeof r->cmd && !has_control_char(r->cmd);
