@@ -217,13 +217,14 @@ test('a pasted list is checked in the browser and added; a loaded one shows what
   // Each note quotes its line, as typed; the notes follow the mending.
   return step(page, { go: '#add_link', stopped: bad, '#entries_errors li .text': [bad.split('\n')[1].trim()],
     '#entries_errors li .why': ['Line 2: not a MAC address (xxxx.xxxx.xxxx, xx:xx:xx:xx:xx:xx or xx-xx-xx-xx-xx-xx)'],
-    shot: 'add-many-mistyped', fill: { '#entries': good }, '#entries_errors li': null },
+    // The box numbers its lines, the numbers the notes name.
+    '#entries_lines': '1\n2\n3', shot: 'add-many-mistyped', fill: { '#entries': good }, '#entries_errors li': null },
   { go: '#add_many_bn', '#summary': 'Added: 3 · refused: 0 · not known: 0 · not valid: 0', shot: 'add-many-result',
     answer: ['added 1 0000.0f0f.0001 10 eth-0-1', 'added 2 0000.0f0f.0002 10 eth-0-2', 'added 3 0000.0f0f.0003 20 agg1'] },
   { go: '#table_link', listed: ['0000.0f0f.0001 10 static eth-0-1', '0000.0f0f.0002 10 static eth-0-2',
     '0000.0f0f.0003 20 static agg1'] },
   { go: '#add_link', load: { name: 'entries.csv', mimeType: 'text/csv', buffer: Buffer.from(text) },
-    '#entries@value': text.replaceAll('\r\n', '\n') },
+    '#entries@value': text.replaceAll('\r\n', '\n'), '#entries_lines': '1\n2\n3\n4\n5' },
   // The title says what became of the list; the lines not added can be
   // shown alone, and go back to the box, only they, to be mended.
   { go: '#add_many_bn', h1: '2 added, 1 refused', '#summary': 'Added: 2 · refused: 1 · not known: 0 · not valid: 0',
@@ -497,10 +498,12 @@ test('a learned address is found and pinned, then moved: both in the static view
   await step(page, { tick: learned.map(([m]) => m), '#pin_bn@disabled': (v) => v === null, shot: 'learned-listing' },
     { go: '#pin_bn', asked: 'Make 3 learned entries static, each on the interface it was learned on?',
       h1: '3 made static, 0 refused', answer: learned.map(([m, v, , i], n) => `added ${n + 1} ${m} ${v} ${i}`) },
-    { go: '#table_link', listed: learned.map(([m, v, , i]) => `${m} ${v} static ${i}`) },
+    { go: '#table_link', open: [LIST, '&vlan=20&per_page=200'], listed: learned.map(([m, v, , i]) => `${m} ${v} static ${i}`) },
     { go: `tr:has(td.mac:text-is("${mac}")) a.edit`, h1: 'Move a static entry', '#move_mac@value': mac,
       '#move_vlan@value': vlan, '#intf_name@value': intf, fill: { '#intf_name': to } },
-    { go: '#move_bn', '#added_note': /^Moved .*marked below\.$/,
+    // The listing it lands on points the entry out, on its page or by a link.
+    { go: '#move_bn', '#added_note': new RegExp(`${mac}, VLAN ${vlan}, ${to}`) },
+    { open: [LIST, '&vlan=20&per_page=200'],
       listed: [`${mac} ${vlan} static ${to}`, ...learned.slice(1).map(([m, v, , i]) => `${m} ${v} static ${i}`)] },
     { open: [LIST, '&type=dynamic&vlan=20'], rows: (rows) => !rows.some((r) => learned.some(([m]) => r.startsWith(m))) });
 }));
