@@ -37,30 +37,32 @@ int mac_pin(const char *session, const audit_who &who, char *err)
     vouch_key key;
     vouch_key_load(key);
     int count = 0;
-    const char *refusal = lines ? nullptr : INVALID_PARAMETER;
+    const char *refusal = nullptr;
     auto take = [&](const char *text) {
         batch_line l;
-        if (!pin_read(key, session, text, &l))
+        if (!pin_read(key, session, text, &l)) {
             refusal = INVALID_PARAMETER;
-        for (int i = 0; i < count && !refusal; ++i) {
+            return false;
+        }
+        for (int i = 0; i < count; ++i) {
             const batch_line &o = lines[i];
-            if (std::strcmp(o.mac, l.mac) != 0 || std::strcmp(o.vlan, l.vlan) != 0)
-                continue;
-            // The same entry twice is pinned once; on two interfaces it
-            // cannot be what the table showed.
-            if (std::strcmp(o.intf, l.intf) != 0)
-                refusal = INVALID_PARAMETER;
-            return !refusal;
+            if (std::strcmp(o.mac, l.mac) == 0 && std::strcmp(o.vlan, l.vlan) == 0) {
+                // The same entry twice is pinned once; on two interfaces it
+                // cannot be what the table showed.
+                if (std::strcmp(o.intf, l.intf) != 0)
+                    refusal = INVALID_PARAMETER;
+                return !refusal;
+            }
         }
-        if (!refusal && count == MAC_DELETE_MAX)
+        if (count == MAC_DELETE_MAX) {
             refusal = "error_too_many_entries";
-        if (!refusal) {
-            l.number = count + 1;
-            lines[count++] = l;
+            return false;
         }
-        return !refusal;
+        l.number = count + 1;
+        lines[count++] = l;
+        return true;
     };
-    if (!refusal && !selections_each(take) && !refusal)
+    if ((!lines || !selections_each(take)) && !refusal)
         refusal = INVALID_PARAMETER;   // no selection at all
     if (refusal) {
         std::snprintf(err, CLI_ERROR_SIZE, "%s", refusal);
