@@ -69,6 +69,31 @@ std::string rec(int severity, const std::string &action, const std::string &rest
            ": user=\"admin\" addr=\"127.0.0.1\" action=" + action + " " + rest;
 }
 
+// An entry as a record names it.
+std::string ent(const std::string &mac, const std::string &intf, const std::string &vlan = "10")
+{
+    return "mac=\"" + mac + "\" intf=\"" + intf + "\" vlan=\"" + vlan + "\"";
+}
+
+// A listing's POST of operate on the selected rows ("MAC+INTF+VLAN[+VOUCHER]").
+std::string sel_body(const std::string &operate, const lines &sels)
+{
+    std::string body = "operate=" + operate;
+    for (const std::string &v : sels)
+        body += "&sel=" + v;
+    return body;
+}
+
+// The first group of each match of pattern in html, blanks as '+' (a form's value as posted).
+lines matches(const std::string &html, const std::string &pattern)
+{
+    lines out;
+    std::regex re(pattern);
+    for (std::sregex_iterator m(html.begin(), html.end(), re), end; m != end; ++m)
+        out.push_back(std::regex_replace(m->str(1), std::regex(" "), "+"));
+    return out;
+}
+
 std::string form_encode(const std::string &text)
 {
     std::string out;
@@ -85,6 +110,15 @@ std::string mac_of(int n)
     char mac[16];
     std::snprintf(mac, sizeof mac, "00e0.fc0a.%04x", n);
     return mac;
+}
+
+// A batch of n entries on eth-0-1 in VLAN 1.
+std::string batch_of(int n)
+{
+    std::string text;
+    for (int i = 0; i < n; ++i)
+        text += mac_of(i) + ",1,eth-0-1\n";
+    return text;
 }
 
 // n entries: entry i has MAC i * step mod n, and the port and VLAN of its turn.
@@ -117,11 +151,11 @@ protected:
             *sid = session;
         }
     }
-    void TearDown() override
+    // Whatever the outcome, a request leaves no file of its own.
+    void TearDown() override { nothing_left(); }
+    void nothing_left()
     {
-        // Whatever the outcome, the request leaves no file of its own.
-        EXPECT_TRUE(dir_entries("/tmp", "webcmd_").empty());
-        EXPECT_TRUE(dir_entries("/tmp", "webres_").empty());
+        EXPECT_EQ(dir_entries("/tmp", "webcmd_").size() + dir_entries("/tmp", "webres_").size(), 0u);
         for (const std::string &name : dir_entries("/var/run", "web_mac_static"))
             EXPECT_TRUE(planted_pid_file == name) << "left behind: " << name;
     }
@@ -148,7 +182,6 @@ protected:
     {
         return run_process({kListBin}, cgi_env(method, query, body, "web_mac_static.cgi"), body);
     }
-    // An add, by the admin unless sid says otherwise.
     proc_result add(const std::string &body, const std::string &lang = "en", const std::string &sid = "")
     {
         return request("POST", "sessionId=" + (sid.empty() ? admin : sid) + "&lang=" + lang, body);
@@ -166,12 +199,13 @@ protected:
         return redirect("web_mac_static.cgi?sessionId=" + admin + "&lang=" + lang + view);
     }
     std::string add_error(const std::string &errid) const { return error_redirect(admin, "en", errid, kAddBack); }
-    std::string list_error(const std::string &errid) const
+    std::string list_error(const std::string &errid, const std::string &view = "&order=asc&per_page=50&page=1",
+                           const std::string &sid = "") const
     {
-        return error_redirect(admin, "en", errid, form_encode("web_mac_static.cgi?" + qs(admin) + "&order=asc&per_page=50&page=1"));
+        const std::string &s = sid.empty() ? admin : sid;
+        return error_redirect(s, "en", errid, form_encode("web_mac_static.cgi?" + qs(s) + view));
     }
 
-    // Configures the simulated switch, its table emptied first if asked.
     void configure(const std::string &cmds, bool empty_first = false)
     {
         if (empty_first)
@@ -255,8 +289,7 @@ TEST_F(PageTest, TheAddForm)
     ASSERT_EQ(std::stoul(guest) % 2, 1u);
     r = request("GET", qs(guest));
     EXPECT_EQ(r.status, 0);
-    EXPECT_FALSE(has(r.out, "name=\"add_bn\""));
-    EXPECT_TRUE(has(r.out, "id=\"no_privilege\""));
+    EXPECT_TRUE(!has(r.out, "name=\"add_bn\"") && has(r.out, "id=\"no_privilege\""));
     r = add("operate=CONFIG&" + kEntry);
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(has(r.out, "value=\"eth-0-1\""));
@@ -264,8 +297,7 @@ TEST_F(PageTest, TheAddForm)
     // Text from the CLI is shown as text.
     stub_imish("echo ' Interface name : e<b id=x>\"'\n");
     r = request("GET", qs(admin));
-    EXPECT_TRUE(has(r.out, "value=\"e&lt;b id=x&gt;&quot;\""));
-    EXPECT_FALSE(has(r.out, "<b id=x>"));
+    EXPECT_TRUE(has(r.out, "value=\"e&lt;b id=x&gt;&quot;\"") && !has(r.out, "<b id=x>"));
     path = kPath;
     // Another method, then a render that fails: the template engine's error page.
     for (const char *method : {"HEAD", "GET"}) {
@@ -391,11 +423,9 @@ TEST_F(PageTest, RefusedAddsRunNoCommand)
                                std::string(5 << 20, 'x') + "\r\n--b--\r\n";
     const std::string list = "operate=add_many&entries=", line1 = form_encode("00e0.fc0a.0001,1,eth-0-1"),
                       line2 = form_encode("00e0.fc0a.0002,1,eth-0-1");
-    std::string many_fields, too_many_lines;
+    std::string many_fields;
     for (int i = 0; i < 17; ++i)
         many_fields += "f" + std::to_string(i) + "=&";
-    for (int i = 0; i <= 1024; ++i)
-        too_many_lines += mac_of(i) + ",1,eth-0-1\n";
     struct { bool guest; std::string body, errid, type = kForm; long extra = 0; } cases[] = {
         {true, kEntry + "&add_bn=add", denied},
         // The body cannot stand in for the query's checked session or language.
@@ -413,7 +443,7 @@ TEST_F(PageTest, RefusedAddsRunNoCommand)
         // A field given twice, more fields than a form has, a name out of their kind.
         {false, list + line1 + "&entries=" + line2, bad}, {false, kEntry + "&vlan=2", bad}, {false, many_fields, bad},
         {false, kEntry + "&a.b=1", bad}, {true, list + line1, denied},
-        {false, list + form_encode(too_many_lines), "error_batch_too_large"},
+        {false, list + form_encode(batch_of(1025)), "error_batch_too_large"},
         {false, list + std::string(64 * 1024, 'x'), "error_batch_too_large"},
     };
     stub_imish(kCountRuns);
@@ -449,42 +479,39 @@ TEST_F(PageTest, RefusedAddsRunNoCommand)
 // many entries went; a record per entry gone, one for a removal refused whole.
 TEST_F(PageTest, ListingRemovesTheSelectedEntries)
 {
-    const std::string a = "00e0.fc0a.0001", b = "00e0.fc0a.0002", bad = "invalid_parameter", del = "operate=delete";
-    auto sel = [](const std::string &mac, const std::string &intf, const std::string &vlan = "10") {
-        return "&sel=" + mac + "+" + intf + "+" + vlan;
-    };
-    const std::string both = del + sel(a, "eth-0-1") + sel(b, "agg1");
-    std::string many = del;
+    const std::string a = "00e0.fc0a.0001", b = "00e0.fc0a.0002", bad = "invalid_parameter", a1 = a + "+eth-0-1+10";
+    const std::string both = sel_body("delete", {a1, b + "+agg1+10"}), del = "operate=delete";
+    lines many;
     for (int i = 0; i <= 200; ++i)
-        many += sel(mac_of(0x1000 + i), "eth-0-1");
+        many.push_back(mac_of(0x1000 + i) + "+eth-0-1+10");
     // out: "OK" and the count removed, or the error; left: of a and b, the entries still there.
     struct row { std::string name; bool guest; std::string body, out, left, type = kForm; };
     std::vector<row> cases = {
         {"two entries", false, both, "OK2", ""},
-        {"one of two absent: the other goes", false, del + sel(a, "eth-0-1") + sel("00e0.fc0a.0009", "eth-0-1"),
+        {"one of two absent: the other goes", false, sel_body("delete", {a1, "00e0.fc0a.0009+eth-0-1+10"}),
          "+No+static+entry+for+00e0.fc0a.0009+in+VLAN+10%0A", b},
         {"limited session", true, both, "error_no_privilege", a + b},
         {"no operate", false, both.substr(del.size() + 1), bad, a + b},
         {"operate given twice", false, del + "&" + both, bad, a + b}, {"nothing named", false, del, bad, a + b},
-        {"an entry named twice goes once", false, del + sel(a, "eth-0-1") + sel(a, "eth-0-1"), "OK1", b},
-        {"a valid value, then a bad one", false, del + sel(a, "eth-0-1") + sel(b, "agg1", "4095"), bad, a + b},
-        {"over 200 entries", false, many, "error_too_many_entries", a + b},
+        {"an entry named twice goes once", false, sel_body("delete", {a1, a1}), "OK1", b},
+        {"a valid value, then a bad one", false, sel_body("delete", {a1, b + "+agg1+4095"}), bad, a + b},
+        {"over 200 entries", false, sel_body("delete", many), "error_too_many_entries", a + b},
         {"body over 16 KiB", false, both + "&pad=" + std::string(16384, 'x'), bad, a + b},
         // Named as the switch names ports, yet not one of its own: the CLI says so.
-        {"a port the switch lacks", false, del + sel(a, "eth-0-99") + sel(b, "agg1"),
+        {"a port the switch lacks", false, sel_body("delete", {a + "+eth-0-99+10", b + "+agg1+10"}),
          "+Cannot+remove+" + a + "+from+VLAN+10%3A+interface+eth-0-99+does+not+exist%0A", a},
         // Which of the two the CLI refused could not be told: nothing runs.
-        {"one entry named on two interfaces", false, del + sel(a, "eth-0-1") + sel(a, "eth-0-2"), bad, a + b},
+        {"one entry named on two interfaces", false, sel_body("delete", {a1, a + "+eth-0-2+10"}), bad, a + b},
     };
     for (const char *type : {"application/x-www-form-urlencoded;charset=UTF-8", "APPLICATION/X-WWW-FORM-URLENCODED"})
         cases.push_back({type, false, both, "OK2", "", type});
     // Each bad value spoils the whole request, and forges no record.
-    for (const std::string &v : lines{a + "+eth-0-1", a + "+eth-0-1+10+x", "00e0.fc0a.001+eth-0-1+10",
+    for (const std::string &v : lines{a + "+eth-0-1", a1 + "+x", "00e0.fc0a.001+eth-0-1+10",
              "00e0-fc0a-0001+eth-0-1+10", "00e0.fc0a.000g+eth-0-1+10", a + "+eth-0-1+0", a + "+eth-0-1+4095",
-             a + "+eth-0-1+010", a + "+eth-0-1+10%0Ano+vlan+10", a + "++eth-0-1+10", a + "+eth-0-+10", a + "+eth0-1+10",
+             a + "+eth-0-1+010", a1 + "%0Ano+vlan+10", a + "++eth-0-1+10", a + "+eth-0-+10", a + "+eth0-1+10",
              a + "+Eth-0-1+10", a + "+eth-00-1+10", a + "+agg+10", a + "+agg1x+10", a + "+eth-0-1%3Bx+10",
              a + "%0Auser%3D%22root%22+agg1+10"})
-        cases.push_back({v, false, del + "&sel=" + v, bad, a + b});
+        cases.push_back({v, false, sel_body("delete", {v}), bad, a + b});
     const std::string table = "mac-address-table " + a + " forward eth-0-1 vlan 10\nmac-address-table " + b +
                               " forward agg1 vlan 10\n";
     const std::string view = "&vlan=10&sort=intf&order=desc&per_page=25&page=2";
@@ -497,14 +524,13 @@ TEST_F(PageTest, ListingRemovesTheSelectedEntries)
         proc_result r = listing("POST", qs(sid) + "&vlan=10&page=2&per_page=25&order=desc&sort=intf", c.body);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out, c.out.starts_with("OK") ? redirect("web_mac_static.cgi?" + qs(sid) + view + "&removed=" + c.out.substr(2))
-                                                 : error_redirect(sid, "en", c.out, form_encode("web_mac_static.cgi?" + qs(sid) + view)));
+                                                 : list_error(c.out, view, sid));
         std::string shown = show_static(), still;
         lines records = log.take(), want;
         for (const std::string &mac : {a, b}) {
             still += has(shown, mac) ? mac : "";
             if (!has(shown, mac))
-                want.push_back(rec(5, "remove", "mac=\"" + mac + "\" intf=\"" + (mac == a ? "eth-0-1" : "agg1") +
-                                                    "\" vlan=\"10\" result=ok known=cli"));
+                want.push_back(rec(5, "remove", ent(mac, mac == a ? "eth-0-1" : "agg1") + " result=ok known=cli"));
         }
         EXPECT_EQ(still, c.left);
         if (!c.out.starts_with("OK") && !c.out.starts_with("+"))
@@ -520,13 +546,11 @@ TEST_F(PageTest, ListingRemovesTheSelectedEntries)
     configure(table, true);
     proc_result r = listing("GET", qs(admin) + "&vlan=10");
     EXPECT_TRUE(is_rendered_page(r.out));
-    EXPECT_TRUE(has(r.out, "name=\"sel\" value=\"00e0.fc0a.0001 eth-0-1 10\""));
-    EXPECT_TRUE(has(r.out, "action=\"web_mac_static.cgi?sessionId=" + admin +
+    EXPECT_TRUE(has(r.out, "name=\"sel\" value=\"00e0.fc0a.0001 eth-0-1 10\"") &&
+                has(r.out, "action=\"web_mac_static.cgi?sessionId=" + admin +
                                "&amp;lang=en&amp;vlan=10&amp;order=asc&amp;per_page=50&amp;page=1\""));
     r = listing("GET", qs(guest));
-    EXPECT_TRUE(has(r.out, a));
-    EXPECT_FALSE(has(r.out, "name=\"sel\""));
-    EXPECT_FALSE(has(r.out, "delete_form"));
+    EXPECT_TRUE(has(r.out, a) && !has(r.out, "name=\"sel\"") && !has(r.out, "delete_form"));
 }
 
 // The learned table: each row vouched for to the session shown it. A pin
@@ -540,26 +564,19 @@ TEST_F(PageTest, LearnedEntriesPinnedAndStaticOnesMoved)
     configure("mac-address-table " + a + " forward eth-0-1 vlan 10\n", true);
     ASSERT_EQ(run_process({kSim, "--learn", "210", "5"}, {}).status, 0);
     stub_imish(kCountRuns);
-    auto values = [](const std::string &html, const std::string &pattern) {
-        lines out;
-        std::regex re(pattern);
-        for (std::sregex_iterator m(html.begin(), html.end(), re), end; m != end; ++m)
-            out.push_back(std::regex_replace(m->str(1), std::regex(" "), "+"));
-        return out;
-    };
     const std::string learned_sel = "<tr class=\"dynamic\"><td><input type=\"checkbox\" name=\"sel\" value=\"([^\"]+)\"";
     proc_result r = listing("GET", qs(admin) + "&type=dynamic&per_page=200");
-    const lines sel = values(r.out, learned_sel);
+    const lines sel = matches(r.out, learned_sel);
     ASSERT_EQ(sel.size(), 200u);
     EXPECT_TRUE(has(r.out, "<title>Learned MAC address table</title>") && has(r.out, "1–200 of 210"));
     EXPECT_FALSE(has(r.out, "value=\"delete\"") || has(r.out, "class=\"edit\""));
     const std::string edit_link = "<a class=\"edit\" href=\"web_mac_static_add.cgi\\?sessionId=\\d+&amp;lang=en&amp;move=([^\"]+)\"";
     r = listing("GET", qs(admin) + "&type=all&vlan=10");
-    const lines moves = values(r.out, edit_link);
+    const lines moves = matches(r.out, edit_link);
     ASSERT_EQ(moves.size(), 1u);
     EXPECT_TRUE(moves[0].starts_with(a + "+eth-0-1+10+"));
     EXPECT_TRUE(has(r.out, "<tr class=\"static\">") && has(r.out, "value=\"pin\"") && has(r.out, "value=\"delete\""));
-    EXPECT_EQ(values(listing("GET", qs(guest) + "&type=all").out, learned_sel), lines{});
+    EXPECT_EQ(matches(listing("GET", qs(guest) + "&type=all").out, learned_sel), lines{});
     EXPECT_TRUE(has(listing("GET", qs(admin) + "&type=learned").out, "id=\"filter_invalid\""));
     // The export keeps the kind it shows.
     r = listing("GET", qs(admin) + "&type=dynamic&format=csv");
@@ -570,22 +587,14 @@ TEST_F(PageTest, LearnedEntriesPinnedAndStaticOnesMoved)
     // A pin: every value checked, then one run; each entry on the interface
     // it was learned on, with its record.
     auto pin = [&](const lines &values, const std::string &sid) {
-        std::string body = "operate=pin";
-        for (const std::string &v : values)
-            body += "&sel=" + v;
-        return listing("POST", qs(sid) + "&type=dynamic", body);
-    };
-    auto entry = [](const std::string &v) {   // MAC+INTF+VLAN+VOUCHER as a record names it
-        std::smatch m;
-        std::regex_match(v, m, std::regex("([^+]+)\\+([^+]+)\\+([^+]+)\\+.*"));
-        return "mac=\"" + m.str(1) + "\" intf=\"" + m.str(2) + "\" vlan=\"" + m.str(3) + "\"";
+        return listing("POST", qs(sid) + "&type=dynamic", sel_body("pin", values));
     };
     std::string forged = sel[3];
     forged.back() = forged.back() == '0' ? '1' : '0';
     const std::string on_other = std::regex_replace(sel[3], std::regex("\\+(eth-0-\\d+|agg\\d)\\+"), "+agg9+");
     const std::string other_vlan = std::regex_replace(sel[3], std::regex("\\+(1|10|20|30)\\+"), "+4000+");
     lines too_many(sel);
-    too_many.push_back(values(listing("GET", qs(admin) + "&type=dynamic&per_page=200&page=2").out, learned_sel)[0]);
+    too_many.push_back(matches(listing("GET", qs(admin) + "&type=dynamic&per_page=200&page=2").out, learned_sel)[0]);
     const std::pair<std::string, std::pair<lines, std::string>> refused[] = {
         {"a voucher not the listing's", {{sel[0], forged}, bad}}, {"another interface", {{on_other}, bad}},
         {"another VLAN", {{other_vlan}, bad}}, {"a static entry's value", {{moves[0]}, bad}},
@@ -596,8 +605,7 @@ TEST_F(PageTest, LearnedEntriesPinnedAndStaticOnesMoved)
         SCOPED_TRACE(name);
         syslog_catcher log;
         const std::string &sid = c.second == "error_no_privilege" ? guest : admin;
-        EXPECT_EQ(pin(c.first, sid).out,
-                  error_redirect(sid, "en", c.second, form_encode("web_mac_static.cgi?" + qs(sid) + "&type=dynamic&order=asc&per_page=50&page=1")));
+        EXPECT_EQ(pin(c.first, sid).out, list_error(c.second, "&type=dynamic&order=asc&per_page=50&page=1", sid));
         EXPECT_EQ(log.take().size(), 1u);
     }
     EXPECT_EQ(runs(), 1);   // the 201st value's listing
@@ -607,10 +615,10 @@ TEST_F(PageTest, LearnedEntriesPinnedAndStaticOnesMoved)
     EXPECT_TRUE(has(r.out, "<title>3 made static, 0 refused</title>") && has(r.out, "Made static: 3 · refused: 0"));
     EXPECT_EQ(runs(), 1);
     lines want;
-    for (int i = 0; i < 3; ++i) {
-        want.push_back(rec(5, "pin", entry(sel[i]) + " result=ok known=cli"));
+    for (int i = 0; i < 3; ++i) {   // MAC+INTF+VLAN+VOUCHER
         std::smatch m;
         std::regex_match(sel[i], m, std::regex("([^+]+)\\+([^+]+)\\+([^+]+)\\+.*"));
+        want.push_back(rec(5, "pin", ent(m.str(1), m.str(2), m.str(3)) + " result=ok known=cli"));
         EXPECT_TRUE(std::regex_search(show_static(), std::regex(m.str(3) + " +" + m.str(1) + " +static +" + m.str(2))));
     }
     EXPECT_EQ(log.take(), want);
@@ -621,31 +629,33 @@ TEST_F(PageTest, LearnedEntriesPinnedAndStaticOnesMoved)
     auto move = [&](const std::string &value, const std::string &to) {
         return add("operate=move&move=" + value + "&intf_name=" + to);
     };
+    auto move_rec = [&](int severity, const std::string &from, const std::string &to, const std::string &result) {
+        return lines{rec(severity, "move", "mac=\"" + a + "\" from=\"" + from + "\" intf=\"" + to + "\" vlan=\"10\" result=" + result)};
+    };
     r = request("GET", qs(admin) + "&move=" + moves[0]);
     EXPECT_TRUE(has(r.out, "id=\"move_form\"") && has(r.out, "value=\"" + a + "\" readonly") &&
                 has(r.out, "<option value=\"eth-0-1\" selected>"));
     EXPECT_EQ(request("GET", qs(admin) + "&move=" + std::regex_replace(moves[0], std::regex("\\+10\\+"), "+20+")).out,
-              error_redirect(admin, "en", bad, form_encode("web_mac_static.cgi?" + qs(admin))));
-    const std::string learned_value = sel[5];
+              list_error(bad, ""));
     using move_case = std::tuple<std::string, std::string, std::string>;
     for (const auto &[value, to, errid] : {move_case{moves[0], "eth-0-1", "error_move_same_interface"},
              move_case{std::regex_replace(moves[0], std::regex("^00e0"), "00e1"), "eth-0-9", bad},
-             move_case{learned_value, "eth-0-9", bad}, move_case{moves[0], "eth-0-9%0Ax", bad}}) {
+             move_case{sel[5], "eth-0-9", bad}, move_case{moves[0], "eth-0-9%0Ax", bad}}) {
         SCOPED_TRACE(std::string(value) + " to " + to);
-        EXPECT_EQ(move(value, to).out, error_redirect(admin, "en", errid, form_encode("web_mac_static.cgi?" + qs(admin))));
+        EXPECT_EQ(move(value, to).out, list_error(errid, ""));
         EXPECT_EQ(log.take(), lines{rec(4, "move", std::string("result=refused reason=\"") + errid + "\"")});
     }
     EXPECT_EQ(runs(), 1);   // the form's ports; the refusals ran nothing
     EXPECT_EQ(move(moves[0], "eth-0-9").out, listed());
     EXPECT_EQ(runs(), 1);
     EXPECT_TRUE(std::regex_search(show_static(), std::regex("10 +" + a + " +static +eth-0-9")));
-    EXPECT_EQ(log.take(), lines{rec(5, "move", "mac=\"" + a + "\" from=\"eth-0-1\" intf=\"eth-0-9\" vlan=\"10\" result=ok known=cli")});
+    EXPECT_EQ(log.take(), move_rec(5, "eth-0-1", "eth-0-9", "ok known=cli"));
 
     // A switch that takes the old entry out before it refuses the new one
     // (to eth-0-5), or moves it elsewhere (to eth-0-6): the table says where
     // it is, and only a lost entry is put back; a second refusal (of
     // eth-0-9, while /tmp/refuse_back is there) leaves it lost.
-    const std::string moved = values(listing("GET", qs(admin) + "&vlan=10").out, edit_link).at(0);
+    const std::string moved = matches(listing("GET", qs(admin) + "&vlan=10").out, edit_link).at(0);
     runs();
     const std::string gone = "no mac-address-table " + a + " vlan 10";
     stub_imish("echo run >>/tmp/imish_runs\nf=$(eval echo \\${$#})\n"
@@ -656,18 +666,16 @@ TEST_F(PageTest, LearnedEntriesPinnedAndStaticOnesMoved)
                "if grep -q 'forward eth-0-8 ' \"$f\"; then " + kSim + " \"$@\"; echo '% slow'; exit 0; fi\n"
                "if [ -e /tmp/refuse_back ] && grep -q 'forward eth-0-9 ' \"$f\"; then echo '% no room'; exit 0; fi\n"
                "exec " + kSim + " \"$@\"\n");
-    struct turn { std::string value, to; bool refuse_back; std::string result, now; int runs; std::string record; };
-    for (const turn &t : {turn{moved, "eth-0-5", false, "restored", "eth-0-9", 3,
-                               "refused reason=\"port eth-0-5 takes no static entry for " + a + " in VLAN 10\" known=table"},
-             turn{moved, "eth-0-5", true, "lost", "", 3, "refused reason=\"move_lost\" known=table"}}) {
-        SCOPED_TRACE(t.result);
-        if (t.refuse_back)
+    for (bool refuse_back : {false, true}) {
+        SCOPED_TRACE(refuse_back ? "lost" : "restored");
+        if (refuse_back)
             write_file("/tmp/refuse_back", "");
-        r = move(t.value, t.to);
-        EXPECT_TRUE(has(r.out, "id=\"move_result\" class=\"warn " + t.result + "\""));
-        EXPECT_EQ(runs(), t.runs);
-        EXPECT_EQ(log.take(), lines{rec(4, "move", "mac=\"" + a + "\" from=\"eth-0-9\" intf=\"" + t.to + "\" vlan=\"10\" result=" + t.record)});
-        EXPECT_EQ(has(show_static(), a), !t.refuse_back);
+        r = move(moved, "eth-0-5");
+        EXPECT_TRUE(has(r.out, "id=\"move_result\" class=\"warn " + std::string(refuse_back ? "lost" : "restored") + "\""));
+        EXPECT_EQ(runs(), 3);
+        EXPECT_EQ(log.take(), move_rec(4, "eth-0-9", "eth-0-5", refuse_back ? "refused reason=\"move_lost\" known=table"
+                  : "refused reason=\"port eth-0-5 takes no static entry for " + a + " in VLAN 10\" known=table"));
+        EXPECT_EQ(has(show_static(), a), !refuse_back);
     }
     unlink("/tmp/refuse_back");
     configure("mac-address-table " + a + " forward eth-0-9 vlan 10\n");
@@ -685,7 +693,7 @@ TEST_F(PageTest, LearnedEntriesPinnedAndStaticOnesMoved)
     configure("mac-address-table " + a + " forward eth-0-9 vlan 10\n");
     EXPECT_EQ(move(moved, "eth-0-8").out, listed());
     EXPECT_EQ(runs(), 2);
-    EXPECT_EQ(log.take(), lines{rec(5, "move", "mac=\"" + a + "\" from=\"eth-0-9\" intf=\"eth-0-8\" vlan=\"10\" result=ok known=table")});
+    EXPECT_EQ(log.take(), move_rec(5, "eth-0-9", "eth-0-8", "ok known=table"));
 }
 
 // One listed row as the page shows it.
@@ -795,8 +803,7 @@ TEST_F(PageTest, ListingViewSortsPagesAndCounts)
             }
         }
         // Odd values are never written back.
-        EXPECT_FALSE(has(r.out, "<b>"));
-        EXPECT_FALSE(has(r.out, "-25"));
+        EXPECT_FALSE(has(r.out, "<b>") || has(r.out, "-25"));
         for (const std::string &part : c.parts)
             EXPECT_TRUE(has(r.out, part));
         if (c.sort.empty())
@@ -906,7 +913,6 @@ lines batch_rows(const std::string &html)
     return rows;
 }
 
-// Many entries: every line checked first, one run, an outcome and a record each.
 TEST_F(PageTest, BatchAddChecksTheWholeListAndRunsItOnce)
 {
     const std::string kept = "mac-address-table 00e0.fc0a.0009 forward eth-0-9 vlan 30\n";
@@ -971,8 +977,7 @@ TEST_F(PageTest, BatchAddChecksTheWholeListAndRunsItOnce)
             if (row.find(" =") != std::string::npos || std::sscanf(row.c_str(), "%*d %15s %15s %7s %15s", cls, mac, vlan, intf) != 4)
                 continue;
             EXPECT_TRUE(std::string(cls) != "added" || has(table, mac)) << mac;
-            want.push_back(std::string("mac=\"") + mac + "\" intf=\"" + intf + "\" vlan=\"" + vlan + "\" result=" +
-                           (std::string(cls) == "added" ? "ok" : cls));
+            want.push_back(ent(mac, intf, vlan) + " result=" + (std::string(cls) == "added" ? "ok" : cls));
         }
         EXPECT_EQ(table == base, c.summary.starts_with("Added: 0 "));
         for (const std::string &rec : log.take()) {
@@ -983,11 +988,8 @@ TEST_F(PageTest, BatchAddChecksTheWholeListAndRunsItOnce)
     }
 
     // The limit itself is taken whole (no syslog daemon to hold 1,024 records).
-    std::string limit;
-    for (int i = 0; i < 1024; ++i)
-        limit += mac_of(i) + ",1,eth-0-1\n";
     configure("", true);
-    EXPECT_EQ(element_text(batch(limit).out, "summary"), summary(1024, 0, 0, 0));
+    EXPECT_EQ(element_text(batch(batch_of(1024)).out, "summary"), summary(1024, 0, 0, 0));
     configure("", true);
     // The CLI's own line for the entry it refused; the operation's name in any letter case.
     EXPECT_TRUE(has(add("operate=ADD_MANY&entries=" + form_encode("00e0.fc0a.0011,40,eth-0-1\n")).out,
@@ -1019,13 +1021,11 @@ TEST_F(PageTest, ExportIsWhatTheBatchTakesBack)
     EXPECT_EQ(runs(), 1);
     const std::string csv = r.out.substr(r.out.find("\r\n\r\n") + 4);
     EXPECT_EQ(csv.rfind("mac,vlan,interface\r\n00e0.fc0a.003b,10,", 0), 0u) << csv.substr(0, 80);
-    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 61);
-    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\r'), 61);
+    EXPECT_EQ((std::pair{std::count(csv.begin(), csv.end(), '\n'), std::count(csv.begin(), csv.end(), '\r')}),
+              (std::pair<std::ptrdiff_t, std::ptrdiff_t>{61, 61}));
     EXPECT_EQ(csv.find_first_of("=+@\""), std::string::npos);
-    // Filtered: the same filters as the view.
     r = listing("GET", q + "&vlan=10&intf_name=agg3&format=csv");
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 4 + 1 + 10) << r.out;
-    // The listing links to its export, with its view.
     EXPECT_TRUE(has(listing("GET", q + "&vlan=10&sort=intf").out, "id=\"export_link\" href=\"web_mac_static.cgi?sessionId=" +
                     admin + "&amp;lang=en&amp;vlan=10&amp;sort=intf&amp;order=asc&amp;per_page=50&amp;page=1&amp;format=csv\""));
     const std::string before = show_static();
@@ -1034,7 +1034,6 @@ TEST_F(PageTest, ExportIsWhatTheBatchTakesBack)
     EXPECT_EQ(show_static(), before);
 }
 
-// Another instance holding the session's locked pid file sends the browser back.
 TEST_F(PageTest, OneInstanceASessionAtATime)
 {
     planted_pid_file = kPidPrefix + admin + ".pid";
@@ -1108,8 +1107,7 @@ TEST_F(PageTest, RunsWithoutAWholeAnswerAreToldSo)
             std::string record = "unknown reason=\"cli_no_answer\" known=cli";
             if (req == "list") {
                 proc_result r = listing("GET", qs(admin));
-                EXPECT_TRUE(has(r.out, "id=\"cli_failed\""));
-                EXPECT_FALSE(has(r.out, "00e0.fc0a.0001"));
+                EXPECT_TRUE(has(r.out, "id=\"cli_failed\"") && !has(r.out, "00e0.fc0a.0001"));
             } else if (req == "add") {
                 EXPECT_EQ(add("addr0=00e0&addr1=fc0a&addr2=0001&intf_name=eth-0-1&vlan=10").out, add_error("%25cli_no_answer"));
             } else {
@@ -1130,7 +1128,7 @@ TEST_F(PageTest, RunsWithoutAWholeAnswerAreToldSo)
 }
 
 // The client gone before the answer, or a signal mid-run: the page exits, ends
-// its imish and leaves nothing behind (TearDown).
+// its imish and leaves nothing behind.
 TEST_F(PageTest, EndedRequestsLeaveNothing)
 {
     configure("mac-address-table 00e0.fc0a.0001 forward eth-0-1 vlan 10\n");
@@ -1159,9 +1157,7 @@ TEST_F(PageTest, EndedRequestsLeaveNothing)
         EXPECT_GT(imish, 0);
         EXPECT_EQ(kill(imish, 0), -1) << "imish outlived the request, signal " << sig;
         kill(imish, SIGKILL);
-        EXPECT_TRUE(dir_entries("/tmp", "webcmd_").empty());
-        EXPECT_TRUE(dir_entries("/tmp", "webres_").empty());
-        EXPECT_TRUE(dir_entries("/var/run", kPidPrefix).empty());
+        nothing_left();
     }
 }
 

@@ -1,17 +1,14 @@
-// Fault sweep: the eight requests of the static MAC pages run on the simulated
-// switch while one family of C library calls fails at random (seeded) in the
-// page, or the imish it starts fails (kStub), and each answer is held against
-// the switch's table afterwards. A page may fail, but never claim a change it
-// did not make or deny one it made; each audit record must agree with the
-// table too (records_disagree).
-//
-//   FAULT_SWEEP_SEED   base seed (default fixed, so CI runs the same runs)
+// Fault sweep: each request of the static MAC pages runs on the simulated
+// switch while one family of C library calls fails (seeded) in the page, or
+// the imish it starts fails (kStub); its answer and each audit record are
+// held against the table afterwards. A page may fail, but never claim a
+// change it did not make nor deny one it made (judge, records_disagree).
+//   FAULT_SWEEP_SEED   base seed (fixed by default: CI runs the same runs)
 //   FAULT_SWEEP_SCALE  runs per case times this (probability 1 runs once)
-//   FAULT_SWEEP_ONLY   one run, "family/probability/request/index" (probability
-//                      "nth": the index-th call fails, or for an imish family
-//                      the index-th fault of the stub; "gone", "deaf",
-//                      "full": the state of /dev/log), or the runs under a
-//                      prefix that ends in "/" ("malloc/", "imish-kill/")
+//   FAULT_SWEEP_ONLY   one run, "family/probability/request/index", or those
+//                      under a prefix ending in "/" ("malloc/"); probability
+//                      "nth" fails the index-th call (or imish fault),
+//                      "gone", "deaf", "full" are states of /dev/log
 //   FAULT_SWEEP_VERBOSE=1  prints every run, and a finding's whole answer
 #include "imi_client.h"
 #include "imi_daemon.h"
@@ -672,9 +669,7 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
 
     char self[4096] = {};
     ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
-    struct tally {
-        int runs = 0, injected = 0, records = 0, lost = 0, findings = 0, kinds[KINDS] = {};
-    };
+    struct tally { int runs = 0, injected = 0, lost = 0, findings = 0, kinds[KINDS] = {}; };
     std::map<std::string, tally> tallies;
     for (const plan &p : kPlans) {
         tally &t = tallies[p.family];
@@ -697,26 +692,20 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
                     ASSERT_NO_FATAL_FAILURE(s.run(p, prob, q, i, mix(base_seed ^ seed), o));
                     if (prob == "nth" && o.injected.empty() && i > 0)
                         break;   // past the request's last call
-                    ++t.runs;
-                    ++t.kinds[o.v.k];
+                    ++t.runs, ++t.kinds[o.v.k], t.lost += o.lost, t.findings += !o.problem.empty();
                     t.injected += static_cast<int>(o.injected.size());
-                    t.records += static_cast<int>(o.records.size());
-                    t.lost += o.lost;
-                    t.findings += !o.problem.empty();
                     if (verbose)
                         std::printf("%-28s %-8s %5ld ms, %zu faults: %.80s\n", id.c_str(), kKindNames[o.v.k],
                                     o.r.elapsed_ms, o.injected.size(), o.r.out.c_str());
                     if (o.problem.empty())
                         continue;
-                    std::string faults, said;
+                    std::string said;   // the first faults, every record
                     for (std::size_t j = 0; j < o.injected.size() && j < 6; ++j)
-                        faults += "\n    " + o.injected[j];
+                        said += "\n  fault " + o.injected[j];
                     for (const std::string &rec : o.records)
-                        said += "\n    " + rec;
-                    ADD_FAILURE() << id << ": " << o.problem << "\n  injected (" << o.injected.size() << "):" << faults
-                                  << "\n  records (" << o.records.size() << "):" << said << "\n  answer: "
-                                  << o.r.out.substr(0, verbose ? npos : 300) << "\n  reproduce: FAULT_SWEEP_SEED="
-                                  << base_seed << (scale > 1 ? " FAULT_SWEEP_SCALE=" + std::to_string(scale) : "")
+                        said += "\n  record " + rec;
+                    ADD_FAILURE() << id << ": " << o.problem << said << "\n  answer: " << o.r.out.substr(0, verbose ? npos : 300)
+                                  << "\n  reproduce: FAULT_SWEEP_SEED=" << base_seed << " FAULT_SWEEP_SCALE=" << scale
                                   << " FAULT_SWEEP_ONLY=" << id << " FAULT_SWEEP_VERBOSE=1 " SOURCE_DIR
                                      "/scripts/sandbox.sh --keep " BINARY_DIR " --keep " SOURCE_DIR " " << self;
                     if (s.imi_gone())
@@ -724,19 +713,21 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
                 }
         }
     }
-    long secs = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
-    std::printf("\nfault sweep, seed %llu, scale %d, %ld s\nfamily       runs injected  success  failure  unknown"
-                "    login      500    empty  records     lost findings\n",
-                static_cast<unsigned long long>(base_seed), scale, secs);
+    std::printf("\nfault sweep, seed %llu, scale %d, %lld s\nfamily       runs  faults  lost  found",
+                static_cast<unsigned long long>(base_seed), scale, static_cast<long long>(
+                std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count()));
+    for (const char *kind : kKindNames)
+        std::printf(" %7s", kind);
     for (const plan &p : kPlans) {
         const tally &t = tallies[p.family];
-        const int *k = t.kinds;
-        std::printf("%-11s %5d %8d %8d %8d %8d %8d %8d %8d %8d %8d %8d\n", p.family, t.runs, t.injected, k[SUCCESS],
-                    k[FAILURE], k[UNKNOWN], k[LOGIN], k[ERROR_500], k[EMPTY], t.records, t.lost, t.findings);
+        std::printf("\n%-11s %5d %7d %5d %6d", p.family, t.runs, t.injected, t.lost, t.findings);
+        for (int n : t.kinds)
+            std::printf(" %7d", n);
         // The pages make calls of every family, and start imish: none
         // failing means the faults never reach them.
         EXPECT_TRUE(!only.empty() || t.injected > 0) << p.family << ": no fault reached the pages";
         // The records a missing or stopped daemon cost are told by a later one.
         EXPECT_TRUE(!only.empty() || std::strcmp(p.family, "syslog") != 0 || t.lost > 0) << "lost records never told";
     }
+    std::printf("\n");
 }

@@ -58,13 +58,11 @@ std::string drain(int fd)
 {
     std::string text;
     char buf[4096];
-    ssize_t n;
-    if (fd < 0)
-        return text;
     lseek(fd, 0, SEEK_SET);
-    while ((n = read(fd, buf, sizeof buf)) > 0)
+    for (ssize_t n; fd >= 0 && (n = read(fd, buf, sizeof buf)) > 0;)
         text.append(buf, static_cast<std::size_t>(n));
-    close(fd);
+    if (fd >= 0)
+        close(fd);
     return text;
 }
 
@@ -87,9 +85,7 @@ proc_result run_process(const std::vector<std::string> &argv, const std::vector<
     if (pid == 0) {
         if (limit_ms > 0)
             setpgid(0, 0);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
+        dup2(in, 0), dup2(out, 1), dup2(err, 2);
         execve(args[0], args.data(), envp.data());
         _exit(127);
     }
