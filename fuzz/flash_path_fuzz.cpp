@@ -4,9 +4,7 @@
 #include "fuzz_util.h"
 #include "param_check.h"
 
-#include <cstring>
 #include <sys/stat.h>
-#include <vector>
 
 namespace {
 
@@ -21,42 +19,33 @@ bool inside_flash(const char *real)
     std::string rest = real + n;
     if (rest.empty() || rest.back() != '/')
         rest += '/';
-    for (std::size_t pos = 1; pos < rest.size();) {
-        const std::size_t end = rest.find('/', pos);
-        const std::string comp = rest.substr(pos, end - pos);
-        if (comp.empty() || comp == "..")
+    for (std::size_t pos = 1, end; pos < rest.size(); pos = end + 1) {
+        end = rest.find('/', pos);
+        if (const std::string comp = rest.substr(pos, end - pos); comp.empty() || comp == "..")
             return false;
-        pos = end + 1;
     }
     return true;
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
+FUZZ_SETUP
 {
-    fuzz_require_sandbox();
     // Display paths without a prefix are taken from the working directory.
     ::mkdir("/mnt/flash", 0755);
     ::mkdir("/mnt/flash/boot", 0755);
-    if (::chdir("/mnt/flash/boot") != 0)
-        std::abort();
-    return 0;
+    FUZZ_CHECK(::chdir("/mnt/flash/boot") == 0);
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+FUZZ_TARGET(0, 600)
 {
-    if (size > 600)
-        return 0;
     const std::string s = fuzz_text(data, size);
-    std::vector<char> text(s.begin(), s.end());
-    text.push_back('\0');
+    std::vector<char> text = fuzz_exact(s);
 
     check_file_name(text.data());
     const int path_ok = check_path(text.data());
     const int display_ok = check_display_path(text.data());
-    if (path_ok == 0 && s.find(':') == std::string::npos)
-        FUZZ_CHECK(display_ok == 0);
+    FUZZ_CHECK(path_ok != 0 || s.find(':') != std::string::npos || display_ok == 0);
 
     std::vector<char> norm = text;
     path_normalize(norm.data());
@@ -64,15 +53,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     // The caller's buffer size comes from the input's length, so short
     // buffers are tried too.
-    const std::size_t out_size = 1 + s.size() % (PATH_WORK_SIZE + 16);
-    std::vector<char> real(out_size);
+    std::vector<char> real(1 + s.size() % (PATH_WORK_SIZE + 16)), back(PATH_WORK_SIZE);
     if (display_to_real_path(text.data(), real.data(), real.size()) == 0) {
         FUZZ_CHECK(inside_flash(real.data()));
-        std::vector<char> back(PATH_WORK_SIZE);
         FUZZ_CHECK(real_to_display_path(real.data(), back.data()) == 0);
         FUZZ_CHECK(check_display_path(back.data()) == 0);
     }
     std::vector<char> display(PATH_WORK_SIZE);
     real_to_display_path(text.data(), display.data());
-    return 0;
 }

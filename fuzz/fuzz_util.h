@@ -1,40 +1,62 @@
-// Set-up shared by the harnesses: the sandbox guard, input files and texts.
+// Set-up shared by the harnesses: the entry points, the sandbox guard, input
+// files and texts.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <unistd.h>
+#include <vector>
+
+// Fails the run with a message when a property does not hold.
+#define FUZZ_CHECK(cond)                                                                           \
+    do {                                                                                           \
+        if (!(cond)) {                                                                             \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond);         \
+            std::abort();                                                                          \
+        }                                                                                          \
+    } while (0)
 
 // The harnesses write the library's fixed paths (/tmp, /var/www, /mnt):
 // refuse to run anywhere but in scripts/sandbox.sh's private tmpfs.
 inline void fuzz_require_sandbox()
 {
     const char *s = std::getenv("WEBSIM_SANDBOXED");
-    if (!s || std::string(s) != "1") {
+    if (!s || std::strcmp(s, "1") != 0) {
         std::fprintf(stderr, "run this harness through scripts/sandbox.sh\n");
         std::abort();
     }
 }
 
+// FUZZ_SETUP { ... } runs its body once, in the sandbox, before any input;
+// FUZZ_TARGET(min, max) { ... } gets each input of min to max bytes as
+// data and size, and ignores the others.
+#define FUZZ_SETUP                                                                                 \
+    static void fuzz_setup();                                                                      \
+    extern "C" int LLVMFuzzerInitialize(int *, char ***) { fuzz_require_sandbox(), fuzz_setup(); return 0; } \
+    static void fuzz_setup()
+#define FUZZ_TARGET(min, max)                                                                      \
+    static void fuzz_one(const std::uint8_t *data, std::size_t size);                              \
+    extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)              \
+    {                                                                                              \
+        if (size >= (min) && size <= (max))                                                        \
+            fuzz_one(data, size);                                                                  \
+        return 0;                                                                                  \
+    }                                                                                              \
+    static void fuzz_one(const std::uint8_t *data, std::size_t size)
+
 // Replaces the file at path with the input bytes.
 inline void fuzz_write_file(const char *path, const std::uint8_t *data, std::size_t size)
 {
-    int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        std::perror(path);
-        std::abort();
-    }
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n <= 0)
-            std::abort();
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    FUZZ_CHECK(fd >= 0);
+    for (ssize_t n; size > 0; data += n, size -= static_cast<std::size_t>(n))
+        FUZZ_CHECK((n = ::write(fd, data, size)) > 0);
     ::close(fd);
 }
 
@@ -45,14 +67,27 @@ inline std::string fuzz_text(const std::uint8_t *data, std::size_t size)
     return s.substr(0, s.find('\0'));
 }
 
-// Fails the run with a message when a property does not hold.
-#define FUZZ_CHECK(cond)                                                                           \
-    do {                                                                                           \
-        if (!(cond)) {                                                                             \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond);         \
-            std::abort();                                                                          \
-        }                                                                                          \
-    } while (0)
+// A copy of s in a buffer of exactly its length and a NUL, so that a read
+// past its end is seen.
+inline std::vector<char> fuzz_exact(const std::string &s)
+{
+    std::vector<char> v(s.begin(), s.end());
+    v.push_back('\0');
+    return v;
+}
+
+// The lines of text, each cut at its first NUL; no empty line after a last
+// line feed.
+inline std::vector<std::string> fuzz_lines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    for (std::size_t pos = 0, end; pos < text.size(); pos = end + 1) {
+        end = std::min(text.find('\n', pos), text.size());
+        const std::string line = text.substr(pos, end - pos);
+        lines.push_back(line.substr(0, line.find('\0')));
+    }
+    return lines;
+}
 
 // A short quarantine: every input allocates afresh, and a large one makes
 // each run fault in new pages, which costs more than the run itself. Each

@@ -4,40 +4,22 @@
 #include "intf_status.h"
 #include "port_names.h"
 
-#include <cstring>
+FUZZ_SETUP {}
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
+FUZZ_TARGET(0, 4096)
 {
-    fuzz_require_sandbox();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
-{
-    if (size > 4096)
-        return 0;
     fuzz_write_file(PORT_INFO_PATH, data, size);
     port_prefix_load();
     const port_prefix_info &t = port_prefix_table;
     FUZZ_CHECK(t.prefix_count >= 1 && t.prefix_count <= PORT_PREFIX_MAX);
-    for (int i = 0; i < t.prefix_count; ++i) {
-        FUZZ_CHECK(std::memchr(t.entries[i].prefix, '\0', PORT_PREFIX_SIZE));
-        FUZZ_CHECK(std::memchr(t.entries[i].full_prefix, '\0', PORT_FULL_PREFIX_SIZE));
-    }
-
-    const std::string text = fuzz_text(data, size);
-    for (std::size_t pos = 0; pos < text.size();) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string name = text.substr(pos, end - pos);
-        pos = end + 1;
+    for (int i = 0; i < t.prefix_count; ++i)
+        FUZZ_CHECK(std::memchr(t.entries[i].prefix, '\0', PORT_PREFIX_SIZE) &&
+                   std::memchr(t.entries[i].full_prefix, '\0', PORT_FULL_PREFIX_SIZE));
+    for (const std::string &name : fuzz_lines(fuzz_text(data, size))) {
         std::int32_t slot = -7, port = -7, sub = -7;
         port_name_parse(name.c_str(), &slot, &port, &sub);
         // A name split by a prefix is one the table knows.
-        if (slot != -7)
-            FUZZ_CHECK(port_name_is_known(name.c_str()) == 1);
+        FUZZ_CHECK(slot == -7 || port_name_is_known(name.c_str()) == 1);
         media_is_sfp(name.c_str());
     }
-    return 0;
 }

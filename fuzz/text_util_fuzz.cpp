@@ -7,8 +7,6 @@
 
 #include <cerrno>
 #include <cinttypes>
-#include <cstring>
-#include <vector>
 
 namespace {
 
@@ -38,9 +36,7 @@ void split_case(std::uint32_t max, const std::string &delims, const std::string 
         FUZZ_CHECK(count == 777 && list == nullptr);
         return;
     }
-    FUZZ_CHECK(valid && count == want.size() && list[count] == nullptr);
-    for (std::uint32_t i = 0; i < count; ++i)
-        FUZZ_CHECK(want[i] == list[i]);
+    FUZZ_CHECK(valid && want == std::vector<std::string>(list, list + count) && list[count] == nullptr);
     FUZZ_CHECK(str_split_free(&list) == 0);
 }
 
@@ -50,18 +46,17 @@ void number_case(std::uint64_t u, std::int64_t v)
     u64_to_dec(u, dec.data());
     char want[U64_DEC_SIZE + 8];
     std::snprintf(want, sizeof want, "%" PRIu64, u);
-    FUZZ_CHECK(std::strcmp(dec.data(), want) == 0);
-    for (std::size_t i = std::strlen(want); i < U64_DEC_SIZE; ++i)
-        FUZZ_CHECK(dec[i] == '\0');
+    // The digits, then NULs to the end of the field.
+    FUZZ_CHECK(std::string(dec.data(), dec.size()) == want + std::string(U64_DEC_SIZE - std::strlen(want), '\0'));
 
     std::vector<char> size(SIZE_TEXT_SIZE, 'x');
     errno = 0;
-    if (format_size(v, size.data()) == 0) {
-        const std::size_t n = strnlen(size.data(), SIZE_TEXT_SIZE);
-        FUZZ_CHECK(n >= 2 && n < SIZE_TEXT_SIZE && std::strchr("BKMGTPE", size[n - 1]));
-    } else {
+    if (format_size(v, size.data()) != 0) {
         FUZZ_CHECK(errno == ERANGE && size[0] == 'x');
+        return;
     }
+    const std::size_t n = strnlen(size.data(), SIZE_TEXT_SIZE);
+    FUZZ_CHECK(n >= 2 && n < SIZE_TEXT_SIZE && std::strchr("BKMGTPE", size[n - 1]));
 }
 
 void port_set_case(const std::string &list)
@@ -77,10 +72,8 @@ void port_set_case(const std::string &list)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+FUZZ_TARGET(2, 4096)
 {
-    if (size < 2 || size > 4096)
-        return 0;
     if (size >= 16) {
         std::uint64_t u;
         std::int64_t v;
@@ -91,10 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     const std::size_t ndelims = data[1] % 8;
     if (2 + ndelims > size)
-        return 0;
-    const std::string delims = fuzz_text(data + 2, ndelims);
+        return;
     const std::string text = fuzz_text(data + 2 + ndelims, size - 2 - ndelims);
-    split_case(data[0], delims, text);
+    split_case(data[0], fuzz_text(data + 2, ndelims), text);
     port_set_case(text);
-    return 0;
 }
