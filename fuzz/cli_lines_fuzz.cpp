@@ -70,9 +70,8 @@ FUZZ_TARGET(1, 4096)
         // Each line on its own, as the port status readers get it.
         for (const std::string &line : fuzz_lines(text)) {
             intf_status_to_hdf(web_cgi, line.c_str(), &set);
-            std::vector<char> w[6];
-            for (auto &word : w)
-                word.assign(line.size() + 1, '\0');
+            // Each word buffer as large as the line, the size promised.
+            std::vector<std::vector<char>> w(6, std::vector<char>(line.size() + 1));
             std::int32_t slot = -1, port = -1, sub = -1;
             port_status_parse(line.c_str(), w[0].data(), &slot, &port, &sub, w[1].data(), w[2].data(),
                               w[3].data(), w[4].data(), w[5].data());

@@ -67,15 +67,6 @@ inline std::string fuzz_text(const std::uint8_t *data, std::size_t size)
     return s.substr(0, s.find('\0'));
 }
 
-// A copy of s in a buffer of exactly its length and a NUL, so that a read
-// past its end is seen.
-inline std::vector<char> fuzz_exact(const std::string &s)
-{
-    std::vector<char> v(s.begin(), s.end());
-    v.push_back('\0');
-    return v;
-}
-
 // The lines of text, each cut at its first NUL; no empty line after a last
 // line feed.
 inline std::vector<std::string> fuzz_lines(const std::string &text)

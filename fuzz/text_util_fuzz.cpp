@@ -6,7 +6,6 @@
 #include "text_util.h"
 
 #include <cerrno>
-#include <cinttypes>
 
 namespace {
 
@@ -44,10 +43,9 @@ void number_case(std::uint64_t u, std::int64_t v)
 {
     std::vector<char> dec(U64_DEC_SIZE, 'x');
     u64_to_dec(u, dec.data());
-    char want[U64_DEC_SIZE + 8];
-    std::snprintf(want, sizeof want, "%" PRIu64, u);
     // The digits, then NULs to the end of the field.
-    FUZZ_CHECK(std::string(dec.data(), dec.size()) == want + std::string(U64_DEC_SIZE - std::strlen(want), '\0'));
+    const std::string want = std::to_string(u);
+    FUZZ_CHECK(std::string(dec.data(), dec.size()) == want + std::string(U64_DEC_SIZE - want.size(), '\0'));
 
     std::vector<char> size(SIZE_TEXT_SIZE, 'x');
     errno = 0;

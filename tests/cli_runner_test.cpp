@@ -87,7 +87,7 @@ TEST_F(CliRunner, AppendKeepsWholeCommandsOnly)
     signal(SIGXFSZ, SIG_IGN);
     rlimit saved;
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = {16, saved.rlim_max};
+    const rlimit small = {16, saved.rlim_max};
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     EXPECT_EQ(cli_append_cmd("0123456789"), -1);
     setrlimit(RLIMIT_FSIZE, &saved);
@@ -213,10 +213,8 @@ TEST_F(CliRunner, RunShowHandsLinesAfterTheSkip)
     // 9-byte lines past 8 KiB: one of them straddles the first block's end.
     auto &big = cases[std::size(cases) - 1];
     for (int i = 0; i < 1000; ++i) {
-        char line[16];
-        std::snprintf(line, sizeof line, "line%04d\n", i);
-        big.result += line;
-        big.lines.push_back(std::to_string(i) + ":" + line);
+        const std::string line = "line" + std::to_string(1000 + i) + "\n";
+        big.result += line, big.lines.push_back(std::to_string(i) + ":" + line);
     }
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -288,18 +286,15 @@ TEST_F(CliRunner, ConfigVerdictAndItsErrorLines)
 // the request ends (on a signal too) instead of waiting on it for ever.
 TEST_F(CliRunner, ChildThatCannotBeSignalledIsNotWaitedForEver)
 {
-    pid_t child = fork();
+    const pid_t child = fork();
     ASSERT_GE(child, 0);
-    if (child == 0) {
-        setpgid(0, 0);
-        pause();
-        _exit(0);
-    }
+    if (child == 0)
+        setpgid(0, 0), pause(), _exit(0);
     cli_child_pid = child;
     kill_refused = true;
-    auto start = std::chrono::steady_clock::now();
+    const auto start = std::chrono::steady_clock::now();
     cli_child_end();
-    auto took = std::chrono::steady_clock::now() - start;
+    const auto took = std::chrono::steady_clock::now() - start;
     kill_refused = false;
     EXPECT_EQ(cli_child_pid, 0);
     EXPECT_LT(took, std::chrono::milliseconds(CLI_KILL_GRACE_MS + 3000));

@@ -11,13 +11,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
-#include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -58,8 +55,7 @@ std::string drain(int fd)
 std::vector<std::string> g_calls; // what the user list handler was given
 int collect(const char *user, const char *id, const char *time, const char *addr)
 {
-    g_calls.push_back(std::string(user) + "|" + id + "|" + time + "|" + addr);
-    return 0;
+    return g_calls.push_back(std::string(user) + "|" + id + "|" + time + "|" + addr), 0;
 }
 
 class ImiClient : public ::testing::Test {
@@ -89,8 +85,7 @@ protected:
         if (!listener_.ok()) {
             unlink(IMI_SOCK_PATH);
             listener_ = unique_fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-            sockaddr_un addr = {};
-            addr.sun_family = AF_UNIX;
+            sockaddr_un addr = {AF_UNIX, {}};
             std::strcpy(addr.sun_path, IMI_SOCK_PATH);
             EXPECT_EQ(bind(listener_.get(), reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
             EXPECT_EQ(listen(listener_.get(), 8), 0);
@@ -140,11 +135,10 @@ TEST_F(ImiClient, RequestsOnTheCachedConnectionAndAfterItCloses)
     }
 }
 
-// Both check and login read one reply of 200 bytes or more; status 0 refuses.
-// Each row: "rc|user|what was printed" of a check, then "rc|session|err" of a
-// login; and where the request after each went. A reply that is short, or
-// that leaves bytes unread, costs the connection: the next reply would
-// otherwise start with them.
+// Both read one reply of 200 bytes or more; status 0 refuses. Each row: a
+// check's "rc|user|what was printed", a login's "rc|session|err", and where
+// the request after each went. A reply short, or with bytes left unread,
+// costs the connection: the next reply would otherwise start with them.
 TEST_F(ImiClient, CheckAndLoginReplies)
 {
     const std::string n40(40, 'n'), n31(31, 'n'), m440(440, 'm'), timed_out = "Session timed out"; // m440: to the end
@@ -186,21 +180,20 @@ TEST_F(ImiClient, UserListReplies)
     const std::string a = record(1, "admin", "10.0.0.1", 0),
                       abc = a + record(0xFFFFFFFFu, "guest", "10.0.0.2", 86400) +
                             record(3, std::string(32, 'x'), "::1", 0x7FFFFFFF),
-                      refused = "1 Invalid response from IMI";
+                      refused = "1 Invalid response from IMI", listed_a = "admin|1|1969-12-31 19:00:00|10.0.0.1";
     std::string a8; // as many records as the buffer holds
     for (int i = 0; i < 8; ++i)
         a8 += a;
-    std::vector<std::string> listed8(8, "admin|1|1969-12-31 19:00:00|10.0.0.1");
+    std::vector<std::string> listed8(8, listed_a);
     listed8.push_back("0 untouched");
     const struct { std::string list; std::vector<std::string> calls; std::string next; } rows[] = {
         {user_list(""), {"0 untouched"}, "same"},
-        {user_list(abc), {"admin|1|1969-12-31 19:00:00|10.0.0.1", "guest|4294967295|1970-01-01 19:00:00|10.0.0.2",
+        {user_list(abc), {listed_a, "guest|4294967295|1970-01-01 19:00:00|10.0.0.2",
                           std::string(31, 'x') + "|3|2038-01-18 22:14:07|::1", "0 untouched"}, "same"},
         {user_list(std::string(1, '\0')), {refused}, "new"}, {user_list(a + '\0'), {refused}, "new"},
-        {user_list(a8), listed8, "same"},
-        {user_list(a8 + a), listed8, "new"},
+        {user_list(a8), listed8, "same"}, {user_list(a8 + a), listed8, "new"},
         // a record past the header's length
-        {user_list(a) + a, {"admin|1|1969-12-31 19:00:00|10.0.0.1", "admin|1|1969-12-31 19:00:00|10.0.0.1", "0 untouched"}, "new"},
+        {user_list(a) + a, {listed_a, listed_a, "0 untouched"}, "new"},
     };
     for (const auto &[list, calls, next] : rows) {
         unique_fd imi = peer(list);

@@ -18,9 +18,8 @@
 #include <unistd.h>
 #include <utility>
 
-// The holder before this process removes its pid file just as this
-// process's lock lands: the flock is then taken on a file no longer at the
-// path. Every other flock of the program passes through.
+// The holder before removes its pid file just as this process's lock lands,
+// which is then on a file no longer at the path. Other flocks pass through.
 const char *g_removed_before_lock = nullptr;
 extern "C" int flock(int fd, int op)
 {
@@ -31,17 +30,17 @@ extern "C" int flock(int fd, int op)
 
 namespace {
 
+const std::string GUARD = "/var/run/guard.pid", SELF = std::to_string(getpid());
+
 void clear_paths() { cmd_file_path[0] = res_file_path[0] = pid_file_path[0] = '\0'; }
 
 // Runs fn in a child process; returns its exit status, or 128 + signal.
 int in_child(const std::function<void()> &fn)
 {
     std::fflush(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        fn();
-        _exit(99);
-    }
+    const pid_t pid = fork();
+    if (pid == 0)
+        fn(), _exit(99);
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -75,43 +74,40 @@ TEST(PidFile, PathCarriesProgramAndSession)
 
 TEST(PidFile, LockIsTheGuard)
 {
-    const std::string path = "/var/run/guard.pid", self = std::to_string(getpid());
     clear_paths();
     // A live instance holds the lock: busy, and its file is left as it is.
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
-    pid_t holder = fork();
+    const pid_t holder = fork();
     if (holder == 0) {
-        char ok = pid_lock(path.c_str()) == 0 ? 'y' : 'n';
+        const char ok = pid_lock(GUARD.c_str()) == 0 ? 'y' : 'n';
         [[maybe_unused]] ssize_t n = write(ready[1], &ok, 1);
-        pause();
-        _exit(0);
+        pause(), _exit(0);
     }
     char ok = 0;
-    ASSERT_EQ(read(ready[0], &ok, 1), 1);
-    ASSERT_EQ(ok, 'y');
-    EXPECT_EQ(pid_lock(path.c_str()), 1);
+    ASSERT_TRUE(read(ready[0], &ok, 1) == 1 && ok == 'y');
+    EXPECT_EQ(pid_lock(GUARD.c_str()), 1);
     EXPECT_STREQ(pid_file_path, "");
-    EXPECT_EQ(read_file(path), std::to_string(holder));
+    EXPECT_EQ(read_file(GUARD), std::to_string(holder));
 
     // Killed with no chance to clean up, it leaves its file but not its lock.
     kill(holder, SIGKILL);
     waitpid(holder, nullptr, 0);
-    EXPECT_EQ(pid_lock(path.c_str()), 0);
-    EXPECT_EQ(read_file(path), self);
-    EXPECT_EQ(std::string(pid_file_path), path);
+    EXPECT_EQ(pid_lock(GUARD.c_str()), 0);
+    EXPECT_EQ(read_file(GUARD), SELF);
+    EXPECT_EQ(pid_file_path, GUARD);
 
     // Unlocked, a file naming a live process is no guard.
     write_file("/var/run/other.pid", "1");
     EXPECT_EQ(pid_lock("/var/run/other.pid"), 0);
-    EXPECT_EQ(read_file("/var/run/other.pid"), self);
+    EXPECT_EQ(read_file("/var/run/other.pid"), SELF);
 
     // A lock taken on a file no longer at the path is taken again: the lock
     // held is the one at the path, and another instance finds it busy.
     const std::string moved = "/var/run/moved.pid";
     g_removed_before_lock = moved.c_str();
     EXPECT_EQ(pid_lock(moved.c_str()), 0);
-    EXPECT_EQ(read_file(moved), self);
+    EXPECT_EQ(read_file(moved), SELF);
     EXPECT_EQ(in_child([&] { _exit(pid_lock(moved.c_str())); }), 1);
 }
 
@@ -131,25 +127,24 @@ TEST(PidFile, LockAndWriteRefuseLinksAndMissingDirectories)
     // A write leaves the bare process id, however long the content before.
     write_file("/var/run/own.pid", "a much longer previous content\n");
     ASSERT_EQ(pid_write("/var/run/own.pid"), 0);
-    EXPECT_EQ(read_file("/var/run/own.pid"), std::to_string(getpid()));
+    EXPECT_EQ(read_file("/var/run/own.pid"), SELF);
 }
 
 TEST(PidFile, BusyOnlyForALiveProcess)
 {
-    const std::string path = "/var/run/guard.pid", self = std::to_string(getpid());
-    pid_t gone = fork();
+    const pid_t gone = fork();
     if (gone == 0)
         _exit(0);
     waitpid(gone, nullptr, 0);
     // "4294967297": no process id, not a wrapped 1.
-    for (auto [content, busy] : {std::pair<std::string, int>{self, 1}, {self + "\nleftover text", 1}, {"  " + self, 1},
+    for (auto [content, busy] : {std::pair<std::string, int>{SELF, 1}, {SELF + "\nleftover text", 1}, {"  " + SELF, 1},
                                  {std::to_string(gone), 0}, {"0", 0}, {"-5", 0}, {"4294967297", 0}, {"letters", 0},
                                  {"", 0}}) {
-        write_file(path, content);
-        EXPECT_EQ(pid_busy(path.c_str()), busy) << "content '" << content << "'";
+        write_file(GUARD, content);
+        EXPECT_EQ(pid_busy(GUARD.c_str()), busy) << "content '" << content << "'";
     }
-    unlink(path.c_str());
-    EXPECT_EQ(pid_busy(path.c_str()) + pid_busy(nullptr) + pid_busy(""), 0);
+    unlink(GUARD.c_str());
+    EXPECT_EQ(pid_busy(GUARD.c_str()) + pid_busy(nullptr) + pid_busy(""), 0);
 }
 
 TEST(ScratchFiles, CreatedPrivateAndRecordedOrNotAtAll)
@@ -158,15 +153,13 @@ TEST(ScratchFiles, CreatedPrivateAndRecordedOrNotAtAll)
     EXPECT_EQ(scratch_create(nullptr), -1);
     EXPECT_TRUE(dir_entries("/tmp", "web").empty());
     // Room for exactly one more descriptor: the command file, not the result.
-    int status = in_child([] {
-        int spare = dup(0);
+    EXPECT_EQ(in_child([] {
+        const int spare = dup(0);
         close(spare);
-        rlimit lim = {static_cast<rlim_t>(spare + 1), static_cast<rlim_t>(spare + 1)};
+        const rlimit lim = {static_cast<rlim_t>(spare + 1), static_cast<rlim_t>(spare + 1)};
         setrlimit(RLIMIT_NOFILE, &lim);
-        int rc = scratch_create("5");
-        _exit(rc == -1 && cmd_file_path[0] == '\0' && res_file_path[0] == '\0' ? 0 : 1);
-    });
-    EXPECT_EQ(status, 0);
+        _exit(scratch_create("5") == -1 && !cmd_file_path[0] && !res_file_path[0] ? 0 : 1);
+    }), 0);
     EXPECT_TRUE(dir_entries("/tmp", "web").empty());
 
     ASSERT_EQ(scratch_create("5"), 0);
@@ -180,10 +173,10 @@ TEST(ScratchFiles, CreatedPrivateAndRecordedOrNotAtAll)
     }
 }
 
-TEST(Cleanup, RemovesLikeRmFr)
+TEST(Cleanup, RemovesLikeRmFrAndEndsOnWhatItCannot)
 {
     clear_paths();
-    scratch_cleanup(); // nothing recorded: nothing to do, no crash
+    scratch_cleanup(); // nothing recorded: nothing to do
     std::filesystem::create_directories("/tmp/resdir/sub");
     for (const char *f : {"/tmp/cmdfile", "/tmp/resdir/sub/deep", "/tmp/resdir/top", "/tmp/target"})
         write_file(f, "stays");
@@ -199,24 +192,18 @@ TEST(Cleanup, RemovesLikeRmFr)
     EXPECT_STREQ(cmd_file_path, "/tmp/cmdfile");
     scratch_cleanup();
     clear_paths();
-}
 
-TEST(Cleanup, EndsOnWhatItCannotRemove)
-{
     // Another user's clean-up meets a directory it may read but not search:
     // it leaves it and ends, as "rm -fr" would.
     std::filesystem::create_directories("/tmp/resdir/sub");
     write_file("/tmp/resdir/sub/f", "x");
     ASSERT_EQ(chmod("/tmp/resdir/sub", 0400), 0);
     ASSERT_EQ(chown("/tmp/resdir", 65534, 65534) + chown("/tmp/resdir/sub", 65534, 65534), 0);
-    int status = in_child([] {
+    const int status = in_child([] {
         alarm(5);
         if (setuid(65534) != 0)
             _exit(77);
-        clear_paths();
-        std::strcpy(res_file_path, "/tmp/resdir");
-        scratch_cleanup();
-        _exit(0);
+        std::strcpy(res_file_path, "/tmp/resdir"), scratch_cleanup(), _exit(0);
     });
     if (status == 77)
         GTEST_SKIP() << "no second user in this namespace";
@@ -236,12 +223,9 @@ TEST(ErrorRedirect, OneEscapedHeaderBlockOrNothing)
     out = capture_stdout([&] { redirect_error("1", "en", "e", "%s", page.c_str()); });
     EXPECT_NE(out.find("rdrpage=" + std::string(511, 'p') + "\r\n"), std::string::npos) << "cut at 511";
     EXPECT_EQ(capture_stdout([] {
-                  redirect_error(nullptr, "en", "e", "x");
-                  redirect_error("1", nullptr, "e", "x");
-                  redirect_error("1", "en", nullptr, "x");
-                  redirect_error("1", "en", "e", nullptr);
-              }),
-              "");
+        redirect_error(nullptr, "en", "e", "x"), redirect_error("1", nullptr, "e", "x");
+        redirect_error("1", "en", nullptr, "x"), redirect_error("1", "en", "e", nullptr);
+    }), "") << "an argument missing: nothing sent";
 }
 
 TEST(LoginTimeout, PageSendsParentToLogin)
