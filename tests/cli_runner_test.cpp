@@ -48,8 +48,7 @@ std::string ran(bool show, const std::string &cmds)
 std::vector<std::string> g_lines;
 int record_line(int *counter, const char *line)
 {
-    g_lines.push_back(std::to_string((*counter)++) + ":" + line);
-    return 0;
+    return g_lines.push_back(std::to_string((*counter)++) + ":" + line), 0;
 }
 
 // The result file holding text; "DIR": a directory, which opens but fails

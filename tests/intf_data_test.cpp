@@ -54,7 +54,7 @@ std::string prefixes()
 }
 
 struct IntfTest : ::testing::Test {
-    void SetUp() override { ASSERT_EQ(scratch_create("1"), 0); fresh(); }
+    void SetUp() override { ASSERT_EQ(scratch_create("1"), 0); fresh(); load_prefixes(std::nullopt); }
     void TearDown() override { cgi_destroy(&cgi_); }
     void fresh() // a new request: empty HDF and row counters
     {
@@ -109,9 +109,8 @@ TEST_F(IntfTest, PublishedFilesAreReadThroughLinks)
     }
 }
 
-TEST(PortName, KnownParseAndMedia)
+TEST_F(IntfTest, PortNameKnownParseAndMedia)
 {
-    load_prefixes(std::nullopt);
     const struct { const char *name; int rc; int32_t slot, port, sub; int known; } cases[] = {
         {"eth-0-1", 0, 0, 1, 0, 1},      {"eth-0-1/3", 0, 0, 1, 3, 1},      {"eth-0-1\n7", 0, 0, 1, 0, 1},
         {"eth-0-", 0, 0, 0, 0, 1},       {"eth-12:34.5", 0, 12, 34, 5, 1},  {"eth-9999999999-1", 0, INT32_MAX, 1, 0, 1},
@@ -154,7 +153,6 @@ TEST(PortSet, ParseMarksPortsByNumberAlone)
 
 TEST_F(IntfTest, StatusLineToRow)
 {
-    load_prefixes(std::nullopt);
     const struct { std::string line; int rc; std::string row; } cases[] = { // row: the values of keys below
         {"eth-0-1 up a b c 1000BASE_T", 0, " slot0.1|eth-0-1|up|a|b|c|1000BASE_T|no|no|<unset>"},
         {"eth-0-3\tADMIN down\r a b c SFP x y\n", 0, " slot0.1|eth-0-3|admindown|a|b|c|SFP|yes|yes|x"},
@@ -176,9 +174,8 @@ TEST_F(IntfTest, StatusLineToRow)
     }
 }
 
-TEST(PortStatus, ParseFillsEachOutputWithItsColumn)
+TEST_F(IntfTest, PortStatusParseFillsEachOutputWithItsColumn)
 {
-    load_prefixes(std::nullopt);
     const struct { const char *line; bool numbers; int rc; std::string want; } cases[] = { // numbers: pass slot/port/sub
         {"eth-1-3/2 admin down full 1000 trunk SFP desc", true, 0, "eth-1-3/2 1:3:2 admindown full 1000 trunk SFP"},
         {"eth-0-7 up half 10 access 1000BASE_T", true, 0, "eth-0-7 0:7:0 up half 10 access 1000BASE_T"},
@@ -191,8 +188,7 @@ TEST(PortStatus, ParseFillsEachOutputWithItsColumn)
         int32_t slot = KEEP, port = KEEP, sub = KEEP;
         EXPECT_EQ(port_status_parse(c.line, w[0], c.numbers ? &slot : nullptr, &port, &sub, w[1], w[2], w[3], w[4],
                                     w[5]), c.rc) << c.line;
-        std::string got = std::string(w[0]) + " " + std::to_string(slot) + ":" + std::to_string(port) + ":" +
-                          std::to_string(sub);
+        std::string got = w[0] + (" " + std::to_string(slot)) + ":" + std::to_string(port) + ":" + std::to_string(sub);
         for (int i = 1; i < 6; ++i)
             got += std::string(" ") + w[i];
         EXPECT_EQ(got, c.want) << c.line;

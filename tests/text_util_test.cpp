@@ -35,11 +35,10 @@ TEST(StrSplit, TokensCountsAndFailures)
 TEST(U64ToDec, DigitsAndNulPadding)
 {
     for (std::uint64_t v : {UINT64_C(0), UINT64_C(10), UINT64_C(4294967296), UINT64_MAX}) {
-        char out[U64_DEC_SIZE];
-        std::memset(out, 'x', sizeof out);
+        std::string out(U64_DEC_SIZE, 'x');
         const std::string want = std::to_string(v);
-        EXPECT_EQ(u64_to_dec(v, out), 0);
-        EXPECT_EQ(std::string(out, sizeof out), want + std::string(sizeof out - want.size(), '\0'));
+        EXPECT_EQ(u64_to_dec(v, out.data()), 0);
+        EXPECT_EQ(out, want + std::string(U64_DEC_SIZE - want.size(), '\0'));
     }
 }
 
