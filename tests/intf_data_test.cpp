@@ -124,7 +124,9 @@ TEST_F(IntfTest, PortNameKnownParseAndMedia)
                   std::make_tuple(c.slot, c.port, c.sub, c.known)) << c.name;
     }
     load_prefixes("port_connection - sub_port_connection /\nprefix xe full_prefix TenGig-\n");
-    EXPECT_EQ(std::make_pair(port_name_is_known("TENGIG-0-1"), port_name_is_known("eth-0-1")), std::make_pair(1, 0));
+    // Either prefix in any case: "XE" matches only the short one.
+    EXPECT_EQ(std::make_tuple(port_name_is_known("TENGIG-0-1"), port_name_is_known("XE-0-1"), port_name_is_known("eth-0-1")),
+              std::make_tuple(1, 1, 0));
     for (auto [media, sfp] : {std::pair<const char *, int>{"1000base_t", 0}, {"10GBASE_T", 0}, {"10BASE_T", 0},
                               {"100BASE_TX", 0}, {"100BASE_T", 1}, {"1000BASE_SX", 1}, {"", 1}, {nullptr, 1}})
         EXPECT_EQ(media_is_sfp(media), sfp) << media;
