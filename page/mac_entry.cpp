@@ -99,8 +99,7 @@ struct held_entries {
             if (row.vlan != entries[*e].vlan || row.intf.size() >= INTF_TEXT_SIZE)
                 continue;
             held[*e] = held[*e] || row.intf == entries[*e].intf;
-            std::memcpy(held_on[*e], row.intf.data(), row.intf.size());
-            held_on[*e][row.intf.size()] = '\0';
+            copy_word(held_on[*e], row.intf);
         }
         return true;
     }

@@ -94,16 +94,16 @@ int mac_move(const char *session, const audit_who &who, char *err)
     char where[INTF_TEXT_SIZE] = "";
     const bool nothing_ran = o.result == audit_result::failed ||
                              (o.reason && std::strcmp(o.reason, "%configure_mode_inuse") == 0);
-    bool known = true;
-    if (o.known == audit_known::table)
+    bool read = o.known == audit_known::table;
+    if (read)
         std::memcpy(where, o.held_on, sizeof where);
     else if (o.result == audit_result::refused && !nothing_ran)
-        known = table_where(m.mac, m.vlan, where);
+        read = table_where(m.mac, m.vlan, where);
     if (o.result == audit_result::ok) {
     } else if (nothing_ran) {
         result = "refused";
         now = m.from;
-    } else if (!known || o.result == audit_result::unknown) {
+    } else if (!read) {
         result = "unknown";
     } else if (std::strcmp(where, to) == 0) {
         o = {audit_result::ok, nullptr, audit_known::table, ""};   // made, whatever was said
@@ -117,7 +117,8 @@ int mac_move(const char *session, const audit_who &who, char *err)
         result = std::strcmp(where, m.from) == 0 ? "refused" : "elsewhere";
         now = where;
     }
-    if (result && !nothing_ran && known)
+    // Said from the table whenever the table was asked.
+    if (read)
         o.known = audit_known::table;
     // One record of the move, whatever it took: a lost entry says so.
     const bool lost = result && std::strcmp(result, "lost") == 0;

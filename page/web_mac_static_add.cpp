@@ -67,9 +67,11 @@ int serve_post(const page_request &req)
     // A refresh of the form's data: answer with the form itself.
     if (strcasecmp(operate, "config") == 0)
         return serve_form(req);
+    bool batch = strcasecmp(operate, "add_many") == 0;
+    // Only a batch may send more than a single add needs.
+    if (!batch && !page_body_acceptable())
+        return refuse(req, who, "invalid_parameter");
     if (strcasecmp(operate, "move") == 0) {
-        if (!page_body_acceptable())
-            return refuse(req, who, "invalid_parameter");
         int moved = mac_move(req.session_id, who, err_text);
         if (moved < 0)
             redirect_error(req.session_id, req.lang, err_text, "web_mac_static.cgi?%s", req.defquery);
@@ -79,10 +81,6 @@ int serve_post(const page_request &req)
             return page_render(TEMPLATE_NAME);
         return 0;
     }
-    bool batch = strcasecmp(operate, "add_many") == 0;
-    // Only a batch may send more than a single add needs.
-    if (!batch && !page_body_acceptable())
-        return refuse(req, who, "invalid_parameter");
     if (batch) {
         if (mac_batch_add(who, err_text) != 0) {
             redirect_error(req.session_id, req.lang, err_text, RETURN_PAGE);
