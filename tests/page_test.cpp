@@ -559,54 +559,59 @@ TEST_F(PageTest, LearnedEntriesPinnedAndStaticOnesMoved)
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 5 + 210);
     EXPECT_EQ(runs(), 4);   // the bad type asked nothing
 
-    // A pin: every value checked, then one run; each entry on the interface
-    // it was learned on, with its record.
-    auto pin = [&](const lines &values, const std::string &sid) {
-        return listing("POST", qs(sid) + "&type=dynamic", sel_body("pin", values));
-    };
+    // A pin: every value checked, then one run; each entry on the interface it was learned on, with its record.
     std::string forged = sel[3];
     forged.back() = forged.back() == '0' ? '1' : '0';
     const std::string on_other = std::regex_replace(sel[3], std::regex("\\+(eth-0-\\d+|agg\\d)\\+"), "+agg9+");
     const std::string other_vlan = std::regex_replace(sel[3], std::regex("\\+(1|10|20|30)\\+"), "+4000+");
     lines too_many(sel);
     too_many.push_back(matches(listing("GET", qs(admin) + "&type=dynamic&per_page=200&page=2").out, learned_sel)[0]);
-    const std::pair<std::string, std::pair<lines, std::string>> refused[] = {
-        {"a voucher not the listing's", {{sel[0], forged}, bad}}, {"another interface", {{on_other}, bad}},
-        {"another VLAN", {{other_vlan}, bad}}, {"a static entry's value", {{moves[0]}, bad}},
-        {"one entry on two interfaces", {{sel[3], on_other}, bad}}, {"no voucher", {{sel[3].substr(0, sel[3].rfind('+'))}, bad}},
-        {"201 entries", {too_many, "error_too_many_entries"}}, {"a limited session", {{sel[0]}, "error_no_privilege"}},
+    const struct { const char *name; lines values; std::string errid; } refused[] = {
+        {"a voucher not the listing's", {sel[0], forged}, bad}, {"another interface", {on_other}, bad},
+        {"another VLAN", {other_vlan}, bad}, {"a static entry's value", {moves[0]}, bad},
+        {"one entry on two interfaces", {sel[3], on_other}, bad}, {"no voucher", {sel[3].substr(0, sel[3].rfind('+'))}, bad},
+        {"201 entries", too_many, "error_too_many_entries"}, {"a limited session", {sel[0]}, "error_no_privilege"},
     };
-    for (const auto &[name, c] : refused) {
-        SCOPED_TRACE(name);
+    for (const auto &c : refused) {
+        SCOPED_TRACE(c.name);
         syslog_catcher log;
-        const std::string &sid = c.second == "error_no_privilege" ? guest : admin;
-        EXPECT_EQ(pin(c.first, sid).out, list_error(c.second, "&type=dynamic&order=asc&per_page=50&page=1", sid));
+        const std::string &sid = c.errid == "error_no_privilege" ? guest : admin;
+        EXPECT_EQ(listing("POST", qs(sid) + "&type=dynamic", sel_body("pin", c.values)).out,
+                  list_error(c.errid, "&type=dynamic&order=asc&per_page=50&page=1", sid));
         EXPECT_EQ(log.take().size(), 1u);
     }
     EXPECT_EQ(runs(), 1);   // the 201st value's listing
     syslog_catcher log;
-    r = pin({sel[0], sel[1], sel[2], sel[1]}, admin);
+    r = listing("POST", qs(admin) + "&type=dynamic", sel_body("pin", {sel[0], sel[1], sel[2], sel[1]}));
     EXPECT_TRUE(is_rendered_page(r.out));
     EXPECT_TRUE(has(r.out, "<title>3 made static, 0 refused</title>") && has(r.out, "Made static: 3 · refused: 0"));
     EXPECT_EQ(runs(), 1);
     lines want;
-    for (int i = 0; i < 3; ++i) {   // MAC+INTF+VLAN+VOUCHER
-        std::smatch m;
-        std::regex_match(sel[i], m, std::regex("([^+]+)\\+([^+]+)\\+([^+]+)\\+.*"));
-        want.push_back(rec(5, "pin", ent(m.str(1), m.str(2), m.str(3)) + " result=ok known=cli"));
-        EXPECT_TRUE(std::regex_search(show_static(), std::regex(m.str(3) + " +" + m.str(1) + " +static +" + m.str(2))));
+    const std::regex parts("([^+]+)\\+([^+]+)\\+([^+]+)\\+.*");   // MAC+INTF+VLAN+VOUCHER
+    for (int i = 0; i < 3; ++i) {
+        want.push_back(rec(5, "pin", std::regex_replace(sel[i], parts, "mac=\"$1\" intf=\"$2\" vlan=\"$3\" result=ok known=cli")));
+        EXPECT_TRUE(std::regex_search(show_static(), std::regex(std::regex_replace(sel[i], parts, "$3 +$1 +static +$2"))));
     }
     EXPECT_EQ(log.take(), want);
     EXPECT_TRUE(has(listing("GET", qs(admin) + "&type=dynamic").out, "1–50 of 207"));
     runs();
 
-    // A move: the form for the vouched entry, then one run.
+    // A move: the form for the vouched entry, then one run; refused, it runs nothing. A switch that takes
+    // the old entry out before it refuses the new one (to eth-0-5), moves it elsewhere (to eth-0-6), or
+    // moves it though it says otherwise (to eth-0-8): the table says where it is, and only a lost entry is
+    // put back; a second refusal (of eth-0-9, while /tmp/refuse_back is there) leaves it lost.
     auto move = [&](const std::string &value, const std::string &to) {
         return add("operate=move&move=" + value + "&intf_name=" + to);
     };
-    auto move_rec = [&](int severity, const std::string &from, const std::string &to, const std::string &result) {
-        return lines{rec(severity, "move", "mac=\"" + a + "\" from=\"" + from + "\" intf=\"" + to + "\" vlan=\"10\" result=" + result)};
-    };
+    const std::string gone = "no mac-address-table " + a + " vlan 10";
+    stub_imish("echo run >>/tmp/imish_runs\nf=$(eval echo \\${$#})\n"
+               "if grep -q 'forward eth-0-5 ' \"$f\"; then echo '" + gone + "' >/tmp/x.cmd; " + kSim + " -f /tmp/x.cmd; "
+               "echo '% port eth-0-5 takes no static entry for " + a + " in VLAN 10'; exit 0; fi\n"
+               "if grep -q 'forward eth-0-6 ' \"$f\"; then echo 'mac-address-table " + a + " forward eth-0-7 vlan 10' >/tmp/x.cmd; " +
+               kSim + " -f /tmp/x.cmd; echo '% busy'; exit 0; fi\n"
+               "if grep -q 'forward eth-0-8 ' \"$f\"; then " + kSim + " \"$@\"; echo '% slow'; exit 0; fi\n"
+               "if [ -e /tmp/refuse_back ] && grep -q 'forward eth-0-9 ' \"$f\"; then echo '% no room'; exit 0; fi\n"
+               "exec " + kSim + " \"$@\"\n");
     r = request("GET", qs(admin) + "&move=" + moves[0]);
     EXPECT_TRUE(has(r.out, "id=\"move_form\"") && has(r.out, "value=\"" + a + "\" readonly") &&
                 has(r.out, "<option value=\"eth-0-1\" selected>"));
@@ -620,47 +625,28 @@ TEST_F(PageTest, LearnedEntriesPinnedAndStaticOnesMoved)
         EXPECT_EQ(move(value, to).out, list_error(errid, ""));
         EXPECT_EQ(log.take(), lines{rec(4, "move", std::string("result=refused reason=\"") + errid + "\"")});
     }
-    EXPECT_EQ(runs(), 1);   // the form's ports; the refusals ran nothing
-    EXPECT_EQ(move(moves[0], "eth-0-9").out, listed());
-    EXPECT_EQ(runs(), 1);
-    EXPECT_TRUE(std::regex_search(show_static(), std::regex("10 +" + a + " +static +eth-0-9")));
-    EXPECT_EQ(log.take(), move_rec(5, "eth-0-1", "eth-0-9", "ok known=cli"));
-
-    // A switch that takes the old entry out before it refuses the new one
-    // (to eth-0-5), moves it elsewhere (to eth-0-6), or moves it though it
-    // says otherwise (to eth-0-8): the table says where it is, and only a lost
-    // entry is put back; a second refusal (of eth-0-9, while /tmp/refuse_back
-    // is there) leaves it lost.
-    const std::string moved = matches(listing("GET", qs(admin) + "&vlan=10").out, edit_link).at(0);
-    runs();
-    const std::string gone = "no mac-address-table " + a + " vlan 10";
-    stub_imish("echo run >>/tmp/imish_runs\nf=$(eval echo \\${$#})\n"
-               "if grep -q 'forward eth-0-5 ' \"$f\"; then echo '" + gone + "' >/tmp/x.cmd; " + kSim + " -f /tmp/x.cmd; "
-               "echo '% port eth-0-5 takes no static entry for " + a + " in VLAN 10'; exit 0; fi\n"
-               "if grep -q 'forward eth-0-6 ' \"$f\"; then echo 'mac-address-table " + a + " forward eth-0-7 vlan 10' >/tmp/x.cmd; " +
-               kSim + " -f /tmp/x.cmd; echo '% busy'; exit 0; fi\n"
-               "if grep -q 'forward eth-0-8 ' \"$f\"; then " + kSim + " \"$@\"; echo '% slow'; exit 0; fi\n"
-               "if [ -e /tmp/refuse_back ] && grep -q 'forward eth-0-9 ' \"$f\"; then echo '% no room'; exit 0; fi\n"
-               "exec " + kSim + " \"$@\"\n");
-    // result: the page's ("" for the listing); runs: the move's, the table's, a put-back's; on: where the table has it.
+    EXPECT_EQ(runs(), 1);   // the form's ports
+    // result: the page's ("" for the listing); runs: the listing's that vouches for the entry where it
+    // stands, the move's, the table's, a put-back's; record: its result; on: where the table then has it.
     const std::string no_port = "refused reason=\"port eth-0-5 takes no static entry for " + a + " in VLAN 10\" known=table";
-    struct { std::string to, result; int runs; lines record; std::string on; bool refuse_back = false; } steps[] = {
-        {"eth-0-5", "restored", 3, move_rec(4, "eth-0-9", "eth-0-5", no_port), "eth-0-9"},
-        {"eth-0-5", "lost", 3, move_rec(4, "eth-0-9", "eth-0-5", "refused reason=\"move_lost\" known=table"), "", true},
-        {"eth-0-6", "elsewhere", 2, move_rec(4, "eth-0-9", "eth-0-6", "refused reason=\"busy\" known=table"), "eth-0-7"},
-        {"eth-0-8", "", 2, move_rec(5, "eth-0-9", "eth-0-8", "ok known=table"), "eth-0-8"},
+    struct { std::string from, to, result; int runs; std::string record, on; bool refuse_back = false; } steps[] = {
+        {"eth-0-1", "eth-0-9", "", 2, "ok known=cli", "eth-0-9"}, {"eth-0-9", "eth-0-5", "restored", 4, no_port, "eth-0-9"},
+        {"eth-0-9", "eth-0-5", "lost", 4, "refused reason=\"move_lost\" known=table", "", true},
+        {"eth-0-9", "eth-0-6", "elsewhere", 3, "refused reason=\"busy\" known=table", "eth-0-7"},
+        {"eth-0-9", "eth-0-8", "", 3, "ok known=table", "eth-0-8"},
     };
     for (const auto &s : steps) {
         SCOPED_TRACE(s.to + " " + s.result);
-        configure("mac-address-table " + a + " forward eth-0-9 vlan 10\n");
+        configure("mac-address-table " + a + " forward " + s.from + " vlan 10\n");
         if (s.refuse_back)
             write_file("/tmp/refuse_back", "");
-        r = move(moved, s.to);
+        r = move(matches(listing("GET", qs(admin) + "&vlan=10").out, edit_link).at(0), s.to);
         const bool said = has(r.out, "id=\"move_result\" class=\"warn " + s.result + "\"") &&
                           has(r.out, s.on.empty() ? "holds no entry" : "on " + s.on);
         EXPECT_TRUE(s.result.empty() ? r.out == listed() : said) << r.out.substr(0, 300);
         EXPECT_EQ(runs(), s.runs);
-        EXPECT_EQ(log.take(), s.record);
+        EXPECT_EQ(log.take(), lines{rec(s.record.starts_with("ok") ? 5 : 4, "move", "mac=\"" + a + "\" from=\"" + s.from +
+                                        "\" intf=\"" + s.to + "\" vlan=\"10\" result=" + s.record)});
         EXPECT_EQ(std::regex_search(show_static(), std::regex("10 +" + a + " +static +" + s.on)), !s.on.empty());
         unlink("/tmp/refuse_back");
     }
