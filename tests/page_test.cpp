@@ -326,8 +326,8 @@ TEST_F(PageTest, AnAddsAnswerRecordAndEntry)
         // 32 KiB short of full: too little for a CLI answer, enough for the page's small files. The form says so too.
         {"/tmp nearly full", [&] {
              ASSERT_EQ(mount(nullptr, "/tmp", nullptr, MS_REMOUNT, "size=2m"), 0) << std::strerror(errno);
-             run_process({"/bin/sh", "-c", "cat /dev/zero >/tmp/filler 2>/dev/null; truncate -s -32K /tmp/filler"},
-                         {"PATH=/usr/bin:/bin"});
+             ASSERT_EQ(run_process({"/bin/sh", "-c", "cat /dev/zero >/tmp/filler 2>/dev/null; truncate -s -32K /tmp/filler"},
+                                   {"PATH=/usr/bin:/bin"}).status, 0);
              proc_result form = request("GET", qs(admin));
              EXPECT_TRUE(is_rendered_page(form.out) && has(form.out, "id=\"cli_failed\"")) << form.out.substr(0, 300);
          }, kEntry, add_error("%25cli_unavailable"), rec(3, "add", kB1c2 + "failed reason=\"cli_unavailable\" known=cli")},
@@ -578,15 +578,13 @@ TEST_F(PageTest, LearnedEntriesPinnedAndStaticOnesMoved)
     // the old entry out before it refuses the new one (to eth-0-5), moves it elsewhere (to eth-0-6), or
     // moves it though it says otherwise (to eth-0-8): the table says where it is, and only a lost entry is
     // put back; a second refusal (of its way back to eth-0-3) leaves it lost.
-    const std::string gone = "no mac-address-table " + a + " vlan 10";
     stub_imish("echo run >>/tmp/imish_runs\nf=$(eval echo \\${$#})\n"
-               "if grep -q 'forward eth-0-5 ' \"$f\"; then echo '" + gone + "' >/tmp/x.cmd; " + kSim + " -f /tmp/x.cmd; "
-               "echo '% port eth-0-5 takes no static entry for " + a + " in VLAN 10'; exit 0; fi\n"
-               "if grep -q 'forward eth-0-6 ' \"$f\"; then echo 'mac-address-table " + a + " forward eth-0-7 vlan 10' >/tmp/x.cmd; " +
-               kSim + " -f /tmp/x.cmd; echo '% busy'; exit 0; fi\n"
+               "if grep -q 'forward eth-0-5 ' \"$f\"; then echo 'no mac-address-table " + a + " vlan 10' >/tmp/x.cmd; " + kSim +
+               " -f /tmp/x.cmd; echo '% port eth-0-5 takes no static entry for " + a + " in VLAN 10'; exit 0; fi\n"
+               "if grep -q 'forward eth-0-6 ' \"$f\"; then echo 'mac-address-table " + a +
+               " forward eth-0-7 vlan 10' >/tmp/x.cmd; " + kSim + " -f /tmp/x.cmd; echo '% busy'; exit 0; fi\n"
                "if grep -q 'forward eth-0-8 ' \"$f\"; then " + kSim + " \"$@\"; echo '% slow'; exit 0; fi\n"
-               "if grep -q 'forward eth-0-3 ' \"$f\"; then echo '% no room'; exit 0; fi\n"
-               "exec " + kSim + " \"$@\"\n");
+               "if grep -q 'forward eth-0-3 ' \"$f\"; then echo '% no room'; exit 0; fi\nexec " + kSim + " \"$@\"\n");
     r = request("GET", qs(admin) + "&move=" + moves[0]);
     EXPECT_TRUE(has(r.out, "id=\"move_form\"") && has(r.out, "value=\"" + a + "\" readonly") &&
                 has(r.out, "<option value=\"eth-0-1\" selected>"));
