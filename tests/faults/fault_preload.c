@@ -58,13 +58,10 @@ static const struct family families[] = {
                "posix/stdio/sp/fprintf", "posix/stdio/sp/vfprintf", "posix/stdio/gp/puts",
                "posix/stdio/gp/fputs", "posix/stdio/gp/fputc", "posix/stdio/gp/putc",
                "posix/stdio/fflush"}, {ENOSPC, EIO, EPIPE}},
-    {"unlink", {"posix/io/dir/unlink", "posix/stdio/remove", "posix/io/dir/rename"},
-     {EACCES, EBUSY, EIO, EROFS}},
+    {"unlink", {"posix/io/dir/unlink", "posix/stdio/remove", "posix/io/dir/rename"}, {EACCES, EBUSY, EIO, EROFS}},
     {"connect", {"posix/io/net/connect"}, {ECONNREFUSED, ENOENT, EAGAIN}},
-    {"send", {"posix/io/net/send", "posix/io/net/sendto", "posix/io/net/sendmsg"},
-     {EPIPE, ECONNRESET, ENOBUFS, EAGAIN}},
-    {"recv", {"posix/io/net/recv", "posix/io/net/recvfrom", "posix/io/net/recvmsg"},
-     {ECONNRESET, ENOMEM, EAGAIN}},
+    {"send", {"posix/io/net/send", "posix/io/net/sendto", "posix/io/net/sendmsg"}, {EPIPE, ECONNRESET, ENOBUFS, EAGAIN}},
+    {"recv", {"posix/io/net/recv", "posix/io/net/recvfrom", "posix/io/net/recvmsg"}, {ECONNRESET, ENOMEM, EAGAIN}},
     {"poll", {"posix/io/net/poll", "posix/io/net/select", "posix/io/net/pselect"}, {ENOMEM}},
     {"malloc", {"libc/mm/malloc", "libc/mm/calloc", "libc/mm/realloc", "libc/str/strdup",
                 "libc/str/strndup"}, {ENOMEM}},
@@ -182,44 +179,41 @@ long random(void)
     return active ? (long)(draw(MAX_POINTS, random_calls++, 2) >> 33) : real_random();
 }
 
-/* The errno a failing call of point reports, set, or 0 when it goes through. */
-static int injected(const char *point, int fallback)
+/* The errno a failing call of point reports (decide's), set, or 0 when it goes through. */
+static int injected(const char *point)
 {
-    if (!active || !fiu_fail(point))
-        return 0;
-    intptr_t err = (intptr_t)fiu_failinfo();
-    return errno = err ? (int)err : fallback;
+    return active && fiu_fail(point) ? (errno = (int)(intptr_t)fiu_failinfo()) : 0;
 }
 
 /* name: when "when" holds, fails as point decides (errno set, -1 returned)
  * or makes the call "then"; otherwise it is the real function's call. */
-#define WRAP_IF(type, name, params, args, when, point, fallback, then) \
-    type name params                                                   \
-    {                                                                  \
-        REAL(name);                                                    \
-        if (!(when))                                                   \
-            return real_##name args;                                   \
-        return injected(point, fallback) ? -1 : then;                  \
+#define WRAP_IF(type, name, params, args, when, point, then) \
+    type name params                                         \
+    {                                                        \
+        REAL(name);                                          \
+        if (!(when))                                         \
+            return real_##name args;                         \
+        return injected(point) ? -1 : then;                  \
     }
-#define WRAP(name, params, args, point, fallback) WRAP_IF(int, name, params, args, 1, point, fallback, real_##name args)
+#define WRAP(name, params, args, point) WRAP_IF(int, name, params, args, 1, point, real_##name args)
 /* A call and its 64-bit twin, on a path or a descriptor and the struct it fills. */
-#define WRAP_TWINS(name, where, type, point)                                                  \
-    WRAP(name, (where w, struct type *st), (w, st), point, EIO)                             \
-    WRAP(name##64, (where w, struct type##64 *st), (w, st), point, EIO)
+#define WRAP_TWINS(name, where, type, point)               \
+    WRAP(name, (where w, struct type *st), (w, st), point) \
+    WRAP(name##64, (where w, struct type##64 *st), (w, st), point)
 
 WRAP_TWINS(stat, const char *, stat, "posix/fs/stat")
 WRAP_TWINS(lstat, const char *, stat, "posix/fs/lstat")
 WRAP_TWINS(fstat, int, stat, "posix/fs/fstat")
 WRAP_TWINS(statvfs, const char *, statvfs, "posix/fs/statvfs")
 WRAP_TWINS(fstatvfs, int, statvfs, "posix/fs/statvfs")
-WRAP(fstatat, (int d, const char *p, struct stat *st, int f), (d, p, st, f), "posix/fs/fstatat", EIO)
-WRAP(fstatat64, (int d, const char *p, struct stat64 *st, int f), (d, p, st, f), "posix/fs/fstatat", EIO)
-WRAP(mkstemp, (char *t), (t), "libc/fs/mkstemp", EEXIST)
-WRAP(mkstemp64, (char *t), (t), "libc/fs/mkstemp", EEXIST)
-WRAP(mkostemp, (char *t, int f), (t, f), "libc/fs/mkstemp", EEXIST)
-WRAP(mkostemp64, (char *t, int f), (t, f), "libc/fs/mkstemp", EEXIST)
-WRAP(flock, (int fd, int op), (fd, op), "posix/fs/flock", ENOLCK)
-WRAP(unlinkat, (int d, const char *p, int f), (d, p, f), "posix/fs/unlinkat", EACCES)
+WRAP(fstatat, (int d, const char *p, struct stat *st, int f), (d, p, st, f), "posix/fs/fstatat")
+WRAP(fstatat64, (int d, const char *p, struct stat64 *st, int f), (d, p, st, f), "posix/fs/fstatat")
+WRAP(mkstemp, (char *t), (t), "libc/fs/mkstemp")
+WRAP(mkstemp64, (char *t), (t), "libc/fs/mkstemp")
+WRAP(mkostemp, (char *t, int f), (t, f), "libc/fs/mkstemp")
+WRAP(mkostemp64, (char *t, int f), (t, f), "libc/fs/mkstemp")
+WRAP(flock, (int fd, int op), (fd, op), "posix/fs/flock")
+WRAP(unlinkat, (int d, const char *p, int f), (d, p, f), "posix/fs/unlinkat")
 
 /* The mode is there only for a file the call may make. */
 #define OPENAT(name)                                                                                      \
@@ -230,7 +224,7 @@ WRAP(unlinkat, (int d, const char *p, int f), (d, p, f), "posix/fs/unlinkat", EA
         mode_t mode = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? (mode_t)va_arg(ap, int) : 0; \
         va_end(ap);                                                                                       \
         REAL(name);                                                                                       \
-        return injected("posix/fs/openat", EACCES) ? -1 : real_##name(dir, path, flags, mode);            \
+        return injected("posix/fs/openat") ? -1 : real_##name(dir, path, flags, mode);                    \
     }
 OPENAT(openat)
 OPENAT(openat64)
@@ -241,7 +235,7 @@ OPENAT(openat64)
              const posix_spawnattr_t *attr, char *const argv[], char *const envp[])               \
     {                                                                                              \
         REAL(name);                                                                                \
-        int err = injected("posix/proc/spawn", EAGAIN);                                            \
+        int err = injected("posix/proc/spawn");                                                    \
         return err ? err : real_##name(pid, path, actions, attr, argv, envp);                      \
     }
 SPAWN(posix_spawn)
@@ -268,11 +262,10 @@ static int is_log_peer(int fd)
  * through. It is the pages' only datagram socket: told by its type when it is
  * made, by its address when it is connected, by its peer when it sends. */
 WRAP_IF(int, socket, (int d, int t, int p), (d, t, p), d == AF_UNIX && (t & 0xf) == SOCK_DGRAM, /* type less flags */
-        "page/log/socket", ENOBUFS, (int)syscall(SYS_socket, d, t, p))
+        "page/log/socket", (int)syscall(SYS_socket, d, t, p))
 WRAP_IF(int, connect, (int fd, const struct sockaddr *a, socklen_t n), (fd, a, n), is_log_address(a, n),
-        "page/log/connect", ENOENT, (int)syscall(SYS_connect, fd, a, n))
+        "page/log/connect", (int)syscall(SYS_connect, fd, a, n))
 WRAP_IF(ssize_t, sendto, (int fd, const void *b, size_t n, int f, const struct sockaddr *a, socklen_t l),
-        (fd, b, n, f, a, l), a ? is_log_address(a, l) : is_log_peer(fd), "page/log/send", EAGAIN,
-        syscall(SYS_sendto, fd, b, n, f, a, l))
+        (fd, b, n, f, a, l), a ? is_log_address(a, l) : is_log_peer(fd), "page/log/send", syscall(SYS_sendto, fd, b, n, f, a, l))
 WRAP_IF(ssize_t, send, (int fd, const void *b, size_t n, int f), (fd, b, n, f), is_log_peer(fd), "page/log/send",
-        EAGAIN, syscall(SYS_sendto, fd, b, n, f, NULL, 0))
+        syscall(SYS_sendto, fd, b, n, f, NULL, 0))
