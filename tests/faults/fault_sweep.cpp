@@ -23,11 +23,9 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <optional>
 #include <set>
 #include <sstream>
-#include <sys/socket.h>
-#include <sys/un.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,17 +43,13 @@ const std::string kCalls = "/tmp/sweep/imish.calls";   // "show" or "config" per
 const char *kListBin = SIM_BIN_DIR "/../page/web_mac_static.cgi";
 constexpr long kLimitMs = 30000;
 
-// The imish the page starts: the stand-in, or, on the runs (0, 1, ...) whose
-// letter in IMISH_FAULTS is not ".", one of these faults. Each fault is
-// logged to FAULT_LOG as "imish/<letter> <run>".
-//   e  exits 1 before its work, a line on stderr, nothing on stdout
-//   E  does its work, loses its whole answer, exits 1
-//   f  does its work with every write of its answer failing (/dev/full)
-//   p  does its work, writes half its answer, exits 1
-//   s  stops at its first refused command and exits 1, as some CLIs do
-//   k  is killed (SIGKILL) before its work
-//   K  is killed after its work and its whole answer
-//   h  is killed after its work and half its answer
+// The imish the page starts: the stand-in, or on the runs (0, 1, ...) whose
+// letter in IMISH_FAULTS is not "." a faulty one, each fault logged to
+// FAULT_LOG as "imish/<letter> <run>". It exits 1, a line on stderr, before
+// its work (e); does its work and loses its whole answer (E, exits 1), half
+// of it (p, exits 1) or every write of it (f, to /dev/full); stops at its
+// first refused command and exits 1, as some CLIs do (s); or is killed before
+// its work (k), after its whole answer (K) or after half of it (h).
 // IMISH_PLANT set: after its run it leaves a directory tree where the page's
 // pid file was, the only way the sweep has to make the page's clean-up
 // remove a tree (openat, unlinkat).
@@ -129,7 +123,7 @@ const std::string kMoved = "00e0.fc0a.0003 eth-0-5 1";
 // letter by letter. The syslog family also runs with no /dev/log ("gone"), a
 // socket file nobody is bound to ("deaf"), and a daemon that stopped reading,
 // its queue full ("full"): a record that waited would hold the page too long.
-using columns = std::vector<std::pair<const char *, int>>;   // probability, runs per request
+using columns = std::vector<std::pair<std::string, int>>;   // probability, runs per request
 struct plan {
     const char *family;
     columns runs;
@@ -301,12 +295,11 @@ std::string imish_faults(const char *letters, const std::string &prob, int index
 {
     std::string faults(kImishRunsMax, '.');
     std::size_t kinds = std::strlen(letters), i = static_cast<std::size_t>(index);
-    for (std::size_t run = 0; run < faults.size(); ++run) {
+    for (std::size_t run = 0; run < faults.size(); ++run)
         if (prob == "nth")
             faults[run] = run == i / kinds ? letters[i % kinds] : '.';
         else if (static_cast<double>(mix(seed + 2 * run) >> 11) * 0x1.0p-53 < std::atof(prob.c_str()))
             faults[run] = letters[mix(seed + 2 * run + 1) % kinds];
-    }
     return faults;
 }
 
@@ -321,9 +314,9 @@ struct run_result {
 
 class sweep {
 public:
-    sweep(const std::string &sid, pid_t imi) : sid_(sid), imi_(imi) { audit_.emplace(); }
+    sweep(const std::string &sid, pid_t imi) : sid_(sid), imi_(imi) {}
 
-    bool ok() const { return audit_->ok(); }
+    bool ok() const { return audit_.ok(); }
     bool imi_gone() const { return waitpid(imi_, nullptr, WNOHANG) != 0; }
 
     // The switch's table, read with imish run directly, clean.
@@ -361,9 +354,8 @@ public:
     void pin_and_move(std::vector<request> &requests)
     {
         restore_base();
-        const std::string query = "sessionId=" + sid_ + "&lang=en&type=all";
         const std::string html = run_process({kListBin}, {"PATH=" + kPath, "GATEWAY_INTERFACE=CGI/1.1", "REQUEST_METHOD=GET",
-            "QUERY_STRING=" + query, "SCRIPT_NAME=/web_mac_static.cgi", "REMOTE_ADDR=127.0.0.1"}).out;
+            "QUERY_STRING=sessionId=" + sid_ + "&lang=en&type=all", "SCRIPT_NAME=/web_mac_static.cgi", "REMOTE_ADDR=127.0.0.1"}).out;
         request pin = {"pin", kListBin, "operate=pin", {}, kBase, SUCCESS},
                 move = {"move", PAGE_BIN, "operate=move&move=", {kMoved}, {kBase[0], kBase[1], kMoved}, SUCCESS};
         const std::string row = "<tr class=\"dynamic\"><td><input type=\"checkbox\" name=\"sel\" value=\"";
@@ -403,30 +395,27 @@ public:
         if (q.post())
             env.insert(env.end(), {"CONTENT_TYPE=application/x-www-form-urlencoded",
                                    "CONTENT_LENGTH=" + std::to_string(q.body.size())});
-        audit_->take();
+        audit_.take();
         drops_possible_ = drops_possible_ || family == "syslog";
-        if (prob == "full")
-            ASSERT_TRUE(audit_->fill()) << "/dev/log cannot be filled";
-        if (prob == "gone" || prob == "deaf")
-            audit_.reset();
-        if (prob == "deaf") {   // a socket file nobody reads: connect is refused
-            sockaddr_un addr = {AF_UNIX, "/dev/log"};
-            int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-            EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
-            close(fd);
+        if (prob == "full") {
+            ASSERT_TRUE(audit_.fill()) << "/dev/log cannot be filled";
+        }
+        if (prob == "gone" || prob == "deaf")   // the catcher's socket, out of the page's way
+            std::filesystem::rename("/dev/log", "/dev/log.kept");
+        if (prob == "deaf") {   // a socket file nobody is bound to: connect is refused
+            EXPECT_EQ(mknod("/dev/log", S_IFSOCK | 0666, 0), 0);
         }
         if (devlog)
             write_file(kLog, "dev/log " + prob + "\n");
         o.r = run_process({q.bin}, env, q.body, kLimitMs);
-        if (!audit_) {
-            unlink("/dev/log");
-            audit_.emplace();
-            ASSERT_TRUE(audit_->ok()) << "/dev/log cannot be made again";
+        if (prob == "gone" || prob == "deaf") {
+            std::filesystem::remove("/dev/log");
+            std::filesystem::rename("/dev/log.kept", "/dev/log");
         }
         o.injected = split_lines(read_file(kLog));
         const bool hit = !o.injected.empty();
         o.v = judge(q, o.r, family == "write" && hit, family == "malloc" && hit);
-        o.records = audit_->take();
+        o.records = audit_.take();
         auto note = [&](const std::string &what) {
             if (!what.empty())
                 o.v.problem += (o.v.problem.empty() ? "" : "; ") + what;
@@ -444,10 +433,9 @@ public:
         // Records are lost with the process (malloc) or in their sending.
         note(records_disagree(q, o.records, o.v, known_, family != "malloc" && family != "syslog",
                               read_file(kCalls).find("config") != npos));
-        // Left on purpose: what the fault kept the page from removing
-        // (unlink, dirat), a scratch file it could not tell for its own
-        // (stat), a pid file it could not lock (another instance's, for all
-        // it knows).
+        // Left on purpose: what the fault kept the page from removing (unlink,
+        // dirat), a scratch file it could not tell for its own (stat), a pid
+        // file it could not lock (another instance's, for all it knows).
         const bool may_leave = hit && (family == "unlink" || family == "dirat" || family == "stat"),
                    may_leave_pid = may_leave || (hit && family == "flock");
         std::string left;
@@ -470,10 +458,7 @@ private:
     static proc_result imish(const std::string &cmds, bool show)
     {
         write_file("/tmp/sweep/cmds", cmds);
-        lines argv = {SIM_BIN_DIR "/imish", "-g", "-y", "-f", "/tmp/sweep/cmds"};
-        if (show)
-            argv.insert(argv.begin() + 3, "-w");
-        return run_process(argv, {"PATH=" + kPath});
+        return run_process({SIM_BIN_DIR "/imish", show ? "-w" : "-y", "-f", "/tmp/sweep/cmds"}, {"PATH=" + kPath});
     }
 
     // What q's answer r says, and what is wrong with it. write_fault: it may
@@ -517,11 +502,10 @@ private:
             // A POST's error page leads back to where the request came from
             // (busy: to the request itself; the listing's: to its view); a
             // batch whose page could not be shown sends the operator to the table.
-            const std::string listing_back = "web_mac_static.cgi%3FsessionId%3D" + sid_ + "%26lang%3Den";
+            const std::string listing_back = "web_mac_static.cgi%3FsessionId%3D" + sid_ + "%26lang%3Den" +
+                                             (q.bin == kListBin ? "%26order%3Dasc%26per_page%3D50%26page%3D1" : "");
             const std::string back = !q.post() || v.errid == "error_prog_busy" ? rdr.substr(at + 9)
-                                     : q.bin == kListBin ? listing_back + "%26order%3Dasc%26per_page%3D50%26page%3D1"
-                                     : q.is("move")      ? listing_back
-                                                         : "web_mac_static_add.cgi%3F";
+                                     : q.bin == kListBin || q.is("move") ? listing_back : "web_mac_static_add.cgi%3F";
             v.k = v.errid == "%25cli_timeout" || v.errid == "%25cli_no_answer" || v.errid == "error_batch_unshown"
                       ? UNKNOWN
                       : FAILURE;
@@ -595,7 +579,7 @@ private:
 
     std::string sid_;
     pid_t imi_;
-    std::optional<syslog_catcher> audit_;
+    syslog_catcher audit_;
     bool drops_possible_ = false;   // whether a record could have been dropped yet
 };
 
@@ -640,8 +624,7 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
         columns cols = p.runs;
         if (p.stride)
             cols.push_back({"nth", kNthMax});
-        for (const auto &[prob_text, count] : cols) {
-            const std::string prob = prob_text;
+        for (const auto &[prob, count] : cols) {
             const bool once = prob == "1" || prob == "gone" || prob == "deaf" || prob == "full";
             for (const request &q : requests)
                 for (int i = 0; i < (prob == "nth" ? count : once ? 1 : count * scale); ++i) {
