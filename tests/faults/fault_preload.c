@@ -9,8 +9,7 @@
  *   FAULT_LOG     file that gets "<point> <errno>" for each injected failure
  * Only a program whose name ends in ".cgi" is faulted: the imish a page
  * starts inherits the preload and must run clean (the sweep has a stand-in
- * for a faulty one). Calls libfiu does not wrap fail at points of our own,
- * at the end of this file. */
+ * for a faulty one). Calls libfiu does not wrap fail at our own points (below). */
 #undef _FORTIFY_SOURCE   /* its inline openat would clash with the wrapper */
 #define _GNU_SOURCE
 #define FIU_ENABLE 1   /* fiu.h makes its calls no-ops without it */
@@ -53,18 +52,16 @@ static const struct family families[] = {
     /* No short reads: Linux never reads a local regular file short, and
      * ClearSilver's template loader takes one read for the whole file. */
     {"read", {"posix/io/rw/read", "posix/stdio/rw/fread", "posix/stdio/gp/fgets"}, {EIO}},
-    {"write", {"posix/io/rw/write", "posix/io/rw/write/reduce", "posix/io/rw/writev",
-               "posix/stdio/rw/fwrite", "posix/stdio/sp/printf", "posix/stdio/sp/vprintf",
-               "posix/stdio/sp/fprintf", "posix/stdio/sp/vfprintf", "posix/stdio/gp/puts",
-               "posix/stdio/gp/fputs", "posix/stdio/gp/fputc", "posix/stdio/gp/putc",
+    {"write", {"posix/io/rw/write", "posix/io/rw/write/reduce", "posix/io/rw/writev", "posix/stdio/rw/fwrite",
+               "posix/stdio/sp/printf", "posix/stdio/sp/vprintf", "posix/stdio/sp/fprintf", "posix/stdio/sp/vfprintf",
+               "posix/stdio/gp/puts", "posix/stdio/gp/fputs", "posix/stdio/gp/fputc", "posix/stdio/gp/putc",
                "posix/stdio/fflush"}, {ENOSPC, EIO, EPIPE}},
     {"unlink", {"posix/io/dir/unlink", "posix/stdio/remove", "posix/io/dir/rename"}, {EACCES, EBUSY, EIO, EROFS}},
     {"connect", {"posix/io/net/connect"}, {ECONNREFUSED, ENOENT, EAGAIN}},
     {"send", {"posix/io/net/send", "posix/io/net/sendto", "posix/io/net/sendmsg"}, {EPIPE, ECONNRESET, ENOBUFS, EAGAIN}},
     {"recv", {"posix/io/net/recv", "posix/io/net/recvfrom", "posix/io/net/recvmsg"}, {ECONNRESET, ENOMEM, EAGAIN}},
     {"poll", {"posix/io/net/poll", "posix/io/net/select", "posix/io/net/pselect"}, {ENOMEM}},
-    {"malloc", {"libc/mm/malloc", "libc/mm/calloc", "libc/mm/realloc", "libc/str/strdup",
-                "libc/str/strndup"}, {ENOMEM}},
+    {"malloc", {"libc/mm/malloc", "libc/mm/calloc", "libc/mm/realloc", "libc/str/strdup", "libc/str/strndup"}, {ENOMEM}},
     {"spawn", {"posix/proc/spawn", "posix/proc/fork"}, {EAGAIN, ENOMEM}},
     /* The page keeps SIGCHLD at its default: a wait for its own child can
      * only be interrupted. */
