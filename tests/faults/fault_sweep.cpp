@@ -81,16 +81,16 @@ enum kind { SUCCESS, FAILURE, UNKNOWN, LOGIN, ERROR_500, EMPTY, KINDS };
 const char *const kKindNames[KINDS] = {"success", "failure", "unknown", "login", "500", "empty"};
 
 struct request {
-    const char *name, *bin;
+    std::string name;
+    const char *bin;
     std::string body;                // none: a GET
     table entries;                   // what a POST asks for, "mac port vlan", the MAC in lower case
     table after;                     // the table once the request has done all it can
     kind clean;                      // its answer without faults
     const char *query = "";          // after the session's own
     bool post() const { return !body.empty(); }
-    bool is(const char *n) const { return std::strcmp(name, n) == 0; }
     // Its records' action: a batch's entries are adds.
-    std::string action() const { return is("remove") || is("pin") || is("move") ? name : "add"; }
+    std::string action() const { return name == "remove" || name == "pin" || name == "move" ? name : "add"; }
 };
 
 // The switch before every run: the removal takes A and B (B asked for in
@@ -172,7 +172,7 @@ bool is_cli_text(const std::string &errid)
 // records tell of each, and the others are gone.
 bool partial_removal(const request &q, const verdict &v)
 {
-    return q.is("remove") && v.k == FAILURE && (is_cli_text(v.errid) || v.errid == "%25cli_not_applied");
+    return q.name == "remove" && v.k == FAILURE && (is_cli_text(v.errid) || v.errid == "%25cli_not_applied");
 }
 
 bool has(const table &t, const std::string &row)
@@ -233,7 +233,7 @@ table attr_values(const std::string &html, const std::string &attr, const std::s
 std::string records_disagree(const request &q, const lines &records, const verdict &v, const table &now, bool due,
                              bool config_ran)
 {
-    const bool removal = q.is("remove"), batch = q.is("batch") || q.is("pin");
+    const bool removal = q.name == "remove", batch = q.name == "batch" || q.name == "pin";
     std::map<std::string, int> seen;
     int requests = 0;
     for (const std::string &r : records) {
@@ -248,9 +248,12 @@ std::string records_disagree(const request &q, const lines &records, const verdi
                    done = changed || (removal && read_back && !has(now, row));
         requests += whole;
         const int copies = whole ? 0 : ++seen[row];
-        // A batch's answer shows each entry's outcome; its record says the same.
-        const std::string cls = v.shown.count(row) ? v.shown.at(row) : "",
-                          says = result == "ok" ? "added" : result == "unknown" ? "unknown" : "refused";
+        // What the answer told of the entry: its row in a batch's, else the
+        // answer's kind (but for a removal the CLI refused in part).
+        const std::string says = result == "ok" ? "added" : result == "unknown" ? "unknown" : "refused",
+                          told = batch ? (v.shown.count(row) ? v.shown.at(row) : "")
+                                 : partial_removal(q, v) ? ""
+                                 : v.k == SUCCESS ? "added" : v.k == UNKNOWN ? "unknown" : v.k == FAILURE ? "refused" : "";
         const std::pair<bool, std::string> wrong[] = {
             {!q.post(), "a GET was recorded"},
             {r.find(" user=\"admin\" ") == npos, "record without the session's user"},
@@ -267,12 +270,7 @@ std::string records_disagree(const request &q, const lines &records, const verdi
              "record does not end by saying how its outcome was known"},
             {!whole && (result == "ok" ? !done : refused ? changed : result != "unknown"),
              "record disagrees with the table"},
-            {!whole && batch && !cls.empty() && cls != says, "record disagrees with the row shown (" + cls + ")"},
-            {!whole && !batch && !partial_removal(q, v) &&
-                 (v.k == SUCCESS   ? result != "ok"
-                  : v.k == UNKNOWN ? result != "unknown"
-                                   : v.k == FAILURE && (result == "ok" || result == "unknown")),
-             "record disagrees with the answer"},
+            {!whole && !told.empty() && told != says, "record disagrees with the answer (" + told + ")"},
         };
         for (const auto &[bad, what] : wrong)
             if (bad)
@@ -303,8 +301,7 @@ std::string imish_faults(const char *letters, const std::string &prob, int index
     return faults;
 }
 
-// One run: its answer and what it says, the faults, the records (less their
-// counts of lost ones).
+// One run: its answer and what it says, its faults, its records (less their lost= counts).
 struct run_result {
     proc_result r;
     verdict v;
@@ -355,7 +352,8 @@ public:
     {
         restore_base();
         const std::string html = run_process({kListBin}, {"PATH=" + kPath, "GATEWAY_INTERFACE=CGI/1.1", "REQUEST_METHOD=GET",
-            "QUERY_STRING=sessionId=" + sid_ + "&lang=en&type=all", "SCRIPT_NAME=/web_mac_static.cgi", "REMOTE_ADDR=127.0.0.1"}).out;
+            "QUERY_STRING=sessionId=" + sid_ + "&lang=en&type=all", "SCRIPT_NAME=/web_mac_static.cgi",
+            "REMOTE_ADDR=127.0.0.1"}).out;
         request pin = {"pin", kListBin, "operate=pin", {}, kBase, SUCCESS},
                 move = {"move", PAGE_BIN, "operate=move&move=", {kMoved}, {kBase[0], kBase[1], kMoved}, SUCCESS};
         const std::string row = "<tr class=\"dynamic\"><td><input type=\"checkbox\" name=\"sel\" value=\"";
@@ -438,15 +436,13 @@ public:
         // file it could not lock (another instance's, for all it knows).
         const bool may_leave = hit && (family == "unlink" || family == "dirat" || family == "stat"),
                    may_leave_pid = may_leave || (hit && family == "flock");
-        std::string left;
         for (std::string dir : {"/tmp", "/var/run"})
             for (const char *prefix : {"webcmd_", "webres_", "web_mac_static"})
                 for (const std::string &name : dir_entries(dir, prefix)) {
                     std::filesystem::remove_all(dir + "/" + name);
-                    if (left.empty() && !may_leave && !(may_leave_pid && dir == "/var/run"))
-                        left = dir + "/" + name;
+                    if (!may_leave && !(may_leave_pid && dir == "/var/run"))
+                        note("left behind: " + dir + "/" + name);
                 }
-        note(left.empty() ? "" : "left behind: " + left);
         if (imi_gone())
             o.v.problem += " (the IMI stand-in is gone)";
     }
@@ -467,7 +463,7 @@ private:
     verdict judge(const request &q, const proc_result &r, bool write_fault, bool out_of_memory)
     {
         const table now = known_ = read_table();
-        const bool changed = now != kBase, removal = q.is("remove");
+        const bool changed = now != kBase, removal = q.name == "remove";
         // States the run may leave: before, after, or part-way (a removal
         // or a batch the CLI stopped in): never an entry not asked for.
         const table &lower = removal ? q.after : kBase, &upper = removal ? kBase : q.after;
@@ -475,9 +471,9 @@ private:
             return {EMPTY, "", r.timed_out ? "no end within 30 s" : "ended by signal " + std::to_string(r.term_signal), {}};
         // A move leaves the entry where it was or where it was to go, never
         // both, never neither (the stand-in switch sets its interface anew).
-        if (q.is("move") ? now != kBase && now != q.after
-                         : !std::includes(upper.begin(), upper.end(), now.begin(), now.end()) ||
-                               !std::includes(now.begin(), now.end(), lower.begin(), lower.end()))
+        if (q.name == "move" ? now != kBase && now != q.after
+                             : !std::includes(upper.begin(), upper.end(), now.begin(), now.end()) ||
+                                   !std::includes(now.begin(), now.end(), lower.begin(), lower.end()))
             return {EMPTY, "", "table is neither as before nor as after the request", {}};
 
         verdict v;
@@ -505,18 +501,17 @@ private:
             const std::string listing_back = "web_mac_static.cgi%3FsessionId%3D" + sid_ + "%26lang%3Den" +
                                              (q.bin == kListBin ? "%26order%3Dasc%26per_page%3D50%26page%3D1" : "");
             const std::string back = !q.post() || v.errid == "error_prog_busy" ? rdr.substr(at + 9)
-                                     : q.bin == kListBin || q.is("move") ? listing_back : "web_mac_static_add.cgi%3F";
-            v.k = v.errid == "%25cli_timeout" || v.errid == "%25cli_no_answer" || v.errid == "error_batch_unshown"
-                      ? UNKNOWN
-                      : FAILURE;
+                                     : q.bin == kListBin || q.name == "move" ? listing_back : "web_mac_static_add.cgi%3F";
+            const bool doubt = v.errid == "%25cli_timeout" || v.errid == "%25cli_no_answer" || v.errid == "error_batch_unshown";
+            v.k = doubt ? UNKNOWN : FAILURE;
             may_change = partial_removal(q, v);
             // A move whose body could not be read leads back to the add page.
             if (out != error_redirect(sid_, "en", v.errid, back) &&
-                !(q.is("move") && out == error_redirect(sid_, "en", v.errid, "web_mac_static_add.cgi%3F")))
+                !(q.name == "move" && out == error_redirect(sid_, "en", v.errid, "web_mac_static_add.cgi%3F")))
                 v.problem = "malformed error redirect";
         } else if (login == login_timeout_page("en") || out.rfind("Status: 500", 0) == 0) {
             v.k = login == login_timeout_page("en") ? LOGIN : ERROR_500;
-        } else if (q.is("export") && head.rfind("\r\nContent-Type: text/csv; charset=utf-8\r\n", 0) == 0) {
+        } else if (q.name == "export" && head.rfind("\r\nContent-Type: text/csv; charset=utf-8\r\n", 0) == 0) {
             // An export is the whole table, or none at all.
             v.k = SUCCESS;
             table rows;
@@ -530,13 +525,13 @@ private:
             if (!write_fault &&
                 (csv.empty() || csv[0] != "mac,vlan,interface\r" || rows != now || csv.size() != now.size() + 1))
                 v.problem = "export differs from the table";
-        } else if (q.is("move") && html && body.find("id=\"move_result\"") != npos) {
+        } else if (q.name == "move" && html && body.find("id=\"move_result\"") != npos) {
             // Not moved, or not known: the page says where the table holds it.
             const std::string result = between(body, "id=\"move_result\" class=\"warn ", '"');
             v.k = result == "unknown" ? UNKNOWN : FAILURE;
             if (result != "unknown" && result != "refused" && result != "restored")
                 v.problem = "a move answered " + result + " on a switch that never loses an entry";
-        } else if ((q.is("batch") || q.is("pin")) && html && body.find("</html>") != npos) {
+        } else if ((q.name == "batch" || q.name == "pin") && html && body.find("</html>") != npos) {
             // Each row's outcome against the table; a page that could not
             // hold its rows warns instead.
             v.k = out.find("id=\"cli_failed\"") != npos ? FAILURE : SUCCESS;
@@ -559,12 +554,11 @@ private:
             // form, the clean run's, offers the ports every other must.
             v.k = out.find("id=\"cli_failed\"") != npos ? FAILURE : SUCCESS;
             const table offered = attr_values(out, "<option value=\"", "id=\"intf_name\"", "</select>");
-            if (q.is("form") && ports_.empty())
+            if (q.name == "form" && ports_.empty())
                 ports_ = offered;
-            if (v.k == SUCCESS && q.is("list") &&
-                attr_values(out, "name=\"sel\" value=\"", "<tbody>", "</tbody>") != now)
+            if (v.k == SUCCESS && q.name == "list" && attr_values(out, "name=\"sel\" value=\"", "<tbody>", "</tbody>") != now)
                 v.problem = "listing without warning differs from the table";
-            if (v.k == SUCCESS && q.is("form") && offered != ports_)
+            if (v.k == SUCCESS && q.name == "form" && offered != ports_)
                 v.problem = "form without warning offers other ports than a clean run";
         } else if (!out.empty() && !write_fault) {
             v.problem = "unexpected answer";
