@@ -11,20 +11,13 @@ namespace {
 // A real path that stays inside the flash mount: under "/mnt/flash" with no
 // ".." component and no empty one but a trailing "/". A "." can remain right
 // after the prefix ("flash:./x"), which names the same file.
-bool inside_flash(const char *real)
+bool inside_flash(const std::string &real)
 {
-    const std::size_t n = std::strlen(path_map[0].real_path);
-    if (std::strncmp(real, path_map[0].real_path, n) != 0 || (real[n] != '\0' && real[n] != '/'))
-        return false;
-    std::string rest = real + n;
+    const std::string root = path_map[0].real_path;
+    std::string rest = real.starts_with(root) ? real.substr(root.size()) : "x";
     if (rest.empty() || rest.back() != '/')
         rest += '/';
-    for (std::size_t pos = 1, end; pos < rest.size(); pos = end + 1) {
-        end = rest.find('/', pos);
-        if (const std::string comp = rest.substr(pos, end - pos); comp.empty() || comp == "..")
-            return false;
-    }
-    return true;
+    return rest[0] == '/' && rest.find("//") == std::string::npos && rest.find("/../") == std::string::npos;
 }
 
 } // namespace
