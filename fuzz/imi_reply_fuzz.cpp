@@ -51,27 +51,24 @@ FUZZ_TARGET(1, 2 * IMI_LIST_BUF)
     FUZZ_CHECK(::send(daemon_fd, data + 1, size - 1, 0) == static_cast<ssize_t>(size - 1));
     // Each output filled with a marker, one byte past its size too: what
     // the client writes is terminated inside, and that byte never touched.
-    char user[IMI_SESSION_BUF + 1], session[IMI_SESSION_BUF + 1];
-    char login_err[IMI_LOGIN_ERR_SIZE + 1], list_err[IMI_LIST_ERR_SIZE + 1];
-    std::memset(user, 'U', sizeof user);
-    std::memset(session, 'S', sizeof session);
-    std::memset(login_err, 'E', sizeof login_err);
-    std::memset(list_err, 'E', sizeof list_err);
+    std::string user(IMI_SESSION_BUF + 1, 'U'), session(IMI_SESSION_BUF + 1, 'S');
+    std::string login_err(IMI_LOGIN_ERR_SIZE + 1, 'E'), list_err(IMI_LIST_ERR_SIZE + 1, 'E');
     switch (data[0] % 3) {
     case 0:
-        FUZZ_CHECK(imi_check_session("0123456789abcdef", "192.0.2.1", user) != 0 ||
-                   std::memchr(user, '\0', IMI_SESSION_BUF));
+        FUZZ_CHECK(imi_check_session("0123456789abcdef", "192.0.2.1", user.data()) != 0 ||
+                   std::memchr(user.data(), '\0', IMI_SESSION_BUF));
         FUZZ_CHECK(user[IMI_SESSION_BUF] == 'U');
         break;
     case 1:
-        if (imi_login("admin", "admin", "192.0.2.1", session, login_err) == 0)
-            FUZZ_CHECK(std::memchr(session, '\0', IMI_SESSION_BUF));
+        if (imi_login("admin", "admin", "192.0.2.1", session.data(), login_err.data()) == 0)
+            FUZZ_CHECK(std::memchr(session.data(), '\0', IMI_SESSION_BUF));
         else
-            FUZZ_CHECK(std::memchr(login_err, '\0', IMI_LOGIN_ERR_SIZE));
+            FUZZ_CHECK(std::memchr(login_err.data(), '\0', IMI_LOGIN_ERR_SIZE));
         FUZZ_CHECK(session[IMI_SESSION_BUF] == 'S' && login_err[IMI_LOGIN_ERR_SIZE] == 'E');
         break;
     default:
-        FUZZ_CHECK(imi_list_users(check_user, list_err) == 0 || std::memchr(list_err, '\0', IMI_LIST_ERR_SIZE));
+        FUZZ_CHECK(imi_list_users(check_user, list_err.data()) == 0 ||
+                   std::memchr(list_err.data(), '\0', IMI_LIST_ERR_SIZE));
         FUZZ_CHECK(list_err[IMI_LIST_ERR_SIZE] == 'E');
     }
     // A request refused before its read leaves the reply queued (an empty
