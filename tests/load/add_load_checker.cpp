@@ -22,13 +22,13 @@ constexpr int OTHER_SESSIONS = 6;
 constexpr int PORTS = 24;
 constexpr auto npos = std::string::npos;
 
-enum outcome { NONE, PAGE, ADDED, BUSY, FAILED, OUTCOMES };
+enum outcome { PAGE, ADDED, BUSY, FAILED, OUTCOMES };
 
 struct request {
     bool add = false;
     std::string sid, mac, port;   // an add's MAC ("00e0.xxxx.yyyy") and port
-    outcome got = NONE;
-    std::string answer{};   // what a wrong answer said, for the report
+    outcome got = FAILED;   // until its answer says otherwise
+    std::string head{};   // the answer's head, for the report
 };
 
 std::string login()
@@ -52,19 +52,15 @@ void serve(int port, std::vector<request> &reqs, std::atomic<std::size_t> &next)
         text = r.add ? "POST " + text + "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
                            std::to_string(body.size()) + "\r\n\r\n" + body
                      : "GET " + text + "\r\n";
-        const std::string answer = http_exchange(port, text, 20), head = answer.substr(0, answer.find("\r\n\r\n")) + "\r\n";
+        const std::string answer = http_exchange(port, text, 20);
+        const std::string &head = r.head = answer.substr(0, answer.find("\r\n\r\n")) + "\r\n";
         auto says = [&](const std::string &line) { return head.find("\r\n" + line) != npos; };
         if (says("Location: web_error.cgi?"))
             r.got = head.find("&errid=error_prog_busy&") != npos ? BUSY : FAILED;
-        else if (r.add)
-            r.got = says("Location: web_mac_static.cgi?sessionId=" + r.sid + "&lang=en") ? ADDED : FAILED;
-        else
-            r.got = head.starts_with("HTTP/1.0 200 ") && says("Content-Type: text/html; charset=utf-8\r\n") &&
-                            answer.find("name=\"add_bn\"") != npos && answer.find("</html>") != npos
-                        ? PAGE
-                        : FAILED;
-        if (r.got == FAILED)
-            r.answer = head;
+        else if (r.add ? says("Location: web_mac_static.cgi?sessionId=" + r.sid + "&lang=en")
+                       : head.starts_with("HTTP/1.0 200 ") && says("Content-Type: text/html; charset=utf-8\r\n") &&
+                             answer.find("name=\"add_bn\"") != npos && answer.find("</html>") != npos)
+            r.got = r.add ? ADDED : PAGE;
     }
 }
 
@@ -132,7 +128,7 @@ int main(int argc, char **argv)
                                                                                    : "form neither rendered nor busy";
         if (fault && ++faults <= 10)
             std::fprintf(stderr, "%s %s (%s): %s\n%s", r.add ? "POST" : "GET", r.mac.c_str(),
-                         r.sid == sids[0] ? "hot session" : "other session", fault, r.answer.c_str());
+                         r.sid == sids[0] ? "hot session" : "other session", fault, r.head.c_str());
     }
 
     // The last page may still be on its way out after its answer arrived.
