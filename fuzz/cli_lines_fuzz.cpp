@@ -55,16 +55,12 @@ FUZZ_TARGET(1, 4096)
     case 0:
         cli_parse_result(intf_line_parse, 0);
         break;
-    case 1: {
+    case 1:
         // The listing's one answer, ports then table, in a view the byte picks.
-        list_view v;
-        v.sort = static_cast<list_sort>((pick >> 3) & 3);
-        v.desc = pick & 0x20;
-        v.per_page = LIST_PER_PAGE_CHOICES[(pick >> 6) & 3];
-        v.page = 1 + (pick & 0x40 ? 1 << 30 : 0);
-        mac_list_view_take(v, "sessionId=1&lang=en");
+        mac_list_view_take({.sort = static_cast<list_sort>((pick >> 3) & 3), .desc = (pick & 0x20) != 0,
+                            .per_page = LIST_PER_PAGE_CHOICES[(pick >> 6) & 3], .page = 1 + (pick & 0x40 ? 1 << 30 : 0)},
+                           "sessionId=1&lang=en");
         break;
-    }
     case 2:
         intf_status_read(web_cgi, &set);
         // Each line on its own, as the port status readers get it.

@@ -13,11 +13,10 @@ namespace {
 std::vector<std::string> tokens_of(const std::string &text, const std::string &delims)
 {
     std::vector<std::string> out;
-    std::size_t pos = text.find_first_not_of(delims);
-    while (pos != std::string::npos) {
-        const std::size_t end = text.find_first_of(delims, pos);
-        out.push_back(text.substr(pos, end == std::string::npos ? end : end - pos));
-        pos = end == std::string::npos ? end : text.find_first_not_of(delims, end);
+    for (std::size_t pos = text.find_first_not_of(delims), end; pos != std::string::npos;
+         pos = text.find_first_not_of(delims, end)) {
+        end = text.find_first_of(delims, pos);
+        out.push_back(text.substr(pos, end - pos)); // to the text's end when no delimiter follows
     }
     return out;
 }
