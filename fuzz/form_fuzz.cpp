@@ -23,8 +23,6 @@ int children(HDF *node)
 
 } // namespace
 
-FUZZ_SETUP {}
-
 FUZZ_TARGET(1, 8192)
 {
     const std::uint8_t pick = data[0];

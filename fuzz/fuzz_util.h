@@ -35,7 +35,8 @@ inline void fuzz_require_sandbox()
 
 // FUZZ_SETUP { ... } runs its body once, in the sandbox, before any input;
 // FUZZ_TARGET(min, max) { ... } gets each input of min to max bytes as
-// data and size, and ignores the others.
+// data and size, and ignores the others. Both check for the sandbox first,
+// so a harness with nothing to set up needs no FUZZ_SETUP.
 #define FUZZ_SETUP                                                                                 \
     static void fuzz_setup();                                                                      \
     extern "C" int LLVMFuzzerInitialize(int *, char ***) { fuzz_require_sandbox(), fuzz_setup(); return 0; } \
@@ -44,6 +45,7 @@ inline void fuzz_require_sandbox()
     static void fuzz_one(const std::uint8_t *data, std::size_t size);                              \
     extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)              \
     {                                                                                              \
+        [[maybe_unused]] static const bool sandboxed = (fuzz_require_sandbox(), true);             \
         if (size >= (min) && size <= (max))                                                        \
             fuzz_one(data, size);                                                                  \
         return 0;                                                                                  \

@@ -18,8 +18,6 @@ void put_be32(unsigned char *p, std::uint32_t v)
 
 } // namespace
 
-FUZZ_SETUP {}
-
 FUZZ_TARGET(1, 8192)
 {
     std::vector<unsigned char> image(data + 1, data + size);

@@ -4,8 +4,6 @@
 #include "intf_status.h"
 #include "port_names.h"
 
-FUZZ_SETUP {}
-
 FUZZ_TARGET(0, 4096)
 {
     fuzz_write_file(PORT_INFO_PATH, data, size);
