@@ -55,11 +55,8 @@ inline void fuzz_require_sandbox()
 // Replaces the file at path with the input bytes.
 inline void fuzz_write_file(const char *path, const std::uint8_t *data, std::size_t size)
 {
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    FUZZ_CHECK(fd >= 0);
-    for (ssize_t n; size > 0; data += n, size -= static_cast<std::size_t>(n))
-        FUZZ_CHECK((n = ::write(fd, data, size)) > 0);
-    ::close(fd);
+    std::FILE *f = std::fopen(path, "wbe");
+    FUZZ_CHECK(f && std::fwrite(data, 1, size, f) == size && std::fclose(f) == 0);
 }
 
 // The input as a C string: up to its first NUL byte.
