@@ -267,7 +267,6 @@ test('a limited user gets no way to add or remove, and a forged POST is refused'
   const entry = '0000.0d0d.0001 10 static eth-0-20';
   await as('admin', (admin) => step(admin, { add: '0000.0d0d.0001,10,eth-0-20' }));
   await as('viewer', async (page) => {
-    assert.equal(Number(page.sessionId) % 2, 1);
     await step(page, { listed: [entry], '#add_link': null, '#entries input[type=checkbox]': null, '#delete_bn': null,
       shot: 'listing-limited' },
     // Typed in, the add page offers no add.
@@ -366,8 +365,6 @@ describe('a listing of 120 entries, sorted and paged', () => {
     { fill: { '#vlan': '4000' }, go: '#filter_bn', '#count': '共 0 条' }), 'cn'));
 
   test('the export of a view holds all its pages, and loaded back it makes the same table', onSwitch(async (page) => {
-    await step(page, { open: [LIST, '&per_page=200'], rows: (rows) => rows.length === entries.length });
-    const table = await READS.rows(page);
     // Page 2 of a sorted view: the file holds the whole view, in its order.
     await step(page, { open: [LIST], go: ['#sort_intf', '#sort_intf', '#page_next'] });
     const [download] = await Promise.all([page.waitForEvent('download'), page.click('#export_link')]);
@@ -380,7 +377,8 @@ describe('a listing of 120 entries, sorted and paged', () => {
     await step(page, { open: [LIST] }, ...Array(Math.ceil(entries.length / 50)).fill({ tick: 'all', delete: 'accept' }),
       { '#count': '0 of 0', go: '#add_link', load: file },
       { go: '#add_many_bn', '#summary': `Added: ${entries.length} · refused: 0 · not known: 0 · not valid: 0`,
-        '#results tr.added td.line': numbers(2, entries.length + 1) }, { open: [LIST, '&per_page=200'], rows: table });
+        '#results tr.added td.line': numbers(2, entries.length + 1) },
+      { open: [LIST, '&sort=intf&order=desc&per_page=200'], rows: sortedRows('intf', 'desc') });
   }));
 });
 
