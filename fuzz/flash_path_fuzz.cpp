@@ -44,8 +44,7 @@ FUZZ_TARGET(0, 600)
     path_normalize(norm.data());
     FUZZ_CHECK(std::strlen(norm.data()) <= s.size());
 
-    // The caller's buffer size comes from the input's length, so short
-    // buffers are tried too.
+    // The caller's buffer size comes from the input's length: short ones too.
     std::vector<char> real(1 + s.size() % (PATH_WORK_SIZE + 16)), back(PATH_WORK_SIZE);
     if (display_to_real_path(text.data(), real.data(), real.size()) == 0) {
         FUZZ_CHECK(inside_flash(real.data()));

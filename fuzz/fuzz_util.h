@@ -1,5 +1,4 @@
-// Set-up shared by the harnesses: the entry points, the sandbox guard, input
-// files and texts.
+// Shared by the harnesses: entry points, the sandbox guard, input files, texts.
 #pragma once
 
 #include <algorithm>
@@ -33,10 +32,9 @@ inline void fuzz_require_sandbox()
     }
 }
 
-// FUZZ_SETUP { ... } runs its body once, in the sandbox, before any input;
-// FUZZ_TARGET(min, max) { ... } gets each input of min to max bytes as
-// data and size, and ignores the others. Both check for the sandbox first,
-// so a harness with nothing to set up needs no FUZZ_SETUP.
+// FUZZ_SETUP { ... } runs once, in the sandbox, before any input;
+// FUZZ_TARGET(min, max) { ... } gets each input of min to max bytes as data
+// and size. Both check for the sandbox first: a harness may have no FUZZ_SETUP.
 #define FUZZ_SETUP                                                                                 \
     static void fuzz_setup();                                                                      \
     extern "C" int LLVMFuzzerInitialize(int *, char ***) { fuzz_require_sandbox(), fuzz_setup(); return 0; } \
@@ -66,8 +64,7 @@ inline std::string fuzz_text(const std::uint8_t *data, std::size_t size)
     return s.substr(0, s.find('\0'));
 }
 
-// The lines of text, each cut at its first NUL; no empty line after a last
-// line feed.
+// The lines of text, each cut at its first NUL; none after a last line feed.
 inline std::vector<std::string> fuzz_lines(const std::string &text)
 {
     std::vector<std::string> lines;

@@ -12,9 +12,8 @@ namespace {
 
 int daemon_fd = -1;
 
-// A connection for the next reply: the client closes its end after a reply
-// that is short or malformed, as it must, and the next request then needs a
-// new one.
+// A connection for the next reply: the client closes its end after a short
+// or malformed reply, as it must, and the next request needs a new one.
 void connect_pair()
 {
     if (imi_sock_fd != -1)

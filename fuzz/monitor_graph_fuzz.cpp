@@ -1,7 +1,6 @@
 // Monitor graph files: the first byte picks the file (latency range, a data
-// item template, a graph template, the stored graphs), the rest is its text.
-// Stored graphs are saved and loaded again: what the writer keeps must come
-// back unchanged. The text also goes to parse_compact_time.
+// item template, a graph template, the stored graphs, then also saved and
+// loaded again), the rest is its text, also given to parse_compact_time.
 #include "fuzz_util.h"
 #include "monitor_graph.h"
 

@@ -31,9 +31,8 @@ const freePort = () => new Promise((resolve, reject) => {
   srv.listen(0, '127.0.0.1', () => { const { port } = srv.address(); srv.close(() => resolve(port)); });
 });
 
-// Starts the demo in its own namespaces and waits until it answers. The
-// namespace ends with its first process (unshare passes SIGTERM by, so stop
-// it with SIGKILL: --kill-child then takes the servers with it).
+// Starts the demo in its own namespaces and waits until it answers. The namespace ends with its first process
+// (unshare passes SIGTERM by, so stop it with SIGKILL: --kill-child then takes the servers with it).
 async function startDemo(env = {}) {
   const port = await freePort();
   const proc = spawn(path.join(SRC, 'scripts/sandbox.sh'),
@@ -89,8 +88,7 @@ const ACTIONS = {
   // A file into "Add several entries" as the file choice does, read by the browser into the box.
   load: (page, file) => page.setInputFiles('#entries_file', file)
     .then(() => page.waitForFunction(() => document.getElementById('entries').value !== '')),
-  // A list that the browser's check should stop (a submit it let through
-  // would have started its request within 250 ms).
+  // A list the browser's check should stop (a submit it let through would have started its request within 250 ms).
   stopped: (page, text) => step(page, { fill: { '#entries': text }, click: '#add_many_bn', wait: 250, posts: 0, url: page.url() }),
   // Clicked twice, the second while the first is under way (its answer held back 300 ms).
   twice: async (page, sel) => {
@@ -101,8 +99,7 @@ const ACTIONS = {
   // Milliseconds, a selector or the page's address.
   wait: (page, w) => (typeof w === 'number' ? page.waitForTimeout(w) : w instanceof RegExp ? page.waitForURL(w)
     : page.waitForSelector(w)),
-  // Tab alone until the focus is on a selector, then keys pressed (Enter
-  // waits for the page it leads to) or text typed.
+  // Tab alone until the focus is on a selector, then keys pressed (Enter waits for the page it leads to) or text typed.
   tab: async (page, [selector, ...keys]) => {
     for (let i = 0; !await page.evaluate((s) => document.activeElement?.matches(s), selector); i++) {
       if (i === 300) throw new Error(`${selector} is not reached with Tab`);
@@ -156,9 +153,8 @@ async function step(page, ...wants) {
   }
 }
 
-// Logs in where a user is named (the password is the name), hands the page to fn and logs out
-// whatever became of it: the demo's IMI keeps a few sessions only. The page keeps its server, its
-// session's query, the POSTs it sent and the last confirmation it was asked.
+// Logs in where a user is named (the password is the name), hands the page to fn and logs out whatever became of it:
+// the demo's IMI keeps a few sessions only. The page keeps its server, session query, POSTs sent and last confirmation.
 async function as(user, fn, { lang = 'en', base = demo.url, password = user } = {}) {
   const page = Object.assign(await (await browser.newContext()).newPage(), { base, posts: 0 });
   page.on('request', (r) => { page.posts += r.method() === 'POST'; });
@@ -174,8 +170,7 @@ async function as(user, fn, { lang = 'en', base = demo.url, password = user } = 
   });
 }
 
-// Posts fields as a form of the page would, through the page's fetch (as
-// "application/x-www-form-urlencoded;charset=UTF-8"), not following the answer.
+// Posts fields as a form of the page would, through its fetch ("x-www-form-urlencoded;charset=UTF-8"), not following the answer.
 const post = (page, cgi, view, fields) => page.evaluate(([url, fields]) =>
   fetch(url, { method: 'POST', body: new URLSearchParams(fields), redirect: 'manual' }).then((r) => r.type),
 [`${cgi}?${page.query}${view}`, fields]);
@@ -193,8 +188,7 @@ test('a pasted list is checked in the browser and added; a loaded one shows what
     answer: ['added 1 0000.0f0f.0001 10 eth-0-1', 'added 2 0000.0f0f.0002 10 eth-0-2', 'added 3 0000.0f0f.0003 20 agg1'] },
   { go: '#table_link' }, { go: '#add_link', load: { name: 'entries.csv', mimeType: 'text/csv', buffer: Buffer.from(text) },
     '#entries@value': text.replaceAll('\r\n', '\n'), '#entries_lines': '1\n2\n3\n4\n5' },
-  // The title says what became of the list; the lines not added can be
-  // shown alone, and go back to the box, only they, to be mended.
+  // The title says what became of the list; the lines not added can be shown alone, and go back, only they, to be mended.
   { go: '#add_many_bn', h1: '2 added, 1 refused', '#summary': 'Added: 2 · refused: 1 · not known: 0 · not valid: 0',
     answer: ['added 2 0000.0f0f.0011 30 eth-0-24', 'refused 3 0000.0f0f.0012 40 eth-0-24', 'added 4 0000.0f0f.0013 20 agg8'],
     '#results tr.refused .reason': 'Cannot add 0000.0f0f.0012 to VLAN 40: VLAN 40 does not exist', click: '#only_not_added',
@@ -230,7 +224,8 @@ test('entries are removed after a confirmation, a page at most at a time, and th
   await post(page, LIST, view, [['operate', 'delete'], ...macs.map((m) => ['sel', `${m} eth-0-5 10`])]);
   await step(page, { open: [LIST, `${view}&sort=mac&per_page=200`], rows: macs.slice(0, 200).map((m) => `${m} 10 static eth-0-5`),
     tick: 'all', delete: 'accept', asked: 'Delete 200 static entries?', '#removed_note': '200 entries removed.' },
-  { rows: [`${macs[200]} 10 static eth-0-5`], tick: 'all', delete: 'accept' }, { rows: [], '#no_entries': true, '#count': '0 of 0' });
+  { rows: [`${macs[200]} 10 static eth-0-5`], tick: 'all', delete: 'accept' },
+  { rows: [], '#no_entries': true, '#count': '0 of 0' });
 }));
 
 test('the error page shows foreign text as text and links only into this interface', () => as(null, async (page) => {
@@ -284,8 +279,7 @@ test('a limited user gets no way to add or remove, and a forged POST is refused'
 
 // The listing's view (sort, order, page size, page) on a switch of its own, so that every count is exact.
 describe('a listing of 120 entries, sorted and paged', () => {
-  // Each MAC in two VLANs, the ports in no column's order: every sort has
-  // ties to break, and "eth-0-10" sorts after "eth-0-9".
+  // Each MAC in two VLANs, the ports in no column's order: every sort has ties to break, and "eth-0-10" sorts after "eth-0-9".
   let entries = Array.from({ length: 120 }, (_, i) => ({ mac: `0000.0e0e.${(((i * 37) % 120) >> 1).toString(16).padStart(4, '0')}`,
     vlan: [1, 10, 20, 30][i % 4], intf: PORTS[(i * 7) % 32] }));
   const row = (e) => `${e.mac} ${e.vlan} static ${e.intf}`;
