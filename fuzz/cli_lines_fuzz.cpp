@@ -56,9 +56,9 @@ FUZZ_TARGET(1, 4096)
         cli_parse_result(intf_line_parse, 0);
         break;
     case 1:
-        // The listing's one answer, ports then table, in a view the byte picks.
-        mac_list_view_take({.sort = static_cast<list_sort>((pick >> 3) & 3), .desc = (pick & 0x20) != 0,
-                            .per_page = LIST_PER_PAGE_CHOICES[(pick >> 6) & 3], .page = 1 + (pick & 0x40 ? 1 << 30 : 0)},
+        // The listing's one answer, ports then table, in a view (sort, order, page size, page) the byte picks.
+        mac_list_view_take({static_cast<list_sort>((pick >> 3) & 3), (pick & 0x20) != 0,
+                            LIST_PER_PAGE_CHOICES[(pick >> 6) & 3], 1 + (pick & 0x40 ? 1 << 30 : 0)},
                            "sessionId=1&lang=en");
         break;
     case 2:

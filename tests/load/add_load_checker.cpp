@@ -27,8 +27,8 @@ enum outcome { PAGE, ADDED, BUSY, FAILED, OUTCOMES };
 struct request {
     bool add = false;
     std::string sid, mac, port;   // an add's MAC ("00e0.xxxx.yyyy") and port
-    outcome got = FAILED;   // until its answer says otherwise
-    std::string head{};   // the answer's head, for the report
+    outcome got = FAILED;         // until its answer says otherwise
+    std::string head{};           // the answer's head, for the report
 };
 
 std::string login()
