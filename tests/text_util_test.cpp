@@ -1,4 +1,5 @@
-// Token lists and number formatting: boundaries, malformed input and overflow.
+// Token lists and sizes as text: boundaries, malformed input and overflow.
+// u64_to_dec is fuzz/text_util_fuzz.cpp's to check, on every number it meets.
 #include "text_util.h"
 
 #include <gtest/gtest.h>
@@ -29,16 +30,6 @@ TEST(StrSplit, TokensCountsAndFailures)
             got += list[i] ? std::string(list[i]) + " " : "|";
         EXPECT_EQ(got, c.want) << c.in;
         EXPECT_EQ(str_split_free(&list), list ? 0 : -1);
-    }
-}
-
-TEST(U64ToDec, DigitsAndNulPadding)
-{
-    for (std::uint64_t v : {UINT64_C(0), UINT64_C(10), UINT64_C(4294967296), UINT64_MAX}) {
-        std::string out(U64_DEC_SIZE, 'x');
-        const std::string want = std::to_string(v);
-        EXPECT_EQ(u64_to_dec(v, out.data()), 0);
-        EXPECT_EQ(out, want + std::string(U64_DEC_SIZE - want.size(), '\0'));
     }
 }
 
