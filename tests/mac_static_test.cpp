@@ -229,7 +229,8 @@ TEST_F(MacStatic, ListingIsMarkedWholeOnlyWithEveryRow)
 }
 
 // Each entry of a removal gets the outcome its own error line gives it: the
-// line must name its MAC (any case) and its VLAN, each a word of its own.
+// line must name its MAC (any case) and its VLAN, each a word of its own (not
+// the 1 of eth-1-1: page_test's BatchAddChecksTheWholeListAndRunsItOnce).
 // An answer in doubt (a line that names no entry, a failing status, an
 // answer not read to its end) asks the table once more, and the table
 // decides; what it cannot settle stays unknown.
@@ -247,7 +248,6 @@ TEST_F(MacStatic, RemovalRecordsFollowTheLinesOrTheTable)
     };
     const std::string absent = "No static entry for " + a + " in VLAN 1", line_a1 = "% " + absent + "\n",
                       refused_a1 = "refused reason=\"" + absent + "\"", not_applied = "refused reason=\"cli_not_applied\"",
-                      down = "Cannot remove " + a + " from VLAN 10: interface eth-1-1 is down",
                       table_b = HEADER + "10 00E0.FC0A.0002 static agg1\n", no_answer = "unknown reason=\"cli_no_answer\"";
     // show: the table a second run reads back ("" for none); fails: the run
     // ends with status 1; ran: what imish was given ("" not checked).
@@ -255,14 +255,10 @@ TEST_F(MacStatic, RemovalRecordsFollowTheLinesOrTheTable)
              std::string ran; std::vector<std::string> records; } cases[] = {
         {"one MAC in two VLANs: the line names VLAN 1, not 10", {a10, a1}, line_a1, "", false, 0,
          "-g -y -f\n" + cmd(a10) + cmd(a1), {rec(a10, "ok"), rec(a1, refused_a1)}},
-        {"VLAN 10 names neither VLAN 1 nor the 1 of eth-1-1", {a10, a1}, "% " + down + "\n", "", false, 0, "",
-         {rec(a10, "refused reason=\"" + down + "\""), rec(a1, "ok")}},
         {"the CLI writes the MAC in upper case", {a1, b}, "% Entry 00E0.FC0A.0001 VLAN 1: no such entry\n", "", false, 0,
          "", {rec(a1, "refused reason=\"Entry 00E0.FC0A.0001 VLAN 1: no such entry\""), rec(b, "ok")}},
         {"an upper-case twin goes once, in lower case", {{"00E0.FC0A.0002", "agg1", "10"}, b}, "", "", false, 0,
          "-g -y -f\n" + cmd(b), {rec(b, "ok")}},
-        {"one MAC and VLAN on two interfaces: refused whole, nothing run", {a10, {a, "eth-0-2", "10"}}, "", "", false, 0,
-         "", {"result=refused reason=\"invalid_parameter\""}},
         {"a line that names no entry, the table unreadable", {a1, b}, "% Busy\n" + line_a1, "", false, 0, "",
          {rec(a1, refused_a1), rec(b, "unknown reason=\"Busy\"")}},
         {"a line that names no entry, the table read back", {a1, b, c}, "% Busy\n" + line_a1, table_b, false, 0,
@@ -313,8 +309,9 @@ TEST_F(MacStatic, ListQueryKeepsAFilterWholeOrDropsIt)
 }
 
 // The vouchers a listing gives its rows: SipHash-2-4 as its authors give
-// it, on any byte order; a key drawn once and kept; and a voucher that
-// holds for its own parts only.
+// it, on any byte order; a key file of the owner's alone, drawn anew when
+// gone; a voucher that holds for its own parts only. The key kept between
+// requests and a voucher changed are page_test's (LearnedEntriesPinnedAndStaticOnesMoved).
 TEST(Vouch, KeyedHashOfTheRowsParts)
 {
     std::uint8_t key[VOUCH_KEY_SIZE], msg[15];
@@ -326,11 +323,9 @@ TEST(Vouch, KeyedHashOfTheRowsParts)
     vouch_key none;
     char out[VOUCH_TEXT_SIZE];
     EXPECT_FALSE(vouch_make(none, "1", "static", "00e0.fc0a.0001", "10", "eth-0-1", out));
-    vouch_key a, b;
+    vouch_key a;
     vouch_key_load(a);
-    vouch_key_load(b);
-    ASSERT_TRUE(a.ok && b.ok);
-    EXPECT_TRUE(std::equal(a.bytes, a.bytes + VOUCH_KEY_SIZE, b.bytes));
+    ASSERT_TRUE(a.ok);
     struct stat st;
     ASSERT_EQ(stat(VOUCH_KEY_PATH, &st), 0);
     EXPECT_EQ(std::make_pair(st.st_mode & 0777, st.st_size), std::make_pair(0600u, off_t{16}));
@@ -346,9 +341,6 @@ TEST(Vouch, KeyedHashOfTheRowsParts)
     }
     // Parts that run together differently are not the same text.
     EXPECT_FALSE(vouch_check(a, "2", "4dynamic", "00e0.fc0a.0001", "10", "eth-0-1", out));
-    std::string other = out;
-    other[15] = other[15] == '0' ? '1' : '0';
-    EXPECT_FALSE(vouch_check(a, "24", "dynamic", "00e0.fc0a.0001", "10", "eth-0-1", other));
     EXPECT_FALSE(vouch_check(a, "24", "dynamic", "00e0.fc0a.0001", "10", "eth-0-1", std::string(out) + "0"));
     // A new boot draws a new key: the old vouchers hold no more.
     ASSERT_EQ(unlink(VOUCH_KEY_PATH), 0);
