@@ -153,15 +153,30 @@ TEST(PortSet, ParseMarksPortsByNumberAlone)
     }
 }
 
-TEST_F(IntfTest, StatusLineToRow)
+// What port_status_parse gives: "rc name|status|duplex|speed|mode|media slot:port:sub"
+// ("-" and KEEP: left alone); numbers: slot, port and sub-port asked for.
+std::string status_columns(const std::string &line, bool numbers)
 {
-    const struct { std::string line; int rc; std::string row; } cases[] = { // row: the values of keys below
-        {"eth-0-1 up a b c 1000BASE_T", 0, " slot0.1|eth-0-1|up|a|b|c|1000BASE_T|no|no|<unset>"},
-        {"eth-0-3\tADMIN down\r a b c SFP x y\n", 0, " slot0.1|eth-0-3|admindown|a|b|c|SFP|yes|yes|x"},
-        {"eth-2-3 down a b c Unknown", 0, " slot2.1|eth-2-3|down|a|b|c|Unknown|yes|yes|<unset>"},
-        {"eth-0-200 up a b c 10gbase_t", 0, " slot0.1|eth-0-200|up|a|b|c|10gbase_t|no|no|<unset>"},
-        {"eth-0-1 up a b c", -1, ""}, {"eth-0-1 admin down a b c", -1, ""}, {"eth-x-1 up a b c d", 0, ""},
-        {" \t\r\n", -1, ""},
+    char w[6][64] = {"-", "-", "-", "-", "-", "-"};
+    int32_t slot = KEEP, port = KEEP, sub = KEEP;
+    std::string got = std::to_string(port_status_parse(line.c_str(), w[0], numbers ? &slot : nullptr, &port, &sub, w[1],
+                                                       w[2], w[3], w[4], w[5])) + " " + w[0];
+    for (int i = 1; i < 6; ++i)
+        got += std::string("|") + w[i];
+    return got + " " + std::to_string(slot) + ":" + std::to_string(port) + ":" + std::to_string(sub);
+}
+
+TEST_F(IntfTest, StatusLineToRowAndColumns)
+{
+    // row: the values of the keys below; at: port_status_parse's slot:port:sub, "" for a line it refuses.
+    const struct { std::string line; int rc; std::string row, at; } cases[] = {
+        {"eth-0-1 up a b c 1000BASE_T", 0, " slot0.1|eth-0-1|up|a|b|c|1000BASE_T|no|no|<unset>", "0:1:0"},
+        {"eth-0-3\tADMIN down\r a b c SFP x y\n", 0, " slot0.1|eth-0-3|admindown|a|b|c|SFP|yes|yes|x", "0:3:0"},
+        {"eth-2-3 down a b c Unknown", 0, " slot2.1|eth-2-3|down|a|b|c|Unknown|yes|yes|<unset>", "2:3:0"},
+        {"eth-0-200 up a b c 10gbase_t", 0, " slot0.1|eth-0-200|up|a|b|c|10gbase_t|no|no|<unset>", "0:200:0"},
+        {"eth-1-3/2 admin down full 1000 trunk SFP d", 0, " slot1.1|eth-1-3/2|admindown|full|1000|trunk|SFP|yes|yes|d", "1:3:2"},
+        {"eth-0-1 up a b c", -1, "", ""}, {"eth-0-1 admin down a b c", -1, "", ""}, {"eth-x-1 up a b c d", 0, "", ""},
+        {" \t\r\n", -1, "", ""},
     };
     port_set set{};
     ASSERT_EQ(port_set_parse("eth-1-3", &set), 0);
@@ -170,31 +185,14 @@ TEST_F(IntfTest, StatusLineToRow)
         EXPECT_EQ(intf_status_to_hdf(cgi_, c.line.c_str(), &set), c.rc) << c.line;
         EXPECT_EQ(rows(cgi_, {"name", "pstatus", "duplex", "speed", "mode", "type", "select", "issfp", "desc"}), c.row);
         EXPECT_EQ(intf_seq_slot0 + intf_seq_other, c.row.empty() ? 0u : 1u) << c.line;
-        char w[64]; // port_status_parse accepts exactly the lines that give a row
-        int32_t n;
-        EXPECT_EQ(port_status_parse(c.line.c_str(), w, &n, &n, &n, w, w, w, w, w), c.row.empty() ? -1 : 0) << c.line;
+        // A row's first six values, each in its own output; a line refused leaves every output alone.
+        const std::string six = rows(cgi_, {"name", "pstatus", "duplex", "speed", "mode", "type"});
+        EXPECT_EQ(status_columns(c.line, true), c.at.empty() ? "-1 -|-|-|-|-|- -7:-7:-7"
+                                                             : "0 " + six.substr(six.find('|') + 1) + " " + c.at);
     }
-}
-
-TEST_F(IntfTest, PortStatusParseFillsEachOutputWithItsColumn)
-{
-    const struct { const char *line; bool numbers; int rc; std::string want; } cases[] = { // numbers: pass slot/port/sub
-        {"eth-1-3/2 admin down full 1000 trunk SFP desc", true, 0, "eth-1-3/2 1:3:2 admindown full 1000 trunk SFP"},
-        {"eth-0-7 up half 10 access 1000BASE_T", true, 0, "eth-0-7 0:7:0 up half 10 access 1000BASE_T"},
-        {"xe-0-7 up a b c d", true, 0, "xe-0-7 -7:-7:-7 up a b c d"}, // no prefix matches: numbers untouched
-        {"eth-x up a b c d", true, -1, "- -7:-7:-7 - - - - -"},
-        {"eth-x up a b c d", false, 0, "eth-x -7:-7:-7 up a b c d"},
-    };
-    for (const auto &c : cases) {
-        char w[6][64] = {"-", "-", "-", "-", "-", "-"};
-        int32_t slot = KEEP, port = KEEP, sub = KEEP;
-        EXPECT_EQ(port_status_parse(c.line, w[0], c.numbers ? &slot : nullptr, &port, &sub, w[1], w[2], w[3], w[4],
-                                    w[5]), c.rc) << c.line;
-        std::string got = w[0] + (" " + std::to_string(slot)) + ":" + std::to_string(port) + ":" + std::to_string(sub);
-        for (int i = 1; i < 6; ++i)
-            got += std::string(" ") + w[i];
-        EXPECT_EQ(got, c.want) << c.line;
-    }
+    // A name no prefix matches, or numbers not asked for: the columns, the numbers left alone.
+    EXPECT_EQ(status_columns("xe-0-7 up a b c d", true), "0 xe-0-7|up|a|b|c|d -7:-7:-7");
+    EXPECT_EQ(status_columns("eth-x-1 up a b c d", false), "0 eth-x-1|up|a|b|c|d -7:-7:-7");
 }
 
 TEST_F(IntfTest, StatusReadNumbersRowsAndStopsAtTheFirstOtherLine)
