@@ -21,10 +21,8 @@ inline std::string http_exchange(int port, const std::string &text, int timeout_
     timeval tv = {timeout_s, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
-    sockaddr_in addr = {};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<std::uint16_t>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in addr = {.sin_family = AF_INET, .sin_port = htons(static_cast<std::uint16_t>(port)),
+                        .sin_addr = {htonl(INADDR_LOOPBACK)}, .sin_zero = {}};
     std::string answer;
     if (connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0 &&
         send(fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size())) {

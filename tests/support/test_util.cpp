@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -135,15 +135,10 @@ bool path_exists(const std::string &path)
 std::vector<std::string> dir_entries(const std::string &dir, const std::string &prefix)
 {
     std::vector<std::string> names;
-    DIR *d = opendir(dir.c_str());
-    if (!d)
-        return names;
-    while (dirent *e = readdir(d)) {
-        std::string name = e->d_name;
-        if (name != "." && name != ".." && name.rfind(prefix, 0) == 0)
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+        if (std::string name = it->path().filename(); name.starts_with(prefix))
             names.push_back(name);
-    }
-    closedir(d);
     return names;
 }
 
