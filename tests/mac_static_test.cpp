@@ -133,11 +133,7 @@ TEST_F(MacStatic, InterfaceNames)
     request({});
     EXPECT_EQ(intf_name_store(-12, "agg3") + intf_name_store(2147483647, "eth-0-2"), 0);
     EXPECT_EQ(value("agg.-12.name") + value("eth.2147483647.name"), "agg3eth-0-2");
-
-    request({}, "Switchport\n Interface name : eth-0-1\n");
-    intf_names_load();
-    EXPECT_EQ(read_file("/tmp/stub.ran"), "-g -y -w -f\nshow interface switchport\n");
-    EXPECT_EQ(value("eth.0.name"), "eth-0-1");
+    // The names asked of the switch are page_test's: the add form offers them (TheAddForm).
 }
 
 TEST_F(MacStatic, AddRunsOneCheckedCommand)
@@ -148,15 +144,13 @@ TEST_F(MacStatic, AddRunsOneCheckedCommand)
     // value nullptr: the field is left out. cmd empty: imish must not run.
     // held_on: a run that fails without a word is in doubt; the table, read
     // back, holds the entry on this interface and decides: only its MAC and
-    // VLAN on the add's own interface is the add.
+    // VLAN on the add's own interface is the add. The CLI's refusal, a CR in a
+    // MAC group and a line end in the VLAN are page_test's, on the add page.
     struct { const char *field, *value, *out; int rc; std::string err, cmd; const char *held_on = nullptr; } cases[] = {
-        {"vlan", "10", "", 0, "", cmd + "10\n"},
-        {"vlan", "10", "line one\n%% VLAN 10 absent\n", -1, "% VLAN 10 absent\n", cmd + "10\n"},
-        {"vlan", " ~\x80\xff", "", 0, "", cmd + " ~\x80\xff\n"},
+        {"vlan", "10", "", 0, "", cmd + "10\n"}, {"vlan", " ~\x80\xff", "", 0, "", cmd + " ~\x80\xff\n"},
         {"addr0", nullptr, "", 0, "", ""}, {"addr1", nullptr, "", 0, "", ""}, {"addr2", nullptr, "", 0, "", ""},
-        {"intf_name", nullptr, "", 0, "", ""}, {"vlan", nullptr, "", 0, "", ""}, {"addr0", "00\re0", "", -1, bad, ""},
-        {"addr1", "\x1f", "", -1, bad, ""}, {"addr2", "b1c2\x7f", "", -1, bad, ""},
-        {"intf_name", "eth\t1", "", -1, bad, ""}, {"vlan", "10\nno vlan 10", "", -1, bad, ""},
+        {"intf_name", nullptr, "", 0, "", ""}, {"vlan", nullptr, "", 0, "", ""}, {"addr1", "\x1f", "", -1, bad, ""},
+        {"addr2", "b1c2\x7f", "", -1, bad, ""}, {"intf_name", "eth\t1", "", -1, bad, ""},
         {"vlan", "10", "", 0, "", read_back, "eth-0-1"}, {"vlan", "10", "", -1, "%cli_not_applied", read_back, "eth-0-2"},
     };
     for (const auto &c : cases) {
