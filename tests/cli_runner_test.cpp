@@ -108,8 +108,7 @@ TEST_F(CliRunner, RunPerModeMarkerAndImishFate)
     // command appended, nothing runs). out: what the stub answers.
     struct { const char *name; std::string setup; bool show; int rc; std::string result, out = "out\n"; } cases[] = {
         {"config", "", false, 0, "out\n"}, {"show", "", true, 0, "out\n"},
-        // Held configuration mode, imish missing, failing with no error line or
-        // killed: page_test's AnAddsAnswerRecordAndEntry and RunsWithoutAWholeAnswerAreToldSo.
+        // A held marker, no imish, a silent failure, a kill: page_test's (AnAddsAnswer..., RunsWithoutAWholeAnswer...).
         {"config, marker a directory", "/tmp/config_mode/", false, 0, "out\n"},
         {"show, marker a file", "/tmp/config_mode", true, 0, "out\n"},
         // An error line kept, but the commands after it may not have run.
@@ -201,8 +200,7 @@ TEST_F(CliRunner, RunShowHandsLinesAfterTheSkip)
         {"no handler: -1, the run done and its output kept", "1\n", 0, false, {}},
         {"last line without a line feed", "a\nb", 0, true, {"0:a\n", "1:b"}},
     };
-    // A line across the reader's blocks is page_test's: a learned table's
-    // listing (LearnedEntriesPinnedAndStaticOnesMoved) runs past the first.
+    // A line across the reader's blocks: page_test's, in a learned table's listing (LearnedEntriesPinned...).
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         g_lines.clear();

@@ -192,9 +192,8 @@ TEST(ErrorRedirect, OneEscapedHeaderBlockOrNothing)
     // No request byte ends the header line, not even in the session id.
     std::string out = capture_stdout([] { redirect_error("1\r\nSet-Cookie: x=1", "en", "e", "%s", "p.cgi"); });
     EXPECT_EQ(out.find("\r\nSet-Cookie"), std::string::npos) << out;
-    // Its two header lines and the blank one: no line end of the request's.
+    // Its two header lines and the blank one (page_test holds them to the byte): no line end of the request's.
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 3) << out;
-    EXPECT_TRUE(out.ends_with("\r\nCache-Control: no-store\r\n\r\n")) << out;
 
     const std::string page(600, 'p');
     out = capture_stdout([&] { redirect_error("1", "en", "e", "%s", page.c_str()); });
