@@ -223,8 +223,8 @@ TEST_F(MacStatic, ListingIsMarkedWholeOnlyWithEveryRow)
 }
 
 // Each entry of a removal gets the outcome its own error line gives it: the
-// line must name its MAC (any case) and its VLAN, each a word of its own (not
-// the 1 of eth-1-1: page_test's BatchAddChecksTheWholeListAndRunsItOnce).
+// line must name its MAC (any case) and its VLAN, each a word of its own (the
+// VLAN's: page_test's ListingRemovesTheSelectedEntries and BatchAddChecks...).
 // An answer in doubt (a line that names no entry, a failing status, an
 // answer not read to its end) asks the table once more, and the table
 // decides; what it cannot settle stays unknown.
@@ -234,8 +234,7 @@ TEST_F(MacStatic, RemovalRecordsFollowTheLinesOrTheTable)
     ASSERT_TRUE(log.ok());
     struct entry { std::string mac; const char *intf, *vlan; };
     const std::string a = "00e0.fc0a.0001";
-    const entry a10 = {a, "eth-0-1", "10"}, a1 = {a, "eth-0-1", "1"}, b = {"00e0.fc0a.0002", "agg1", "10"},
-                c = {"00e0.fc0a.0003", "eth-0-2", "10"};
+    const entry a1 = {a, "eth-0-1", "1"}, b = {"00e0.fc0a.0002", "agg1", "10"}, c = {"00e0.fc0a.0003", "eth-0-2", "10"};
     auto cmd = [](const entry &e) { return "no mac-address-table " + e.mac + " forward " + e.intf + " vlan " + e.vlan + "\n"; };
     auto rec = [](const entry &e, const std::string &result, const char *known = "cli") {
         return "mac=\"" + e.mac + "\" intf=\"" + e.intf + "\" vlan=\"" + e.vlan + "\" result=" + result + " known=" + known;
@@ -247,8 +246,6 @@ TEST_F(MacStatic, RemovalRecordsFollowTheLinesOrTheTable)
     // ends with status 1; ran: what imish was given ("" not checked).
     struct { const char *name; std::vector<entry> sels; std::string out, show; bool fails; int failing_read;
              std::string ran; std::vector<std::string> records; } cases[] = {
-        {"one MAC in two VLANs: the line names VLAN 1, not 10", {a10, a1}, line_a1, "", false, 0,
-         "-g -y -f\n" + cmd(a10) + cmd(a1), {rec(a10, "ok"), rec(a1, refused_a1)}},
         {"the CLI writes the MAC in upper case", {a1, b}, "% Entry 00E0.FC0A.0001 VLAN 1: no such entry\n", "", false, 0,
          "", {rec(a1, "refused reason=\"Entry 00E0.FC0A.0001 VLAN 1: no such entry\""), rec(b, "ok")}},
         {"an upper-case twin goes once, in lower case", {{"00E0.FC0A.0002", "agg1", "10"}, b}, "", "", false, 0,
