@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -88,13 +87,7 @@ public:
 private:
     static constexpr const char *kFiller = "-";
 
-    static sockaddr_un log_addr()
-    {
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        std::strcpy(addr.sun_path, "/dev/log");
-        return addr;
-    }
+    static sockaddr_un log_addr() { return {AF_UNIX, "/dev/log"}; }
 
     int fd_ = -1;
 };
