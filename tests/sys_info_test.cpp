@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <sys/shm.h>
 #include <tuple>
 #include <unistd.h>
