@@ -120,15 +120,14 @@ TEST(PathConversion, DisplayToRealAndBack)
     EXPECT_EQ(seen, "/mnt/flash/mnt/flash/boot");
 }
 
-TEST(GenCrc32, KnownValuesContinuationAndSlicing)
+TEST(GenCrc32, KnownValuesAndContinuation)
 {
     EXPECT_EQ(crc("", 0x12345678u), 0x12345678u);
     EXPECT_EQ(crc("123456789"), 0xCBF43926u);
     std::string data;
     std::uint32_t bitwise = 0xFFFFFFFFu; // the polynomial a bit at a time
     for (int i = 0; i < 100; ++i) {
-        EXPECT_EQ(crc(data), ~bitwise) << "length " << i;
-        EXPECT_EQ(crc(data.substr(i / 3), crc(data.substr(0, i / 3))), ~bitwise) << "split " << i;
+        EXPECT_EQ(crc(data), ~bitwise) << "length " << i; // split in two passes: fuzz/image_header_fuzz.cpp
         data += char(i * 131 + 7);
         bitwise ^= static_cast<unsigned char>(data.back());
         for (int k = 0; k < 8; ++k)
