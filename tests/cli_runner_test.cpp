@@ -108,10 +108,12 @@ TEST_F(CliRunner, RunPerModeMarkerAndImishFate)
     // command appended, nothing runs). out: what the stub answers.
     struct { const char *name; std::string setup; bool show; int rc; std::string result, out = "out\n"; } cases[] = {
         {"config", "", false, 0, "out\n"}, {"show", "", true, 0, "out\n"},
-        // A held marker, no imish, a silent failure, a kill: page_test's (AnAddsAnswer..., RunsWithoutAWholeAnswer...).
+        // A held marker, no imish, a kill: page_test's (AnAddsAnswerRecordAndEntry, RunsWithoutAWholeAnswerAreToldSo).
         {"config, marker a directory", "/tmp/config_mode/", false, 0, "out\n"},
         {"show, marker a file", "/tmp/config_mode", true, 0, "out\n"},
-        // An error line kept, but the commands after it may not have run.
+        // A failing status refuses a success: only an error line still speaks,
+        // and the commands after it may not have run.
+        {"imish fails, no error line", "/tmp/stub.rc", false, -3, "%%cli_no_answer"},
         {"imish fails after an error line", "/tmp/stub.rc", false, -4, "ok\n% No such\n", "ok\n% No such\n"},
         {"imish exits 127 with no answer", "/tmp/stub.127", false, -1, "%%cli_unavailable"},
         {"show without a command file", "nocmd", true, -1, "%%cli_unavailable"},
