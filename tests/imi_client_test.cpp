@@ -205,10 +205,9 @@ TEST_F(ImiClient, UserListReplies)
     }
 }
 
-// IMI silent (a peer that takes the request and never answers) or absent
-// (no listener: five attempts a second apart): the request fails quietly
-// after five seconds, and the connection and its socket go, so that a late
-// answer is never read as the next request's.
+// IMI silent (takes the request, never answers) or absent (no listener: five
+// attempts a second apart): the request fails quietly after five seconds, and
+// its socket goes, so that a late answer is never read as the next request's.
 TEST_F(ImiClient, SilentOrAbsentImiGivesUpAfterFiveSeconds)
 {
     for (const bool silent : {true, false}) {

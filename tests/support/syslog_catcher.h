@@ -58,12 +58,11 @@ public:
         return false;
     }
 
-    // The records received since the last call, each "<severity> <ident>:
-    // <message>": the severity's digit, then the record without its priority
-    // and time stamp, the ident without its pid. A record not in the local
-    // format ("<PRI>Mmm dd hh:mm:ss ident[pid]: message", the day padded with
-    // a blank, as the local daemons take a time stamp) is given whole, after
-    // "malformed: ".
+    // The records since the last call, each "<severity> <ident>: <message>":
+    // the severity's digit, the record without its priority, time stamp and
+    // the ident's pid. One not in the local format ("<PRI>Mmm dd hh:mm:ss
+    // ident[pid]: message", the day blank-padded as the local daemons take a
+    // time stamp) is given whole, after "malformed: ".
     std::vector<std::string> take()
     {
         static const std::regex local("<([0-9]+)>(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) ( [1-9]|[1-3][0-9]) "
