@@ -381,11 +381,11 @@ const MISTYPED = { en: ['Four hex digits (0-9, a-f)', 'A VLAN from 1 to 4094'],
   cn: ['请输入四位十六进制数（0-9、a-f）', '请输入 1 到 4094 之间的 VLAN'] };
 // Each field mistyped in turn is caught in the browser, in the page's language; mended, it loses its note.
 const mistyped = (lang) => [['#addr2', 'b1cz', 'b1c2', 0], ['#addr0', '0e0', '00e0', 0], ['#vlan', '4095', '4094', 1],
-  ['#vlan', '0', '1', 1]].flatMap(([field, bad, good, n]) => [{ fill: { '#addr0': '00e0', '#addr1': '00e0',
-  '#addr2': '00e0', '#vlan': '10', [field]: bad }, click: '#add_bn', url: /_add\.cgi\?sessionId=\d+&lang=\w+$/,
-[`${field}@validationMessage`]: MISTYPED[lang][n], '.field-error:not(:empty)': MISTYPED[lang][n],
-shot: lang === 'en' && field === '#addr2' && 'add-form-mistyped' },
-{ fill: { [field]: good }, [`${field}@validationMessage`]: '', '.field-error:not(:empty)': null }]);
+  ['#vlan', '0', '1', 1]].flatMap(([field, bad, good, n]) => [
+  { fill: { '#addr0': '00e0', '#addr1': '00e0', '#addr2': '00e0', '#vlan': '10', [field]: bad }, click: '#add_bn',
+    url: /_add\.cgi\?sessionId=\d+&lang=\w+$/, [`${field}@validationMessage`]: MISTYPED[lang][n],
+    '.field-error:not(:empty)': MISTYPED[lang][n], shot: lang === 'en' && field === '#addr2' && 'add-form-mistyped' },
+  { fill: { [field]: good }, [`${field}@validationMessage`]: '', '.field-error:not(:empty)': null }]);
 
 // Every state of every page, each going on from the one before: [state, page opened and its view, what is done
 // there (or a function of the language that gives it), its name in the phone screenshots].
