@@ -30,7 +30,6 @@ namespace {
 
 using lines = std::vector<std::string>;
 
-const std::string kClient = "127.0.0.1";
 const std::string kPidPrefix = "web_mac_static_add.cgi_";
 const std::string kPath = std::string(SIM_BIN_DIR) + ":/usr/bin:/bin";
 const std::string kSim = SIM_BIN_DIR "/imish";
@@ -105,21 +104,15 @@ std::string form_encode(const std::string &text)
     return out;
 }
 
-std::string mac_of(int n)
-{
-    char mac[16];
-    std::snprintf(mac, sizeof mac, "00e0.fc0a.%04x", n);
-    return mac;
-}
-
-// n entries, entry i with MAC i * step mod n and the port and VLAN of its turn; as commands or batch lines.
+// n entries, entry i with MAC 00e0.fc0a.NNNN (i * step mod n) and the port and VLAN of its turn; as commands or batch lines.
 std::string entries(int n, int step, const lines &ports, const lines &vlans, bool batch = false)
 {
     std::string text;
     for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
-        const std::string mac = mac_of(static_cast<int>(i) * step % n), &port = ports[i % ports.size()];
-        text += batch ? mac + " " + vlans[i % vlans.size()] + " " + port + "\n"
-                      : "mac-address-table " + mac + " forward " + port + " vlan " + vlans[i % vlans.size()] + "\n";
+        const std::string mac = "00e0.fc0a." + std::to_string(10000 + static_cast<int>(i) * step % n).substr(1);
+        const std::string &port = ports[i % ports.size()], &vlan = vlans[i % vlans.size()];
+        text += batch ? mac + " " + vlan + " " + port + "\n"
+                      : "mac-address-table " + mac + " forward " + port + " vlan " + vlan + "\n";
     }
     return text;
 }
@@ -140,7 +133,7 @@ protected:
             write_file(std::string("/var/www/") + f, read_file(std::string(WWW_SRC_DIR "/") + f));
         for (auto [user, sid] : {std::pair{"admin", &admin}, std::pair{"guest", &guest}}) {
             char session[32] = {}, err[500] = {};
-            EXPECT_EQ(imi_login(user, user, kClient.c_str(), session, err), 0) << err;
+            EXPECT_EQ(imi_login(user, user, "127.0.0.1", session, err), 0) << err;
             *sid = session;
         }
     }
@@ -158,7 +151,7 @@ protected:
     {
         std::vector<std::string> env = {"PATH=" + path, "GATEWAY_INTERFACE=CGI/1.1", "REQUEST_METHOD=" + method,
             "QUERY_STRING=" + query, "REQUEST_URI=/" + page + (query.empty() ? "" : "?" + query),
-            "SCRIPT_NAME=/" + page, "REMOTE_ADDR=" + kClient};
+            "SCRIPT_NAME=/" + page, "REMOTE_ADDR=127.0.0.1"};
         if (method == "POST")
             env.push_back("CONTENT_TYPE=" + content_type);
         if (method == "POST" && extra_length >= 0)
@@ -232,9 +225,9 @@ protected:
     std::string content_type = kForm;
 };
 
-// No session, one IMI refuses, one from elsewhere or one that could leave the run
-// directory: the login page. A bad language is refused before IMI is asked.
-TEST_F(PageTest, RequestsWithoutAGoodSessionOrLanguage)
+// No session, one IMI refuses, one from elsewhere or one that could leave the run directory: the login page. A bad
+// language is refused before IMI is asked. A full session gets the form, a limited one the form without its button.
+TEST_F(PageTest, TheAddForm)
 {
     const std::string login_en = login_timeout_page("en"),
                       bad_lang = error_redirect("77", "en", "invalid_parameter", "web_mac_static_add.cgi");
@@ -258,30 +251,23 @@ TEST_F(PageTest, RequestsWithoutAGoodSessionOrLanguage)
     env[6] = "REMOTE_ADDR=10.9.9.9";
     EXPECT_TRUE(has(run_process({PAGE_BIN}, env).out, login_en));
 
-    // The library's debug hook would read argv[1] as the request's variables;
-    // run by hand, outside a web server, it still serves for debugging.
+    // argv[1], the library's debug hook for a file of the request's variables, counts only outside a web server.
     write_file("/tmp/env_file", "QUERY_STRING=" + qs(admin) + "\nREQUEST_METHOD=GET\n");
     env = cgi_env("GET", "", "");
     EXPECT_EQ(run_process({PAGE_BIN, "/tmp/env_file"}, env).out, login_en);
     env.erase(env.begin() + 1);
     EXPECT_TRUE(is_rendered_page(run_process({PAGE_BIN, "/tmp/env_file"}, env).out));
-}
 
-TEST_F(PageTest, TheAddForm)
-{
-    proc_result r = request("GET", "sessionId=" + admin);   // no lang: cn
-    EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(is_rendered_page(r.out)) << r.out.substr(0, 200);
+    r = request("GET", "sessionId=" + admin);   // no lang: cn
+    EXPECT_TRUE(r.status == 0 && is_rendered_page(r.out)) << r.out.substr(0, 200);
     for (const char *part : {"value=\"eth-0-1\"", "value=\"eth-0-24\"", "value=\"agg1\"", "value=\"agg8\"", "lang=cn",
              "添加", "name=\"add_bn\""})
         EXPECT_TRUE(has(r.out, part));
     ASSERT_EQ(std::stoul(guest) % 2, 1u);
     r = request("GET", qs(guest));
-    EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(!has(r.out, "name=\"add_bn\"") && has(r.out, "id=\"no_privilege\""));
+    EXPECT_TRUE(r.status == 0 && !has(r.out, "name=\"add_bn\"") && has(r.out, "id=\"no_privilege\""));
     r = add("operate=CONFIG&" + kEntry);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(has(r.out, "value=\"eth-0-1\""));
+    EXPECT_TRUE(r.status == 0 && has(r.out, "value=\"eth-0-1\""));
     EXPECT_FALSE(has(show_static(), "00e0"));
     // Text from the CLI is shown as text.
     stub_imish("echo ' Interface name : e<b id=x>\"'\n");
@@ -395,9 +381,6 @@ TEST_F(PageTest, RefusedAddsRunNoCommand)
     const std::string upload = "--b\r\nContent-Disposition: form-data; name=\"f\"; filename=\"f\"\r\n\r\n" +
                                std::string(5 << 20, 'x') + "\r\n--b--\r\n";
     const std::string list = "operate=add_many&entries=", line1 = form_encode("00e0.fc0a.0001,1,eth-0-1");
-    std::string many_fields;
-    for (int i = 0; i < 17; ++i)
-        many_fields += "f" + std::to_string(i) + "=&";
     // The limited session's requests are those refused for it.
     struct { std::string body, errid, type = kForm; long extra = 0; } cases[] = {
         {kEntry + "&add_bn=add", denied},
@@ -412,7 +395,7 @@ TEST_F(PageTest, RefusedAddsRunNoCommand)
         // A NUL that would hide the lines after it; a raw one.
         {list + line1 + "%0A%00%0Agarbage", bad}, {list + line1 + std::string(1, '\0') + "x", bad},
         // A field given twice, more fields than a form has, a name out of their kind.
-        {kEntry + "&vlan=2", bad}, {many_fields, bad}, {kEntry + "&a.b=1", bad},
+        {kEntry + "&vlan=2", bad}, {"a=&b=&c=&d=&e=&f=&g=&h=&i=&j=&k=&l=&m=&n=&o=&p=&q=", bad}, {kEntry + "&a.b=1", bad},
         {list + form_encode(entries(1025, 1, {"eth-0-1"}, {"1"}, true)), "error_batch_too_large"},
         {list + std::string(64 * 1024, 'x'), "error_batch_too_large"},
     };
@@ -449,7 +432,7 @@ TEST_F(PageTest, ListingRemovesTheSelectedEntries)
     const std::string both = sel_body("delete", {a1, b + "+agg1+10"}), del = "operate=delete";
     lines many;
     for (int i = 0; i <= 200; ++i)
-        many.push_back(mac_of(0x1000 + i) + "+eth-0-1+10");
+        many.push_back("00e0.fc0a." + std::to_string(1000 + i) + "+eth-0-1+10");
     // out: "OK" and the count removed, or the error; left: which of a and b are still there.
     struct row { std::string name, body, out, left = "ab"; };
     std::vector<row> cases = {
@@ -641,12 +624,12 @@ std::vector<shown_row> shown_rows(const std::string &html)
     return rows;
 }
 
-// The rows shown, each "mac vlan intf,"; or only their MACs, each "mac ".
+// The rows shown, as the export writes them; or only their MACs, each "mac ".
 std::string shown(const std::string &html, bool macs_only = false)
 {
     std::string text;
     for (const shown_row &r : shown_rows(html))
-        text += macs_only ? r.mac + " " : r.mac + " " + r.vlan + " " + r.intf + ",";
+        text += macs_only ? r.mac + " " : r.mac + "," + r.vlan + "," + r.intf + "\r\n";
     return text;
 }
 
@@ -735,9 +718,7 @@ TEST_F(PageTest, ListingViewSortsPagesCountsAndExports)
     }
 
     // The export, in one run whatever the page; no value starts a formula.
-    std::string csv = "mac,vlan,interface\r\n";
-    for (const shown_row &row : shown_rows(listing("GET", q + "&sort=mac&order=desc&per_page=200").out))
-        csv += row.mac + "," + row.vlan + "," + row.intf + "\r\n";
+    const std::string csv = "mac,vlan,interface\r\n" + shown(listing("GET", q + "&sort=mac&order=desc&per_page=200").out);
     proc_result r = listing("GET", q + "&sort=mac&order=desc&page=2&format=csv");
     EXPECT_EQ(r.out.substr(r.out.find("\r\n\r\n") + 4), csv);
     r = listing("GET", q + "&vlan=10&intf_name=agg8&format=csv");
@@ -764,14 +745,12 @@ TEST_F(PageTest, OneCliRunPerRequestTheTableReadByItsGuaranteesAndFiltered)
               "mac-address-table 0a1b.fc0a.0003 forward eth-0-10 vlan 20\n");
     stub_imish(kCountRuns);
     const std::string q = qs(admin), first_two = "00e0.fc0a.0001 00e0.fc0b.0002 ";
-    const std::function<proc_result()> requests[] = {[&] { return listing("GET", q); },
-        [&] { return listing("GET", q + "&format=csv"); }, [&] { return request("GET", q); },
-        [&] { return add("addr0=00e0&addr1=fc0a&addr2=0004&intf_name=eth-0-1&vlan=10"); },
-        [&] { return listing("POST", q, "operate=delete&sel=00e0.fc0a.0004+eth-0-1+10"); }};
-    for (const auto &send : requests) {
-        proc_result r = send();
-        EXPECT_EQ(runs(), 1) << r.out.substr(0, 300);
-    }
+    const auto ran_once = [&](const proc_result &r) { EXPECT_EQ(runs(), 1) << r.out.substr(0, 300); };
+    ran_once(listing("GET", q));
+    ran_once(listing("GET", q + "&format=csv"));
+    ran_once(request("GET", q));
+    ran_once(add("addr0=00e0&addr1=fc0a&addr2=0004&intf_name=eth-0-1&vlan=10"));
+    ran_once(listing("POST", q, "operate=delete&sel=00e0.fc0a.0004+eth-0-1+10"));
 
     // marked: the field refused, for a filter out of the grammar; nothing runs.
     struct { std::string filter, shown, marked = ""; } filters[] = {
@@ -797,7 +776,8 @@ TEST_F(PageTest, OneCliRunPerRequestTheTableReadByItsGuaranteesAndFiltered)
         EXPECT_EQ(runs(), 0);
     }
 
-    const std::string sim = kSim + " \"$@\"";
+    const std::string sim = kSim + " \"$@\"", table = "00e0.fc0a.0001,10,eth-0-1\r\n00e0.fc0b.0002,10,agg2\r\n"
+                                                      "0a1b.fc0a.0003,20,eth-0-10\r\n";
     struct { const char *name; std::string stub; bool whole = false; } answers[] = {
         {"a centred title", sim + " | sed 's/^Static MAC address table/          Mac Address Table/'\n", true},
         {"a blank line between the rows", sim + " | sed '8s/^/\\n/'\n", true},
@@ -815,15 +795,14 @@ TEST_F(PageTest, OneCliRunPerRequestTheTableReadByItsGuaranteesAndFiltered)
         stub_imish(a.stub);
         proc_result r = listing("GET", q + "&per_page=200");
         EXPECT_EQ(!has(r.out, "id=\"cli_failed\""), a.whole);
-        EXPECT_EQ(shown(r.out), a.whole ? "00e0.fc0a.0001 10 eth-0-1,00e0.fc0b.0002 10 agg2,0a1b.fc0a.0003 20 eth-0-10," : "");
+        EXPECT_EQ(shown(r.out), a.whole ? table : "");
         EXPECT_EQ(bool(has(r.out, "id=\"count\"")), a.whole);
         // The interface choices are the table's own, in port order.
         EXPECT_EQ(bool(has(r.out, "<option value=\"eth-0-1\">eth-0-1</option>\n   <option value=\"eth-0-10\">eth-0-10"
                                   "</option>\n   <option value=\"agg2\">agg2</option>")), a.whole);
         r = listing("GET", q + "&format=csv");
         EXPECT_EQ(r.out, a.whole ? "Content-Type: text/csv; charset=utf-8\r\nContent-Disposition: attachment; filename="
-                                   "\"static-mac-table.csv\"\r\nCache-Control: no-store\r\n\r\nmac,vlan,interface\r\n"
-                                   "00e0.fc0a.0001,10,eth-0-1\r\n00e0.fc0b.0002,10,agg2\r\n0a1b.fc0a.0003,20,eth-0-10\r\n"
+                                   "\"static-mac-table.csv\"\r\nCache-Control: no-store\r\n\r\nmac,vlan,interface\r\n" + table
                                  : list_error("error_export_incomplete"));
     }
 }
@@ -974,9 +953,8 @@ TEST_F(PageTest, OneInstanceASessionAtATime)
     EXPECT_FALSE(path_exists("/tmp/imish_overlap")) << "two imish runs of one session at once";
 }
 
-// A run whose answer is not whole, or that failed without a word: the table, asked once more, tells each entry's
-// outcome. Where that fails too (an add's: the same stub answers), the outcome is unknown, never a success nor a
-// refusal; a listing warns, never shows a shorter list.
+// A run without a whole answer, or failed without a word: the table, asked again, tells each entry's outcome; where
+// that fails too (an add's meets the same stub), it is unknown, never a success nor a refusal; a listing warns, lists none.
 TEST_F(PageTest, RunsWithoutAWholeAnswerAreToldSo)
 {
     // A small /tmp, so that a run can fill it.
@@ -1001,20 +979,20 @@ TEST_F(PageTest, RunsWithoutAWholeAnswerAreToldSo)
             configure("mac-address-table 00e0.fc0a.0001 forward eth-0-1 vlan 10\n", true);
             stub_imish(req == "remove" ? clean_show + c.stub : c.stub);
             syslog_catcher log;
-            std::string record = "unknown reason=\"cli_no_answer\" known=cli";
-            if (req == "list") {
-                proc_result r = listing("GET", qs(admin));
+            const std::string removed = req == "remove" ? c.removed : "";   // only a removal's outcome is read back
+            proc_result r = req == "add"    ? add("addr0=00e0&addr1=fc0a&addr2=0001&intf_name=eth-0-1&vlan=10")
+                            : req == "list" ? listing("GET", qs(admin))
+                                            : listing("POST", qs(admin), "operate=delete&sel=00e0.fc0a.0001+eth-0-1+10");
+            EXPECT_EQ(!has(show_static(), "00e0.fc0a.0001"), removed == "yes");
+            if (req == "list")
                 EXPECT_TRUE(has(r.out, "id=\"cli_failed\"") && !has(r.out, "00e0.fc0a.0001"));
-            } else if (req == "add") {
-                EXPECT_EQ(add("addr0=00e0&addr1=fc0a&addr2=0001&intf_name=eth-0-1&vlan=10").out, add_error("%25cli_no_answer"));
-            } else {
-                proc_result r = listing("POST", qs(admin), "operate=delete&sel=00e0.fc0a.0001+eth-0-1+10");
-                EXPECT_EQ(!has(show_static(), "00e0.fc0a.0001"), c.removed == "yes");
-                EXPECT_EQ(r.out, c.removed == "yes" ? listed("&order=asc&per_page=50&page=1&removed=1")
-                                                    : list_error(c.removed == "no" ? "%25cli_not_applied" : "%25cli_no_answer"));
-                if (!c.removed.empty())
-                    record = c.removed == "yes" ? "ok known=table" : "refused reason=\"cli_not_applied\" known=table";
-            }
+            else
+                EXPECT_EQ(r.out, req == "add"       ? add_error("%25cli_no_answer")
+                                 : removed == "yes" ? listed("&order=asc&per_page=50&page=1&removed=1")
+                                                    : list_error(removed == "no" ? "%25cli_not_applied" : "%25cli_no_answer"));
+            const std::string record = removed == "yes" ? "ok known=table"
+                                       : removed == "no" ? "refused reason=\"cli_not_applied\" known=table"
+                                                         : "unknown reason=\"cli_no_answer\" known=cli";
             const int severity = record.starts_with("ok") ? 5 : record.starts_with("refused") ? 4 : 3;
             const lines want = {rec(severity, req, ent("00e0.fc0a.0001", "eth-0-1") + " result=" + record)};
             EXPECT_EQ(log.take(), req == "list" ? lines{} : want);
