@@ -49,16 +49,11 @@ testing::AssertionResult has(const std::string &text, const std::string &part)
     return r << "\"" << part << "\" in: " << text.substr(0, 400);
 }
 
-// A rendered page: its headers name the type and keep the session id in its
-// links out of the Referer, caches and other sites' frames.
+// A rendered page, its headers to the byte: its links' session id kept from Referer, caches, others' frames; its type.
 bool is_rendered_page(const std::string &out)
 {
-    std::string head = out.substr(0, out.find("\r\n\r\n") + 2);
-    for (const char *line : {"Content-Type: text/html; charset=utf-8\r\n", "Referrer-Policy: no-referrer\r\n",
-             "Cache-Control: no-store\r\n", "Content-Security-Policy: frame-ancestors 'self'\r\n"})
-        if (head.find(line) == std::string::npos)
-            return false;
-    return true;
+    return out.starts_with("Referrer-Policy: no-referrer\r\nCache-Control: no-store\r\nContent-Security-Policy: frame-ancestors "
+                           "'self'\r\nContent-Type: text/html; charset=utf-8\r\n\r\n");
 }
 
 // A user's record of an action, as syslog_catcher gives it.
@@ -282,8 +277,7 @@ TEST_F(PageTest, TheAddForm)
     }
 }
 
-// An add: its answer, its one record (who, from where, what, what became of it;
-// no value forges a field), and its entry in the table or none.
+// An add: its answer, its one record (who, whence, what, with what outcome; no value forges a field), its entry or none.
 TEST_F(PageTest, AnAddsAnswerRecordAndEntry)
 {
     // setup: what the add meets; min_s: the least time it takes.
@@ -346,8 +340,7 @@ TEST_F(PageTest, AnAddsAnswerRecordAndEntry)
     EXPECT_TRUE(path_exists("/tmp/child_termed"));
 }
 
-// A syslog daemon that takes nothing (its queue full) or is not there holds no
-// change: records are dropped whole, and the next one that goes through counts them.
+// A syslog daemon stuck (its queue full) or absent holds no change: records are dropped whole, the next one sent counts them.
 TEST_F(PageTest, StuckOrAbsentSyslogHoldsNoChangeAndTheTrailCountsItsGaps)
 {
     const std::string remove_body = "operate=delete&sel=00e0.fc0a.b1c2+eth-0-1+10";
@@ -373,8 +366,7 @@ TEST_F(PageTest, StuckOrAbsentSyslogHoldsNoChangeAndTheTrailCountsItsGaps)
     }
 }
 
-// Refused before anything runs: a clear answer, one record, nothing spooled.
-// Only the form's own body is read: its type, its length and its fields.
+// Refused before any run: a clear answer, one record, nothing spooled. Only the form's own body is read (type, length, fields).
 TEST_F(PageTest, RefusedAddsRunNoCommand)
 {
     const std::string bad = "invalid_parameter", denied = "error_no_privilege", multipart = "multipart/form-data; boundary=b";
@@ -424,8 +416,7 @@ TEST_F(PageTest, RefusedAddsRunNoCommand)
     EXPECT_TRUE(has(show_static(), "00e0.fc0a.b1c2"));
 }
 
-// A removal: every value checked before one run; back to its view, saying how
-// many entries went; a record per entry gone, one for a removal refused whole.
+// A removal: every value checked, then one run; back to its view with the count gone; a record per entry gone or refusal whole.
 TEST_F(PageTest, ListingRemovesTheSelectedEntries)
 {
     const std::string a = "00e0.fc0a.0001", b = "00e0.fc0a.0002", bad = "invalid_parameter", a1 = a + "+eth-0-1+10";
@@ -651,9 +642,8 @@ std::tuple<int, int, int, long long, long long> view_key(const shown_row &r, con
     return {1, slot, 0, vlan, mac};
 }
 
-// The listing's view: sort, order, page size and page (odd values: defaults), row numbers through the view, the
-// count, filters with paging, the pager. The export: every entry the filters pass, in the view's order, across
-// pages, as the add page takes it back to re-make the table.
+// The listing's view: sort, order, page size, page (odd values: defaults), row numbers, count, filters, pager. The export:
+// every entry the filters pass, in the view's order, across pages, as the add page takes it back to re-make the table.
 TEST_F(PageTest, ListingViewSortsPagesCountsAndExports)
 {
     std::string cmds = entries(120, 37, {"eth-0-2", "eth-0-10", "agg2", "eth-0-1", "agg8"}, {"10", "1", "20", "30"});
@@ -734,9 +724,8 @@ TEST_F(PageTest, ListingViewSortsPagesCountsAndExports)
     EXPECT_FALSE(has(r.out, "id=\"page_next\" href"));
 }
 
-// A request runs the CLI once; its answer is read only by what the switch guarantees: six header lines, then rows
-// of four words in its grammar. Any other answer is not the table: a warning, no rows, no export. Filters are
-// checked before anything runs, and match a MAC group in either case, one to four digits, empty groups any.
+// One CLI run a request, its answer read by the switch's guarantees only (six header lines, rows of four words in its
+// grammar; else a warning, no rows, no export). Filters, checked first, match a MAC group in any case, 1-4 digits; empty: any.
 TEST_F(PageTest, OneCliRunPerRequestTheTableReadByItsGuaranteesAndFiltered)
 {
     configure("mac-address-table 00e0.fc0a.0001 forward eth-0-1 vlan 10\nmac-address-table 00e0.fc0b.0002 forward agg2 vlan 10\n"
@@ -805,8 +794,7 @@ TEST_F(PageTest, OneCliRunPerRequestTheTableReadByItsGuaranteesAndFiltered)
     }
 }
 
-// A batch's rows: "<line> <class> <mac> <vlan> <intf>" for a line that ran (and
-// " =<line>" for a repeat), "<line> invalid <why>" for one not taken.
+// A batch's rows: "<line> <class> <mac> <vlan> <intf>[ =<line repeated>]" for a line run, "<line> invalid <why>" if not.
 lines batch_rows(const std::string &html)
 {
     static const std::regex row("<tr class=\"(\\w+)\"><td class=\"line\">(\\d+)</td>(?:<td class=\"text\" colspan=\"3\">[^<]*"
@@ -874,17 +862,15 @@ TEST_F(PageTest, BatchAddChecksTheWholeListAndRunsItOnce)
         EXPECT_EQ(runs(), c.runs);
         // Read back from the table only when the answer was in doubt.
         EXPECT_EQ(bool(has(r.out, "id=\"batch_read_back\"")), c.runs == 2);
-        // Entries added are in the table; a record per entry run, in the order
-        // of its first line, with its outcome; one for a batch refused whole.
+        // Entries added are in the table; a record per entry run, in its first line's order, with its outcome; one if refused.
         const std::string table = show_static();
         lines want, got;
-        for (const std::string &row : c.rows) {
-            char cls[16], mac[16], vlan[8], intf[16];
-            if (row.find(" =") != std::string::npos || std::sscanf(row.c_str(), "%*d %15s %15s %7s %15s", cls, mac, vlan, intf) != 4)
-                continue;
-            EXPECT_TRUE(std::string(cls) != "added" || has(table, mac)) << mac;
-            want.push_back(ent(mac, intf, vlan) + " result=" + (std::string(cls) == "added" ? "ok" : cls));
-        }
+        std::smatch m;
+        for (const std::string &row : c.rows)
+            if (std::regex_match(row, m, std::regex("\\d+ (added|refused) (\\S+) (\\S+) (\\S+)"))) {
+                EXPECT_TRUE(m[1] != "added" || has(table, m[2])) << row;
+                want.push_back(ent(m[2], m[4], m[3]) + " result=" + (m[1] == "added" ? "ok" : m.str(1)));
+            }
         EXPECT_EQ(table == base, c.summary.starts_with("Added: 0 "));
         for (const std::string &rec : log.take())   // the entry and its result
             got.push_back(std::regex_replace(rec, std::regex(".*action=add | (reason|known)=.*"), ""));
@@ -899,17 +885,16 @@ TEST_F(PageTest, BatchAddChecksTheWholeListAndRunsItOnce)
     EXPECT_TRUE(has(add("operate=ADD_MANY&entries=" + form_encode("00e0.fc0a.0011,40,eth-0-1\n")).out,
                     "<span class=\"reason\">Cannot add 00e0.fc0a.0011 to VLAN 40: VLAN 40 does not exist"));
 
-    // A run that did not complete: every entry not known, never added.
+    // A run that did not complete: every entry not known, never added. The first record counts the 1,025 lost above.
     syslog_catcher log;
     stub_imish(kSim + " \"$@\"\nkill -9 $$\n");
     proc_result r = batch("00e0.fc0a.0021,1,eth-0-1\n00e0.fc0a.0022,1,eth-0-1\n", "cn");
     EXPECT_EQ(batch_rows(r.out), (lines{"1 unknown 00e0.fc0a.0021 1 eth-0-1", "2 unknown 00e0.fc0a.0022 1 eth-0-1"}));
     EXPECT_TRUE(has(r.out, "id=\"batch_failure\">无法读取交换机的完整应答"));
     EXPECT_EQ(element_text(r.out, "summary"), "已添加 0 个 · 被拒绝 0 个 · 结果未知 2 个 · 无效 0 个");
-    lines records = log.take();
-    EXPECT_EQ(records.size(), 2u);
-    for (const std::string &rec : records)
-        EXPECT_TRUE(has(rec, "result=unknown reason=\"cli_no_answer\""));
+    const std::string unknown = " result=unknown reason=\"cli_no_answer\" known=cli";
+    EXPECT_EQ(log.take(), (lines{rec(3, "add", ent("00e0.fc0a.0021", "eth-0-1", "1") + unknown + " lost=1025"),
+                                 rec(3, "add", ent("00e0.fc0a.0022", "eth-0-1", "1") + unknown)}));
 }
 
 TEST_F(PageTest, OneInstanceASessionAtATime)
