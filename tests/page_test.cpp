@@ -30,7 +30,6 @@ namespace {
 
 using lines = std::vector<std::string>;
 
-const std::string kPidPrefix = "web_mac_static_add.cgi_";
 const std::string kPath = std::string(SIM_BIN_DIR) + ":/usr/bin:/bin";
 const std::string kSim = SIM_BIN_DIR "/imish";
 const std::string kPages = SIM_BIN_DIR "/../page/";
@@ -167,16 +166,10 @@ protected:
     {
         return request("POST", "sessionId=" + (sid.empty() ? admin : sid) + "&lang=" + lang, body);
     }
-    proc_result batch(const std::string &text, const std::string &lang = "en")
-    {
-        return add("operate=add_many&entries=" + form_encode(text), lang);
-    }
+    proc_result batch(const std::string &text) { return add("operate=add_many&entries=" + form_encode(text)); }
 
     // The admin's answers: the listing an add or removal lands on; error pages back to the form or the first view.
-    std::string listed(const std::string &view = "", const std::string &lang = "en") const
-    {
-        return redirect("web_mac_static.cgi?sessionId=" + admin + "&lang=" + lang + view);
-    }
+    std::string listed(const std::string &view = "") const { return redirect("web_mac_static.cgi?" + qs(admin) + view); }
     std::string add_error(const std::string &errid) const { return error_redirect(admin, "en", errid, kAddBack); }
     std::string list_error(const std::string &errid, const std::string &view = "&order=asc&per_page=50&page=1",
                            const std::string &sid = "") const
@@ -284,7 +277,8 @@ TEST_F(PageTest, AnAddsAnswerRecordAndEntry)
     struct { const char *name; std::function<void()> setup; std::string body, answer, record, added = "", lang = "en";
              int min_s = 0; } cases[] = {
         {"added", {}, kEntry + "&add_bn=add", listed(), rec(5, "add", kB1c2 + "ok known=cli"), "00e0.fc0a.b1c2"},
-        {"the button's field is not needed", {}, "addr0=00e0&addr1=fc0a&addr2=0001&intf_name=eth-0-2&vlan=10", listed("", "cn"),
+        {"the button's field is not needed", {}, "addr0=00e0&addr1=fc0a&addr2=0001&intf_name=eth-0-2&vlan=10",
+         redirect("web_mac_static.cgi?sessionId=" + admin + "&lang=cn"),
          rec(5, "add", ent("00e0.fc0a.0001", "eth-0-2") + " result=ok known=cli"), "00e0.fc0a.0001", "cn"},
         // The browser goes on to the listing, the trail keeps the add not made.
         {"a field missing", {}, "addr0=00e0&addr1=fc0a&addr2=0002&intf_name=eth-0-2&add_bn=add", listed(),
@@ -334,9 +328,8 @@ TEST_F(PageTest, AnAddsAnswerRecordAndEntry)
         EXPECT_EQ(bool(has(show_static(), c.added.empty() ? "00e0" : c.added)), !c.added.empty());
     }
     // The hung imish was killed, its whole group with it.
-    pid_t imish = std::atoi(read_file("/tmp/imish_started").c_str());
-    ASSERT_GT(imish, 0);
-    EXPECT_EQ(kill(imish, 0), -1);
+    const pid_t imish = std::atoi(read_file("/tmp/imish_started").c_str());
+    EXPECT_TRUE(imish > 0 && kill(imish, 0) == -1) << imish;
     EXPECT_TRUE(path_exists("/tmp/child_termed"));
 }
 
@@ -405,7 +398,6 @@ TEST_F(PageTest, RefusedAddsRunNoCommand)
         EXPECT_EQ(log.take(), lines{rec(4, "add", "result=refused reason=\"" + c.errid + "\"", limited ? "guest" : "admin")});
     }
     extra_length = 0;
-    path = kPath;
     EXPECT_FALSE(has(show_static(), "00e0"));
     EXPECT_TRUE(dir_entries("/var/tmp").empty());
 
@@ -460,14 +452,12 @@ TEST_F(PageTest, ListingRemovesTheSelectedEntries)
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out, c.out.starts_with("OK") ? redirect("web_mac_static.cgi?" + qs(sid) + view + "&removed=" + c.out.substr(2))
                                                  : list_error(c.out, view, sid));
-        std::string shown = show_static(), still;
+        const std::string shown = show_static();
+        EXPECT_EQ(std::string(has(shown, a) ? "a" : "") + (has(shown, b) ? "b" : ""), c.left);
         lines records = log.take(), want;
-        for (const std::string &mac : {a, b}) {
-            still += !has(shown, mac) ? "" : mac == a ? "a" : "b";
+        for (const auto &[mac, intf] : {std::pair{a, "eth-0-1"}, std::pair{b, "agg1"}})
             if (!has(shown, mac))
-                want.push_back(rec(5, "remove", ent(mac, mac == a ? "eth-0-1" : "agg1") + " result=ok known=cli"));
-        }
-        EXPECT_EQ(still, c.left);
+                want.push_back(rec(5, "remove", ent(mac, intf) + " result=ok known=cli"));
         if (!c.out.starts_with("OK") && !c.out.starts_with("+"))
             want = {rec(4, "remove", "result=refused reason=\"" + c.out + "\"", limited ? "guest" : "admin")};
         // The CLI's refusals of single entries aside.
@@ -634,12 +624,10 @@ std::tuple<int, int, int, long long, long long> view_key(const shown_row &r, con
 {
     long long mac = std::stoll(std::regex_replace(r.mac, std::regex("\\."), ""), nullptr, 16), vlan = std::stoll(r.vlan);
     int slot = 0, port = 0;
-    if (sort != "intf")
-        return {0, 0, 0, sort == "mac" ? mac : vlan, sort == "mac" ? vlan : mac};
-    if (std::sscanf(r.intf.c_str(), "eth-%d-%d", &slot, &port) == 2)
-        return {0, slot, port, vlan, mac};
-    std::sscanf(r.intf.c_str(), "agg%d", &slot);
-    return {1, slot, 0, vlan, mac};
+    const int agg = std::sscanf(r.intf.c_str(), "eth-%d-%d", &slot, &port) == 2 ? 0 : std::sscanf(r.intf.c_str(), "agg%d", &slot);
+    if (sort == "intf")
+        return {agg, slot, port, vlan, mac};
+    return {0, 0, 0, sort == "mac" ? mac : vlan, sort == "mac" ? vlan : mac};
 }
 
 // The listing's view: sort, order, page size, page (odd values: defaults), row numbers, count, filters, pager. The export:
@@ -855,7 +843,6 @@ TEST_F(PageTest, BatchAddChecksTheWholeListAndRunsItOnce)
         stub_imish((c.stop ? "export SIM_IMISH_STOP_AT_ERROR=1\n" : "") + kCountRuns);
         syslog_catcher log;
         proc_result r = batch(c.text);
-        path = kPath;
         EXPECT_TRUE(is_rendered_page(r.out)) << r.out.substr(0, 300);
         EXPECT_EQ(element_text(r.out, "summary"), c.summary);
         EXPECT_EQ(batch_rows(r.out), c.rows);
@@ -888,7 +875,7 @@ TEST_F(PageTest, BatchAddChecksTheWholeListAndRunsItOnce)
     // A run that did not complete: every entry not known, never added. The first record counts the 1,025 lost above.
     syslog_catcher log;
     stub_imish(kSim + " \"$@\"\nkill -9 $$\n");
-    proc_result r = batch("00e0.fc0a.0021,1,eth-0-1\n00e0.fc0a.0022,1,eth-0-1\n", "cn");
+    proc_result r = add("operate=add_many&entries=" + form_encode("00e0.fc0a.0021,1,eth-0-1\n00e0.fc0a.0022,1,eth-0-1\n"), "cn");
     EXPECT_EQ(batch_rows(r.out), (lines{"1 unknown 00e0.fc0a.0021 1 eth-0-1", "2 unknown 00e0.fc0a.0022 1 eth-0-1"}));
     EXPECT_TRUE(has(r.out, "id=\"batch_failure\">无法读取交换机的完整应答"));
     EXPECT_EQ(element_text(r.out, "summary"), "已添加 0 个 · 被拒绝 0 个 · 结果未知 2 个 · 无效 0 个");
@@ -899,7 +886,7 @@ TEST_F(PageTest, BatchAddChecksTheWholeListAndRunsItOnce)
 
 TEST_F(PageTest, OneInstanceASessionAtATime)
 {
-    planted_pid_file = kPidPrefix + admin + ".pid";
+    planted_pid_file = "web_mac_static_add.cgi_" + admin + ".pid";
     const std::string pid_path = "/var/run/" + planted_pid_file;
     const std::string busy = error_redirect(admin, "en", "error_prog_busy", form_encode("web_mac_static_add.cgi?" + qs(admin)));
     write_file(pid_path, std::to_string(getpid()));
@@ -927,12 +914,9 @@ TEST_F(PageTest, OneInstanceASessionAtATime)
         for (int i = 0; i < 16; ++i)
             clients.emplace_back([&, i] { results[static_cast<std::size_t>(16 * burst + i)] = request("GET", qs(admin)); });
     }
-    int rendered = 0;
-    for (const proc_result &res : results) {
-        rendered += is_rendered_page(res.out);
+    for (const proc_result &res : results)
         EXPECT_TRUE(is_rendered_page(res.out) || res.out == busy) << res.out.substr(0, 200);
-    }
-    EXPECT_GE(rendered, 6);
+    EXPECT_GE(std::ranges::count_if(results, [](const proc_result &res) { return is_rendered_page(res.out); }), 6);
     EXPECT_FALSE(path_exists("/tmp/imish_overlap")) << "two imish runs of one session at once";
 }
 
@@ -973,10 +957,9 @@ TEST_F(PageTest, RunsWithoutAWholeAnswerAreToldSo)
                 EXPECT_EQ(r.out, req == "add"       ? add_error("%25cli_no_answer")
                                  : removed == "yes" ? listed("&order=asc&per_page=50&page=1&removed=1")
                                                     : list_error(removed == "no" ? "%25cli_not_applied" : "%25cli_no_answer"));
-            const std::string record = removed == "yes" ? "ok known=table"
-                                       : removed == "no" ? "refused reason=\"cli_not_applied\" known=table"
-                                                         : "unknown reason=\"cli_no_answer\" known=cli";
-            const int severity = record.starts_with("ok") ? 5 : record.starts_with("refused") ? 4 : 3;
+            const auto [severity, record] = removed == "yes"  ? std::pair{5, "ok known=table"}
+                                            : removed == "no" ? std::pair{4, "refused reason=\"cli_not_applied\" known=table"}
+                                                              : std::pair{3, "unknown reason=\"cli_no_answer\" known=cli"};
             const lines want = {rec(severity, req, ent("00e0.fc0a.0001", "eth-0-1") + " result=" + record)};
             EXPECT_EQ(log.take(), req == "list" ? lines{} : want);
             unlink("/tmp/filler");
@@ -997,20 +980,20 @@ TEST_F(PageTest, EndedRequestsLeaveNothing)
     // An imish that hangs, so the page is caught in the middle of its run.
     stub_imish("echo $$ >/tmp/imish_started\nexec sleep 30 >/dev/null 2>&1\n");
     for (int sig : {SIGTERM, SIGINT, SIGABRT}) {
+        SCOPED_TRACE("signal " + std::to_string(sig));
         unlink("/tmp/imish_started");
         proc_result r;
         std::thread page([&] { r = request("GET", qs(admin)); });
         for (int i = 0; i < 500 && read_file("/tmp/imish_started").empty(); ++i)
             usleep(10000);
-        pid_t imish = std::atoi(read_file("/tmp/imish_started").c_str());
-        lines pid_file = dir_entries("/var/run", kPidPrefix);
-        EXPECT_EQ(pid_file.size(), 1u);
+        const pid_t imish = std::atoi(read_file("/tmp/imish_started").c_str());
+        const lines pid_file = dir_entries("/var/run", "web_mac_static_add.cgi_");
+        EXPECT_TRUE(imish > 0 && pid_file.size() == 1) << "imish " << imish << ", pid files " << pid_file.size();
         if (imish > 0 && pid_file.size() == 1)
             kill(std::atoi(read_file("/var/run/" + pid_file[0]).c_str()), sig);
         page.join();
-        EXPECT_TRUE(r.status == 0 && r.term_signal == 0) << "signal " << sig << ": " << r.status;
-        EXPECT_GT(imish, 0);
-        EXPECT_EQ(kill(imish, 0), -1) << "imish outlived the request, signal " << sig;
+        EXPECT_TRUE(r.status == 0 && r.term_signal == 0) << r.status;
+        EXPECT_EQ(kill(imish, 0), -1) << "imish outlived the request";
         kill(imish, SIGKILL);
         nothing_left();
     }
