@@ -523,7 +523,7 @@ TEST_F(PageTest, LearnedEntriesPinnedAndStaticOnesMoved)
     for (const auto &c : refused) {
         SCOPED_TRACE(c.name);
         const bool limited = c.errid == "error_no_privilege";
-        // A limited session's body is not read: its record is the listing's own.
+        // A limited session's body is not read: its record names the listing's own action, remove.
         const std::string &sid = limited ? guest : admin, action = limited ? "remove" : c.to.empty() ? "pin" : "move";
         r = c.to.empty() ? listing("POST", qs(sid) + "&type=dynamic", sel_body("pin", c.values))
                          : add("operate=move&move=" + c.values[0] + "&intf_name=" + c.to);
