@@ -51,17 +51,6 @@ int record_line(int *counter, const char *line)
     return g_lines.push_back(std::to_string((*counter)++) + ":" + line), 0;
 }
 
-// The result file holding text; "DIR": a directory, which opens but fails
-// its first read; null: no result file.
-void put_result(const char *text)
-{
-    std::filesystem::remove_all(res_file_path);
-    if (text && std::string(text) == "DIR")
-        ASSERT_EQ(mkdir(res_file_path, 0700), 0);
-    else if (text)
-        write_file(res_file_path, text);
-}
-
 // Each test runs as under a web server: request variables set, body on stdin.
 struct CliRunner : ::testing::Test {
     void SetUp() override
@@ -214,58 +203,48 @@ TEST_F(CliRunner, RunShowHandsLinesAfterTheSkip)
     }
 }
 
-TEST_F(CliRunner, FindError)
+// cli_find_error names the first line holding match and neither exclusion,
+// cli_config_verdict every "%" line, each from one reading: an answer that
+// cannot be read whole names no line and is no success, nor a refusal, and a
+// refusal that says nothing still gets a text.
+TEST_F(CliRunner, ErrorLinesAndConfigVerdict)
 {
-    // out: what the buffer holds after the call; nullptr: no buffer given.
-    struct { const char *name, *result, *match, *ex1, *ex2; int rc; const char *out; } cases[] = {
-        {"first % line", "ok\n% Invalid\n% second\n", "%", nullptr, nullptr, -1, " Invalid\n"},
-        {"none", "all done\n", "%", nullptr, nullptr, 0, "untouched"},
-        {"exclusions", "% warn: x1\n% warn: x2\n% real\n", "%", "x1", "x2", -1, " real\n"},
-        {"null match", "% one\n", nullptr, nullptr, nullptr, 0, "untouched"},
-        {"one % dropped", "%%config_in_use", "%", nullptr, nullptr, -1, "%config_in_use"},
-        {"from the match on", "an error here\n", "error", nullptr, nullptr, -1, "error here\n"},
-        {"null out buffer", "% x\n", "%", nullptr, nullptr, -1, nullptr},
-        // None, or one that fails its first read: no line read is no success.
-        {"no result", nullptr, "%", nullptr, nullptr, -1, "untouched"},
-        {"result not readable to its end", "DIR", "%", nullptr, nullptr, -1, "untouched"},
+    // result "DIR": a directory, which opens but fails its first read; null:
+    // none. out: find_error's buffer after it (nullptr: none given). lines:
+    // the verdict's error lines, all counted, the first two kept.
+    using enum cli_verdict;
+    struct { const char *result, *match, *ex1, *ex2; int rc; const char *out; cli_verdict v; const char *err;
+             std::vector<std::string> lines; } cases[] = {
+        {"a\n% No x in VLAN 1\nb\n%% Bad\n", "%", nullptr, nullptr, -1, " No x in VLAN 1\n", refused, " No x in VLAN 1\n",
+         {"% No x in VLAN 1\n", "%% Bad\n"}},
+        {"all done\n", "%", nullptr, nullptr, 0, "untouched", accepted, "untouched", {}},
+        {"% warn: x1\n% warn: x2\n% real\n", "%", "x1", "x2", -1, " real\n", refused, " warn: x1\n",
+         {"% warn: x1\n", "% warn: x2\n", "% real\n"}},
+        {"% one\n", nullptr, nullptr, nullptr, 0, "untouched", refused, " one\n", {"% one\n"}},
+        {"%%config_in_use", "%", nullptr, nullptr, -1, "%config_in_use", refused, "%config_in_use", {"%%config_in_use"}},
+        {"an error here\n", "error", nullptr, nullptr, -1, "error here\n", accepted, "untouched", {}},
+        {"x %  \r\n", "%", nullptr, nullptr, -1, nullptr, refused, CLI_REFUSED_TEXT, {"x %  \r\n"}},
+        {nullptr, "%", nullptr, nullptr, -1, "untouched", unread, "untouched", {}},
+        {"DIR", "%", nullptr, nullptr, -1, "untouched", unread, "untouched", {}},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        put_result(c.result);
-        char out[256] = "untouched";
+        SCOPED_TRACE(c.result ? c.result : "(none)");
+        std::filesystem::remove_all(res_file_path);
+        if (c.result && c.result == std::string_view("DIR"))
+            ASSERT_EQ(mkdir(res_file_path, 0700), 0);
+        else if (c.result)
+            write_file(res_file_path, c.result);
+        char out[256] = "untouched", err[CLI_ERROR_SIZE] = "untouched", kept[2][CLI_LINE_SIZE];
         EXPECT_EQ(cli_find_error(c.match, c.ex1, c.ex2, c.out ? out : nullptr), c.rc);
         EXPECT_STREQ(out, c.out ? c.out : "untouched");
-    }
-    EXPECT_EQ(cli_parse_result(record_line, 0), -1);
-}
-
-// The verdict of a configuration run and its error lines come from one
-// reading: an answer that cannot be read whole names no line and is no
-// refusal, and a refusal that says nothing still gets a text.
-TEST_F(CliRunner, ConfigVerdictAndItsErrorLines)
-{
-    struct { const char *name, *result; cli_verdict v; const char *err; std::vector<std::string> lines; int count; } cases[] = {
-        {"accepted", "ok\n", cli_verdict::accepted, "untouched", {}, 0},
-        {"each error line, the first one's text", "a\n% No x in VLAN 1\nb\n%% Bad\n", cli_verdict::refused,
-         " No x in VLAN 1\n", {"% No x in VLAN 1\n", "%% Bad\n"}, 2},
-        // "%" alone: page_test's AnAddsAnswerRecordAndEntry ("a bare refusal").
-        {"blanks after the sign", "x %  \r\n", cli_verdict::refused, CLI_REFUSED_TEXT, {"x %  \r\n"}, 1},
-        {"more lines than room: counted, two kept", "%1\n%2\n%3\n", cli_verdict::refused, "1\n",
-         {"%1\n", "%2\n"}, 3},
-        {"not readable to its end", "DIR", cli_verdict::unread, "untouched", {}, 0},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        put_result(c.result);
-        char err[CLI_ERROR_SIZE] = "untouched";
-        char kept[2][CLI_LINE_SIZE];
         cli_error_lines lines = {kept, 2, -1};
         EXPECT_EQ(cli_config_verdict(err, sizeof err, &lines), c.v);
         EXPECT_STREQ(err, c.err);
-        EXPECT_EQ(lines.count, c.count);
-        for (std::size_t i = 0; i < c.lines.size(); ++i)
+        EXPECT_EQ(lines.count, int(c.lines.size()));
+        for (std::size_t i = 0; i < std::min<std::size_t>(2, c.lines.size()); ++i)
             EXPECT_EQ(kept[i], c.lines[i]);
     }
+    EXPECT_EQ(cli_parse_result(record_line, 0), -1);
     std::filesystem::remove_all(res_file_path);
 }
 
