@@ -12,8 +12,9 @@
 #include <unistd.h>
 #include <utility>
 
-imi_daemon::imi_daemon(const std::string &users, const std::vector<std::string> &extra_args)
+imi_daemon::imi_daemon()
 {
+    const std::string users = "admin admin full\nguest guest limit\n";
     char path[] = "/tmp/imi_users_XXXXXX";
     int ufd = mkstemp(path), ready[2];
     bool written = ufd >= 0 && write(ufd, users.data(), users.size()) == static_cast<ssize_t>(users.size());
@@ -26,16 +27,12 @@ imi_daemon::imi_daemon(const std::string &users, const std::vector<std::string> 
     // The daemon's copy of the write end has to survive exec, so it is a
     // duplicate without close-on-exec; everything is built before the fork.
     int child_wfd = fcntl(ready[1], F_DUPFD, 3);
-    std::vector<std::string> args = {SIM_BIN_DIR "/imi_sim", "--users", users_path_, "--ready-fd", std::to_string(child_wfd)};
-    args.insert(args.end(), extra_args.begin(), extra_args.end());
-    std::vector<char *> argv;
-    for (std::string &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
+    const std::string wfd = std::to_string(child_wfd);
+    const char *argv[] = {SIM_BIN_DIR "/imi_sim", "--users", users_path_.c_str(), "--ready-fd", wfd.c_str(), nullptr};
     pid_ = fork();
     if (pid_ == 0) {
         signal(SIGPIPE, SIG_DFL);
-        execv(argv[0], argv.data());
+        execv(argv[0], const_cast<char *const *>(argv));
         _exit(127);
     }
     close(child_wfd);
