@@ -8,15 +8,14 @@
 # WEBCGI_WEB_ROOT in the environment: the build's web root, relative to the
 # prefix or absolute (default var/www).
 set -eu
-build=$1
-scratch=$2
+build=$1 scratch=$2
 shift 2
 here=$(cd "$(dirname "$0")" && pwd)
 web_root=${WEBCGI_WEB_ROOT:-var/www}
 fail() { echo "install.consumer: $*" >&2; exit 1; }
 
 rm -rf "$scratch"
-mkdir -p "$scratch"
+mkdir -p "$scratch/moved"
 first=$scratch/first
 DESTDIR=$first cmake --install "$build" --prefix /usr >/dev/null
 
@@ -40,17 +39,14 @@ absolute=$(grep -HnE '(^|[";[:space:]])/[^"/[:space:]]' "$(dirname "$config")"/*
 $absolute"
 
 root=$scratch/moved/root
-mkdir -p "$scratch/moved"
 mv "$first" "$root"
 
+# A cross build finds the root through its toolchain's find root path.
+toolchain= find=-DCMAKE_PREFIX_PATH=$root/usr
 if [ $# -ge 2 ]; then
-    toolchain=$1
-    find_root=$2
+    toolchain=-DCMAKE_TOOLCHAIN_FILE=$1 find="-DCMAKE_FIND_ROOT_PATH=$root;$2"
     shift 2
-    cmake -S "$here" -B "$scratch/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-        -DCMAKE_FIND_ROOT_PATH="$root;$find_root" >/dev/null
-else
-    cmake -S "$here" -B "$scratch/build" -DCMAKE_PREFIX_PATH="$root/usr" >/dev/null
 fi
+cmake -S "$here" -B "$scratch/build" ${toolchain:+"$toolchain"} "$find" >/dev/null
 cmake --build "$scratch/build"
 exec "$@" "$scratch/build/consumer"

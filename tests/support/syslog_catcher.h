@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <utility>
 
 class syslog_catcher {
 public:
@@ -18,10 +19,8 @@ public:
     {
         fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         sockaddr_un addr = log_addr();
-        if (bind(fd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) {
-            close(fd_);
-            fd_ = -1;
-        }
+        if (bind(fd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0)
+            close(std::exchange(fd_, -1));
     }
     ~syslog_catcher()
     {

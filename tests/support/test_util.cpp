@@ -76,11 +76,9 @@ proc_result run_process(const std::vector<std::string> &argv, const std::vector<
     std::vector<std::string> full_env = with_sanitizer_options(env);
     std::vector<char *> envp = c_strings(full_env);
     std::fflush(nullptr);
-    auto start = std::chrono::steady_clock::now();
-    auto elapsed_ms = [&] {
-        return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now() - start).count());
-    };
+    using clock = std::chrono::steady_clock;
+    const clock::time_point start = clock::now();
+    auto elapsed_ms = [&] { return long(std::chrono::duration_cast<std::chrono::milliseconds>(clock::now() - start).count()); };
     pid_t pid = fork();
     if (pid == 0) {
         if (limit_ms > 0)
