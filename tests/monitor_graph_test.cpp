@@ -65,7 +65,7 @@ TEST(MonitorLoad, LatencyLabelsFollowTheRangeFile)
     }
 }
 
-TEST(MonitorLoad, DataItemLines)
+TEST(MonitorLoad, DataItemLinesAndGraphLinePairs)
 {
     put(TEMPLATES + "web_data_buffer_list.conf", "#5&c&a&b&c&d&e\n6&six&a&b&c&d\n7&seven&a&b&c&d&e&f\n"
                                                  "abc&letters&a&b&c&d&e\n3&three&c3&c4&abcdefgh&dn&c7\r\n");
@@ -74,10 +74,7 @@ TEST(MonitorLoad, DataItemLines)
     EXPECT_EQ(t[5].id + t[6].id + t[7].id, 0) << "a comment, six and eight fields";
     EXPECT_EQ(std::string(t[0].name) + " " + std::to_string(r.id) + r.name + r.col3 + r.col4 +
                   std::string(r.colour, 6) + r.data_name + r.col7, "letters 3threec3c4abcdefdnc7");
-}
 
-TEST(MonitorLoad, GraphLinePairs)
-{
     put(TEMPLATES + "web_graph_buffer_list.conf",
         "2&10&&0&0&1&aaaaaa\n"                          // six fields: skipped
         "3&30&g3&4&5&3 4&111111 222222 abcdefgh\nNULL&NULL&plain&xNULLx\n" // so this is a first line
@@ -137,8 +134,12 @@ TEST(GraphSave, DocumentedLinesThenRoundTrip)
     EXPECT_EQ(graph_table[MONITOR_STORED][1].id, 0) << "an empty stored file, not the template";
 }
 
-TEST(GraphSave, UnstorableGraphsAreLeftOut)
+// A graph the file cannot carry is left out, the rest saved; a save that
+// cannot finish keeps the old file.
+TEST(GraphSave, UnstorableGraphsAreLeftOutAnUnfinishedSaveKeepsTheOldFile)
 {
+    graph_table[MONITOR_STORED][3] = good_graph(3);
+    EXPECT_EQ(graph_conf_save(), -1) << "no directory";
     std::filesystem::create_directories(GRAPH_CONF_DIR);
     const std::pair<const char *, void (*)(graph_rec &)> cases[] = {
         {"empty name", [](graph_rec &g) { set(g.name, ""); }},
@@ -155,13 +156,7 @@ TEST(GraphSave, UnstorableGraphsAreLeftOut)
         EXPECT_EQ(fields(graph_table[MONITOR_STORED][3]), fields(good_graph(3))) << what << ": the rest is saved";
         EXPECT_EQ(graph_table[MONITOR_STORED][7].id + graph_table[MONITOR_STORED][8].id, 0) << what;
     }
-}
 
-TEST(GraphSave, UnfinishedSaveKeepsTheOldFile)
-{
-    graph_table[MONITOR_STORED][3] = good_graph(3);
-    EXPECT_EQ(graph_conf_save(), -1) << "no directory";
-    mkdir("/mnt/flash", 0755);
     ASSERT_EQ(mount("tmpfs", "/mnt/flash", "tmpfs", 0, "size=8k"), 0) << std::strerror(errno);
     put(GRAPH_CONF_PATH, "1&1&old&0&0&1&aaaaaa\nkept\n");
     write_file("/mnt/flash/filler", std::string(4096, 'f')); // two pages: no room for a new file
