@@ -204,14 +204,12 @@ TEST_F(CliRunner, RunShowHandsLinesAfterTheSkip)
 }
 
 // cli_find_error names the first line holding match and neither exclusion,
-// cli_config_verdict every "%" line, each from one reading: an answer that
-// cannot be read whole names no line and is no success, nor a refusal, and a
-// refusal that says nothing still gets a text.
+// cli_config_verdict every "%" line, each in one reading: an answer not read
+// whole is no success nor refusal; a refusal that says nothing gets a text.
 TEST_F(CliRunner, ErrorLinesAndConfigVerdict)
 {
-    // result "DIR": a directory, which opens but fails its first read; null:
-    // none. out: find_error's buffer after it (nullptr: none given). lines:
-    // the verdict's error lines, all counted, the first two kept.
+    // result "DIR": a directory, which opens but fails its first read; null: none. out:
+    // find_error's buffer after it (nullptr: none given). lines: all counted, two kept.
     using enum cli_verdict;
     struct { const char *result, *match, *ex1, *ex2; int rc; const char *out; cli_verdict v; const char *err;
              std::vector<std::string> lines; } cases[] = {

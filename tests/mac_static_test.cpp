@@ -20,11 +20,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-// Faults the tests put under the page's work. failing_store: the number
-// (from 1) of the one value the data set refuses, as it does out of memory,
-// 0 none (the binary is linked with --wrap=hdf_set_value).
-// failing_result_read: the number of the first read of the CLI's result
-// file that fails, and every later one.
+// Faults put under the page's work. failing_store: the number (from 1) of
+// the one value the data set refuses, as out of memory, 0 none (the binary
+// is linked with --wrap=hdf_set_value). failing_result_read: the number of
+// the first read of the CLI's result file that fails, and every later one.
 int failing_store = 0, stores = 0;
 int failing_result_read = 0, result_reads = 0;
 
@@ -168,7 +167,7 @@ TEST_F(MacStatic, AddRunsOneCheckedCommand)
     }
 }
 
-TEST_F(MacStatic, Listing)
+TEST_F(MacStatic, ListingAndItsQuery)
 {
     const std::string e1 = "1 0000.1111.2222 static eth-0-1\n", e3 = "10 00e0.fc0a.b1c3 static eth-0-1\n",
                       all = e1 + "10 00e0.fc0a.b1c2 static eth-0-2\n" + e3,
@@ -213,6 +212,18 @@ TEST_F(MacStatic, Listing)
         EXPECT_EQ(value("entries_listed") == "1" ? listed() : all, all) << "store " << n << " refused";
     }
     EXPECT_GE(used, 13) << "the rows' values and the marker are not stored one by one";
+
+    // The listing's links keep a filter whole or drop it. "sessionId=1&lang=en"
+    // is 19 bytes, "&vlan=" 6 more: 38 digits fill a 64-byte buffer to its
+    // terminator, 39 would need one byte more.
+    const std::string base = "sessionId=1&lang=en";
+    for (std::size_t digits : {38u, 39u}) {
+        const std::string vlan(digits, '1');
+        request({{"vlan", vlan}});
+        char out[64];
+        mac_list_query(base.c_str(), out, sizeof out);
+        EXPECT_EQ(out, digits == 38 ? base + "&vlan=" + vlan : base) << digits;
+    }
 }
 
 // Each entry of a removal gets the outcome its own error line gives it: the
@@ -275,20 +286,6 @@ TEST_F(MacStatic, RemovalRecordsFollowTheLinesOrTheTable)
         for (const std::string &r : log.take())
             got.push_back(r.substr(r.find("action=remove ") + 14));
         EXPECT_EQ(got, c.records);
-    }
-}
-
-TEST_F(MacStatic, ListQueryKeepsAFilterWholeOrDropsIt)
-{
-    // "sessionId=1&lang=en" is 19 bytes, "&vlan=" 6 more: 38 digits fill a
-    // 64-byte buffer to its terminator, 39 would need one byte more.
-    const std::string base = "sessionId=1&lang=en";
-    for (std::size_t digits : {38u, 39u}) {
-        const std::string vlan(digits, '1');
-        request({{"vlan", vlan}});
-        char out[64];
-        mac_list_query(base.c_str(), out, sizeof out);
-        EXPECT_EQ(out, digits == 38 ? base + "&vlan=" + vlan : base) << digits;
     }
 }
 

@@ -137,9 +137,8 @@ TEST(ScratchFiles, CreatedPrivateAndRecordedOrNotAtAll)
     EXPECT_TRUE(dir_entries("/tmp", "web").empty());
 
     ASSERT_EQ(scratch_create("5"), 0);
-    EXPECT_EQ(std::string(cmd_file_path).substr(0, 12), "/tmp/webcmd_");
-    EXPECT_EQ(std::string(res_file_path).substr(0, 12), "/tmp/webres_");
-    for (const char *p : {cmd_file_path, res_file_path}) {
+    for (auto [p, prefix] : {std::pair{cmd_file_path, "/tmp/webcmd_"}, {res_file_path, "/tmp/webres_"}}) {
+        EXPECT_TRUE(std::string_view(p).starts_with(prefix)) << p;
         struct stat st;
         ASSERT_EQ(stat(p, &st), 0) << p;
         EXPECT_EQ(std::pair(st.st_mode & 0777, st.st_size), std::pair(0600u, off_t(0))) << p;
