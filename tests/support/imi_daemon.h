@@ -4,10 +4,9 @@
 #include <string>
 #include <sys/types.h>
 
-// Starts SIM_BIN_DIR/imi_sim with two users (admin/admin of full privilege,
-// guest/guest limited) and waits until it listens on IMI_SOCK_PATH. A start
-// that fails is reported as a test failure and leaves ok() false. The
-// destructor stops it: SIGTERM, SIGKILL after 3 seconds.
+// Starts SIM_BIN_DIR/imi_sim (users admin/admin, full, and guest/guest, limit)
+// and waits until it listens on IMI_SOCK_PATH; a failed start is a test failure
+// and leaves ok() false. The destructor stops it (SIGTERM, SIGKILL after 3 s).
 class imi_daemon {
 public:
     imi_daemon();
