@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -26,10 +25,8 @@
 inline void fuzz_require_sandbox()
 {
     const char *s = std::getenv("WEBSIM_SANDBOXED");
-    if (!s || std::strcmp(s, "1") != 0) {
-        std::fprintf(stderr, "run this harness through scripts/sandbox.sh\n");
-        std::abort();
-    }
+    const bool run_through_scripts_sandbox_sh = s && std::strcmp(s, "1") == 0;
+    FUZZ_CHECK(run_through_scripts_sandbox_sh);
 }
 
 // FUZZ_SETUP { ... } runs once, in the sandbox, before any input;
