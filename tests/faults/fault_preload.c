@@ -13,6 +13,8 @@
 #undef _FORTIFY_SOURCE   /* its inline openat would clash with the wrapper */
 #define _GNU_SOURCE
 #define FIU_ENABLE 1   /* fiu.h makes its calls no-ops without it */
+#include "fault_mix.h"
+
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -85,14 +87,6 @@ static double probability;
 static long long nth = -1;
 static uint64_t seed, family_calls, calls[MAX_POINTS], random_calls;
 static const char *log_path;
-
-static uint64_t mix(uint64_t x)
-{
-    x += 0x9e3779b97f4a7c15ULL;
-    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
-    return x ^ (x >> 31);
-}
 
 /* Each point draws from its own stream, by the count of its own calls: how
  * often another point was called (a wait loop that depends on timing) does

@@ -10,6 +10,7 @@
 //                      "nth" fails the index-th call (or imish fault),
 //                      "gone", "deaf", "full" are states of /dev/log
 //   FAULT_SWEEP_VERBOSE=1  prints every run, and a finding's whole answer
+#include "fault_mix.h"
 #include "imi_client.h"
 #include "imi_daemon.h"
 #include "syslog_catcher.h"
@@ -178,14 +179,6 @@ bool partial_removal(const request &q, const verdict &v)
 bool has(const table &t, const std::string &row)
 {
     return std::find(t.begin(), t.end(), row) != t.end();
-}
-
-std::uint64_t mix(std::uint64_t x)
-{
-    x += 0x9e3779b97f4a7c15ULL;
-    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
-    return x ^ (x >> 31);
 }
 
 const char *env_or(const char *name, const char *def)
