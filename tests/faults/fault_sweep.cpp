@@ -46,15 +46,11 @@ const char *kListBin = SIM_BIN_DIR "/../page/web_mac_static.cgi";
 constexpr long kLimitMs = 30000;
 
 // The imish the page starts: the stand-in, or on the runs (0, 1, ...) whose
-// letter in IMISH_FAULTS is not "." a faulty one, each fault logged to
-// FAULT_LOG as "imish/<letter> <run>". It exits 1, a line on stderr, before
-// its work (e); does its work and loses its whole answer (E, exits 1), half
-// of it (p, exits 1) or every write of it (f, to /dev/full); stops at its
-// first refused command and exits 1, as some CLIs do (s); or is killed before
-// its work (k), after its whole answer (K) or after half of it (h).
-// IMISH_PLANT set: after its run it leaves a directory tree where the page's
-// pid file was, the only way the sweep has to make the page's clean-up
-// remove a tree (openat, unlinkat).
+// letter in IMISH_FAULTS is not "." a faulty one, as its case below says (s:
+// it stops at its first refused command, as some CLIs do), each fault logged
+// to FAULT_LOG as "imish/<letter> <run>". IMISH_PLANT set: after its run it
+// leaves a directory tree where the page's pid file was, the only way the
+// sweep has to make the page's clean-up remove a tree (openat, unlinkat).
 const std::string kStub = "#!/bin/sh\ncalls=" + kCalls + "\nreal=" SIM_BIN_DIR "/imish" + R"sh(
 out=/tmp/sweep/imish.out n=0 mode=config f=${IMISH_FAULTS:-}
 [ -f $calls ] && while read -r _; do n=$((n + 1)) f=${f#?}; done <$calls
@@ -155,6 +151,9 @@ struct verdict {
     std::string errid;   // an error redirect's error id, as its URL carries it
     std::string problem;   // of the answer, then of its records and left-overs
     std::map<std::string, std::string> shown;   // a batch's rows: "mac port vlan" to its class
+    // A removal the CLI refused in part: the answer names one entry, the
+    // records tell of each, and the others are gone.
+    bool partial = false;
 };
 
 // The page's own error ids; any other is the CLI's own error line
@@ -168,13 +167,6 @@ const std::set<std::string> kPageErrids = {"%25configure_mode_inuse", "%25cli_un
 bool is_cli_text(const std::string &errid)
 {
     return !errid.empty() && kBeforeCli.count(errid) == 0 && kPageErrids.count(errid) == 0;
-}
-
-// A removal the CLI refused in part: the answer names one entry, the
-// records tell of each, and the others are gone.
-bool partial_removal(const request &q, const verdict &v)
-{
-    return q.name == "remove" && v.k == FAILURE && (is_cli_text(v.errid) || v.errid == "%25cli_not_applied");
 }
 
 bool has(const table &t, const std::string &row)
@@ -246,7 +238,7 @@ std::string records_disagree(const request &q, const lines &records, const verdi
         // answer's kind (but for a removal the CLI refused in part).
         const std::string says = result == "ok" ? "added" : result == "unknown" ? "unknown" : "refused",
                           told = batch ? (v.shown.count(row) ? v.shown.at(row) : "")
-                                 : partial_removal(q, v) ? ""
+                                 : v.partial ? ""
                                  : v.k == SUCCESS ? "added" : v.k == UNKNOWN ? "unknown" : v.k == FAILURE ? "refused" : "";
         const std::pair<bool, std::string> wrong[] = {
             {!q.post(), "a GET was recorded"},
@@ -303,12 +295,15 @@ struct run_result {
     int lost = 0;
 };
 
-class sweep {
-public:
-    sweep(const std::string &sid, pid_t imi) : sid_(sid), imi_(imi) {}
+// The simulated switch's IMI, the session, the syslog catcher, and the runs on them.
+struct sweep {
+    imi_daemon imi_;
+    std::string sid_;
+    syslog_catcher audit_;
+    table known_, ports_;
+    bool drops_possible_ = false;   // whether a record could have been dropped yet
 
-    bool ok() const { return audit_.ok(); }
-    bool imi_gone() const { return waitpid(imi_, nullptr, WNOHANG) != 0; }
+    bool imi_gone() const { return waitpid(imi_.pid(), nullptr, WNOHANG) != 0; }
 
     // The switch's table, read with imish run directly, clean.
     table read_table()
@@ -370,7 +365,7 @@ public:
         // /dev/log missing, deaf or full, imish faulted: the page's calls run clean.
         const bool devlog = prob == "gone" || prob == "deaf" || prob == "full", clean_page = devlog || p.imish;
         ASSERT_NO_FATAL_FAILURE(restore_base());
-        unlink(kLog.c_str());
+        write_file(kLog, devlog ? "dev/log " + prob + "\n" : "");   // the state of /dev/log its only fault
         unlink(kCalls.c_str());
         std::string query = "sessionId=" + sid_ + "&lang=en" + q.query, page = std::strrchr(q.bin, '/') + 1;
         lines env = {"PATH=" + kPath, "GATEWAY_INTERFACE=CGI/1.1", "QUERY_STRING=" + query,
@@ -392,8 +387,6 @@ public:
             std::filesystem::rename("/dev/log", "/dev/log.kept");
         // deaf: a socket file nobody is bound to, so connect is refused
         EXPECT_TRUE(prob != "deaf" || mknod("/dev/log", S_IFSOCK | 0666, 0) == 0);
-        if (devlog)
-            write_file(kLog, "dev/log " + prob + "\n");
         o.r = run_process({q.bin}, env, q.body, kLimitMs);
         if (prob == "gone" || prob == "deaf") {
             std::filesystem::remove("/dev/log");
@@ -436,9 +429,6 @@ public:
             o.v.problem += " (the IMI stand-in is gone)";
     }
 
-    table known_, ports_;
-
-private:
     // imish run directly, clean, on cmds; show: in its read-only mode.
     static proc_result imish(const std::string &cmds, bool show)
     {
@@ -465,8 +455,7 @@ private:
             return {EMPTY, "", "table is neither as before nor as after the request", {}};
 
         verdict v;
-        const std::string &out = r.out, listing = "web_mac_static.cgi?sessionId=" + sid_ + "&lang=en",
-                          view = "&order=asc&per_page=50&page=1";   // the listing's, where a removal returns
+        const std::string &out = r.out, removed = "&order=asc&per_page=50&page=1&removed=";   // the listing's view
         const std::string login = out.rfind("Not okay: ", 0) == 0 ? out.substr(out.find("\r\n") + 2) : out;
         const std::size_t blank = out.find("\r\n\r\n");
         const std::string head = blank == npos ? "" : "\r\n" + out.substr(0, blank + 2),
@@ -474,8 +463,8 @@ private:
                           rdr = between(head, "\r\nLocation: web_error.cgi?sessionId=" + sid_ + "&lang=en&errid=", '\r');
         const bool html = head.find("\r\nContent-Type: text/html; charset=utf-8\r\n") != npos;
         bool may_change = false;   // besides success and unknown: what the answer leaves open
-        const std::string removed = removal ? view + "&removed=" + std::to_string(q.entries.size()) : "";
-        if (q.post() && out == redirect(listing + removed)) {
+        if (q.post() && out == redirect("web_mac_static.cgi?sessionId=" + sid_ + "&lang=en" +
+                                        (removal ? removed + std::to_string(q.entries.size()) : ""))) {
             v.k = SUCCESS;
             // An absent entry reads as removed only from the table, which
             // its record must say (records_disagree).
@@ -492,7 +481,7 @@ private:
                                      : q.bin == kListBin || q.name == "move" ? listing_back : "web_mac_static_add.cgi%3F";
             const bool doubt = v.errid == "%25cli_timeout" || v.errid == "%25cli_no_answer" || v.errid == "error_batch_unshown";
             v.k = doubt ? UNKNOWN : FAILURE;
-            may_change = partial_removal(q, v);
+            v.partial = removal && v.k == FAILURE && (is_cli_text(v.errid) || v.errid == "%25cli_not_applied");
             // A move whose body could not be read leads back to the add page.
             if (out != error_redirect(sid_, "en", v.errid, back) &&
                 !(q.name == "move" && out == error_redirect(sid_, "en", v.errid, "web_mac_static_add.cgi%3F")))
@@ -547,16 +536,11 @@ private:
         } else {   // an answer cut short by a failed write is none at all
             may_change = write_fault || out_of_memory;
         }
-        if (changed && v.problem.empty() && v.k != SUCCESS && v.k != UNKNOWN && !may_change)
+        if (changed && v.problem.empty() && v.k != SUCCESS && v.k != UNKNOWN && !may_change && !v.partial)
             v.problem = kKindNames[v.k] + std::string(" answered") + (v.errid.empty() ? "" : " (" + v.errid + ")") +
                         ", table changed";
         return v;
     }
-
-    std::string sid_;
-    pid_t imi_;
-    syslog_catcher audit_;
-    bool drops_possible_ = false;   // whether a record could have been dropped yet
 };
 
 } // namespace
@@ -568,19 +552,19 @@ TEST(FaultSweep, EveryInjectedFaultEndsInATruthfulAnswer)
     const std::string only = env_or("FAULT_SWEEP_ONLY", ""), self = std::filesystem::read_symlink("/proc/self/exe");
     const bool verbose = std::string(env_or("FAULT_SWEEP_VERBOSE", "")) == "1";
 
-    imi_daemon imi;
-    ASSERT_TRUE(imi.ok());
+    sweep s;
+    ASSERT_TRUE(s.imi_.ok());
+    ASSERT_TRUE(s.audit_.ok()) << "no /dev/log of the sandbox's own";
     std::filesystem::create_directories(kStubDir);
     write_file(kStubDir + "/imish", kStub, 0755);
     std::filesystem::copy(WWW_SRC_DIR, "/var/www", std::filesystem::copy_options::overwrite_existing |
                                                        std::filesystem::copy_options::recursive);
     char sid[32] = {}, err[500] = {};
     ASSERT_EQ(imi_login("admin", "admin", "127.0.0.1", sid, err), 0) << err;
+    s.sid_ = sid;
 
-    sweep s(sid, imi.pid());
-    ASSERT_TRUE(s.ok()) << "no /dev/log of the sandbox's own";
     std::vector<request> requests(std::begin(kRequests), std::end(kRequests));
-    s.pin_and_move(requests);
+    ASSERT_NO_FATAL_FAILURE(s.pin_and_move(requests));
     // Clean runs through the same preloads and imish: every request does its
     // work (the removal all it can), and the form's ports are what a faulted
     // form must offer in full.
