@@ -13,25 +13,7 @@
 
 #include <ClearSilver.h>
 
-namespace {
-
 constexpr char RESULT_PATH[] = "/tmp/fuzz_cli_result";
-
-// The selection list of the QoS loaders and the status rows and the
-// listing's filters come from the result's first line.
-void set_query(const std::string &first)
-{
-    hdf_destroy(&web_cgi->hdf);
-    FUZZ_CHECK(hdf_init(&web_cgi->hdf) == STATUS_OK);
-    if (first.size() <= 2 || first[0] != 'Q')
-        return;
-    NEOERR *err = hdf_set_value(web_cgi->hdf, "Query.intf_name", first.c_str() + 2);
-    if (first[1] == 'm' && err == STATUS_OK)
-        err = hdf_set_value(web_cgi->hdf, "Query.addr0", "0000");
-    nerr_ignore(&err);
-}
-
-} // namespace
 
 FUZZ_SETUP
 {
@@ -47,7 +29,16 @@ FUZZ_TARGET(1, 4096)
     fuzz_write_file(RESULT_PATH, data + 1, size - 1);
     const std::string text(reinterpret_cast<const char *>(data + 1), size - 1);
     const std::string first = fuzz_text(data + 1, size - 1).substr(0, text.find('\n'));
-    set_query(first);
+    // The selection list of the QoS loaders and the status rows and the
+    // listing's filters come from the result's first line: "Q", a letter, the value.
+    hdf_destroy(&web_cgi->hdf);
+    FUZZ_CHECK(hdf_init(&web_cgi->hdf) == STATUS_OK);
+    if (first.size() > 2 && first[0] == 'Q') {
+        NEOERR *err = hdf_set_value(web_cgi->hdf, "Query.intf_name", first.c_str() + 2);
+        if (first[1] == 'm' && err == STATUS_OK)
+            err = hdf_set_value(web_cgi->hdf, "Query.addr0", "0000");
+        nerr_ignore(&err);
+    }
     port_set set{};
     port_set_parse(first.c_str(), &set);
 

@@ -16,10 +16,9 @@ int daemon_fd = -1;
 // on it (a request, a reply refused before its read) is gone with the old one.
 void connect_pair()
 {
-    if (imi_sock_fd != -1)
-        ::close(imi_sock_fd);
-    if (daemon_fd != -1)
-        ::close(daemon_fd);
+    for (int fd : {imi_sock_fd, daemon_fd})
+        if (fd != -1)
+            ::close(fd);
     int sv[2];
     FUZZ_CHECK(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, sv) == 0);
     imi_sock_fd = sv[0];
