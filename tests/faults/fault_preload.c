@@ -134,16 +134,15 @@ static int decide(const char *name, int *failnum, void **failinfo, unsigned int 
 
 __attribute__((constructor)) static void fault_setup(void)
 {
-    const char *family = getenv("FAULT_FAMILY"), *p = getenv("FAULT_PROB"), *s = getenv("FAULT_SEED"),
-               *n = getenv("FAULT_NTH");
+    const char *family = getenv("FAULT_FAMILY");
     char exe[4096];
     long len = syscall(SYS_readlink, "/proc/self/exe", exe, sizeof exe - 1);
     if (!family || len <= 4 || memcmp(exe + len - 4, ".cgi", 4) != 0)
         return;
     log_path = getenv("FAULT_LOG");
-    probability = p ? strtod(p, NULL) : 0;
-    nth = n ? strtoll(n, NULL, 10) : -1;
-    seed = s ? strtoull(s, NULL, 10) : 0;
+    probability = strtod(getenv("FAULT_PROB") ?: "0", NULL);
+    nth = strtoll(getenv("FAULT_NTH") ?: "-1", NULL, 10);
+    seed = strtoull(getenv("FAULT_SEED") ?: "0", NULL, 10);
     const struct family *f = families;
     while (strcmp(f->name, family) != 0 && strcmp(f->name, "none") != 0)
         ++f;
@@ -187,7 +186,8 @@ static int injected(const char *point)
         return injected(point) ? -1 : then;                  \
     }
 #define WRAP(name, params, args, point) WRAP_IF(int, name, params, args, 1, point, real_##name args)
-/* A call and its 64-bit twin, on a path or a descriptor and the struct it fills. */
+/* A call and its 64-bit twin: alike, or on a path or a descriptor and the struct each fills. */
+#define WRAP64(name, params, args, point) WRAP(name, params, args, point) WRAP(name##64, params, args, point)
 #define WRAP_TWINS(name, where, type, point)               \
     WRAP(name, (where w, struct type *st), (w, st), point) \
     WRAP(name##64, (where w, struct type##64 *st), (w, st), point)
@@ -199,10 +199,8 @@ WRAP_TWINS(statvfs, const char *, statvfs, "posix/fs/statvfs")
 WRAP_TWINS(fstatvfs, int, statvfs, "posix/fs/statvfs")
 WRAP(fstatat, (int d, const char *p, struct stat *st, int f), (d, p, st, f), "posix/fs/fstatat")
 WRAP(fstatat64, (int d, const char *p, struct stat64 *st, int f), (d, p, st, f), "posix/fs/fstatat")
-WRAP(mkstemp, (char *t), (t), "libc/fs/mkstemp")
-WRAP(mkstemp64, (char *t), (t), "libc/fs/mkstemp")
-WRAP(mkostemp, (char *t, int f), (t, f), "libc/fs/mkstemp")
-WRAP(mkostemp64, (char *t, int f), (t, f), "libc/fs/mkstemp")
+WRAP64(mkstemp, (char *t), (t), "libc/fs/mkstemp")
+WRAP64(mkostemp, (char *t, int f), (t, f), "libc/fs/mkstemp")
 WRAP(flock, (int fd, int op), (fd, op), "posix/fs/flock")
 WRAP(unlinkat, (int d, const char *p, int f), (d, p, f), "posix/fs/unlinkat")
 

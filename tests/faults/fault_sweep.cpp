@@ -365,7 +365,7 @@ struct sweep {
         // /dev/log missing, deaf or full, imish faulted: the page's calls run clean.
         const bool devlog = prob == "gone" || prob == "deaf" || prob == "full", clean_page = devlog || p.imish;
         ASSERT_NO_FATAL_FAILURE(restore_base());
-        write_file(kLog, devlog ? "dev/log " + prob + "\n" : "");   // the state of /dev/log its only fault
+        write_file(kLog, devlog ? "dev/log " + prob + "\n" : "");   // a /dev/log state is the run's one fault
         unlink(kCalls.c_str());
         std::string query = "sessionId=" + sid_ + "&lang=en" + q.query, page = std::strrchr(q.bin, '/') + 1;
         lines env = {"PATH=" + kPath, "GATEWAY_INTERFACE=CGI/1.1", "QUERY_STRING=" + query,
@@ -455,7 +455,7 @@ struct sweep {
             return {EMPTY, "", "table is neither as before nor as after the request", {}};
 
         verdict v;
-        const std::string &out = r.out, removed = "&order=asc&per_page=50&page=1&removed=";   // the listing's view
+        const std::string &out = r.out, removed = "&order=asc&per_page=50&page=1&removed=";   // where a removal returns
         const std::string login = out.rfind("Not okay: ", 0) == 0 ? out.substr(out.find("\r\n") + 2) : out;
         const std::size_t blank = out.find("\r\n\r\n");
         const std::string head = blank == npos ? "" : "\r\n" + out.substr(0, blank + 2),
