@@ -473,8 +473,8 @@ struct sweep {
         } else if (std::size_t at = rdr.find("&rdrpage="); at != npos) {
             v.errid = rdr.substr(0, at);
             // A POST's error page leads back to where the request came from
-            // (busy: to the request itself; the listing's: to its view); a
-            // batch whose page could not be shown sends the operator to the table.
+            // (busy: to the request itself; the listing's and a move's: to
+            // the listing's view).
             const std::string listing_back = "web_mac_static.cgi%3FsessionId%3D" + sid_ + "%26lang%3Den" +
                                              (q.bin == kListBin ? "%26order%3Dasc%26per_page%3D50%26page%3D1" : "");
             const std::string back = !q.post() || v.errid == "error_prog_busy" ? rdr.substr(at + 9)

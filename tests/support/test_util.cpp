@@ -126,7 +126,8 @@ void write_file(const std::string &path, const std::string &text, int mode)
 
 bool path_exists(const std::string &path)
 {
-    return std::filesystem::exists(std::filesystem::symlink_status(path));
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
 }
 
 std::vector<std::string> dir_entries(const std::string &dir, const std::string &prefix)
