@@ -7,10 +7,8 @@
 #include "mac_vouch.h"
 #include "web_state.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <string_view>
 
 namespace {
 
@@ -26,16 +24,9 @@ struct move_request {
 // The query's entry, when it is a static one the listing vouched for.
 bool move_read(const char *session, move_request *m)
 {
-    std::string_view w[4];
-    if (words_split(m->value, w, 4) != 4 || !mac_text_valid(w[0]) || !intf_name_valid(w[1]) ||
-        !vlan_text_valid(w[2]) || w[1].size() >= sizeof m->from)
-        return false;
-    copy_word(m->mac, w[0], true);
-    copy_word(m->from, w[1]);
-    copy_word(m->vlan, w[2]);
     vouch_key key;
     vouch_key_load(key);
-    return vouch_check(key, session, "static", m->mac, m->vlan, m->from, w[3]);
+    return vouched_row_read(key, session, "static", m->value, m->mac, m->from, m->vlan);
 }
 
 bool store_entry(const move_request &m)

@@ -7,29 +7,8 @@
 #include "mac_remove.h"
 #include "mac_vouch.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <string_view>
-
-namespace {
-
-// A selection's entry, when its words are a learned row's as the listing
-// vouched for it to this session.
-bool pin_read(const vouch_key &key, const char *session, std::string_view sel, batch_line *l)
-{
-    std::string_view w[4];
-    if (words_split(sel, w, 4) != 4 || !mac_text_valid(w[0]) || !intf_name_valid(w[1]) || !vlan_text_valid(w[2]) ||
-        w[1].size() >= sizeof l->intf || !vouch_check(key, session, "dynamic", w[0], w[2], w[1], w[3]))
-        return false;
-    *l = batch_line{};
-    copy_word(l->mac, w[0], true);
-    copy_word(l->intf, w[1]);
-    copy_word(l->vlan, w[2]);
-    return true;
-}
-
-} // namespace
 
 int mac_pin(const char *session, const audit_who &who, char *err)
 {
@@ -39,8 +18,9 @@ int mac_pin(const char *session, const audit_who &who, char *err)
     int count = 0;
     const char *refusal = nullptr;
     auto take = [&](const char *text) {
-        batch_line l;
-        if (!pin_read(key, session, text, &l)) {
+        // A learned row's, as the listing vouched for it to this session.
+        batch_line l{};
+        if (!vouched_row_read(key, session, "dynamic", text, l.mac, l.intf, l.vlan)) {
             refusal = INVALID_PARAMETER;
             return false;
         }

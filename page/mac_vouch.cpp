@@ -126,6 +126,19 @@ bool vouch_make(const vouch_key &key, std::string_view session, std::string_view
     return true;
 }
 
+bool vouched_row_read(const vouch_key &key, std::string_view session, std::string_view type, std::string_view value,
+                      char (&mac)[MAC_TEXT_SIZE], char (&intf)[INTF_TEXT_SIZE], char (&vlan)[VLAN_TEXT_SIZE])
+{
+    std::string_view w[4];
+    if (words_split(value, w, 4) != 4 || !mac_text_valid(w[0]) || !intf_name_valid(w[1]) || !vlan_text_valid(w[2]) ||
+        w[1].size() >= INTF_TEXT_SIZE || !vouch_check(key, session, type, w[0], w[2], w[1], w[3]))
+        return false;
+    copy_word(mac, w[0], true);
+    copy_word(intf, w[1]);
+    copy_word(vlan, w[2]);
+    return true;
+}
+
 bool vouch_check(const vouch_key &key, std::string_view session, std::string_view type, std::string_view mac,
                  std::string_view vlan, std::string_view intf, std::string_view voucher)
 {

@@ -6,6 +6,8 @@
 // key drawn once per boot into VOUCH_KEY_PATH.
 #pragma once
 
+#include "mac_entry.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -36,3 +38,10 @@ bool vouch_make(const vouch_key &key, std::string_view session, std::string_view
 // true when voucher is the one vouch_make gives for the same parts.
 bool vouch_check(const vouch_key &key, std::string_view session, std::string_view type, std::string_view mac,
                  std::string_view vlan, std::string_view intf, std::string_view voucher);
+
+// A row's value as a selection or an edit link carries it, "<MAC>
+// <interface> <VLAN> <voucher>": true, with its MAC (lower case), interface
+// and VLAN in the fields, when it is well formed and the listing vouched for
+// it to session as a row of type; false when not.
+bool vouched_row_read(const vouch_key &key, std::string_view session, std::string_view type, std::string_view value,
+                      char (&mac)[MAC_TEXT_SIZE], char (&intf)[INTF_TEXT_SIZE], char (&vlan)[VLAN_TEXT_SIZE]);
