@@ -292,26 +292,27 @@ bool store_ports(port_choices *p, const view_filter &f)
     return true;
 }
 
-int compare_text_keyed(std::uint64_t ka, std::uint64_t kb, const char *a, const char *b, bool keyed)
+int compare_key(std::uint64_t ka, std::uint64_t kb)
 {
-    if (ka != kb)
-        return ka < kb ? -1 : 1;
-    return keyed ? 0 : std::strcmp(a, b);
+    return ka == kb ? 0 : ka < kb ? -1 : 1;
 }
 
+// The table's reader has held each MAC and VLAN to the grammar: their keys are exact.
 int compare_mac(const list_row &a, const list_row &b)
 {
-    return compare_text_keyed(a.mac_key, b.mac_key, a.mac, b.mac, true);
+    return compare_key(a.mac_key, b.mac_key);
 }
 
 int compare_vlan(const list_row &a, const list_row &b)
 {
-    return compare_text_keyed(a.vlan_key, b.vlan_key, a.vlan, b.vlan, true);
+    return compare_key(a.vlan_key, b.vlan_key);
 }
 
+// Ports by slot and port, aggregates by number; any other name by its text.
 int compare_intf(const list_row &a, const list_row &b)
 {
-    return compare_text_keyed(port_order_key(a), port_order_key(b), a.intf, b.intf, a.intf_class != 2);
+    int c = compare_key(port_order_key(a), port_order_key(b));
+    return c != 0 || a.intf_class != 2 ? c : std::strcmp(a.intf, b.intf);
 }
 
 // a before b in the view's order, ties by VLAN, then MAC, then the CLI's order.
